@@ -1,0 +1,40 @@
+# Front door for newcomers: every target drives CMake + Ninja.
+BUILD_DIR    ?= build
+SANITIZE_DIR ?= build-sanitize
+JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE        ?= cmake
+EXAMPLE      := examples/melody.wav
+EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
+
+.PHONY: all build run test sanitize bench fuzz format clean
+
+all: build
+
+$(BUILD_DIR)/build.ninja:
+	$(CMAKE) -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+build: $(BUILD_DIR)/build.ninja
+	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/pitchtrack $(EXAMPLE) $(EXAMPLE_OUT)
+	@echo "Pitch contour of $(EXAMPLE) written to $(EXAMPLE_OUT):"
+	@cat $(EXAMPLE_OUT)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+$(SANITIZE_DIR)/build.ninja:
+	$(CMAKE) -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPT_SANITIZE=ON -DPT_BUILD_BENCH=OFF
+
+sanitize: $(SANITIZE_DIR)/build.ninja
+	$(CMAKE) --build $(SANITIZE_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

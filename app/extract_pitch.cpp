@@ -1,0 +1,146 @@
+#include "extract_pitch.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "endpoint.h"
+#include "frame.h"
+#include "pitch_tracker.h"
+#include "pt_param.h"
+#include "resample.h"
+
+namespace {
+
+constexpr int32_t kAutocorrelation = 2;
+constexpr int32_t kTransitionWeight = 200;
+constexpr int32_t kLocalWeight = 1;
+constexpr float kLowestKeptPitch = 34.0f;
+constexpr float kHighestKeptPitch = 90.0f;
+
+// Brings the samples to 8000 Hz and the 8-bit range; nbits becomes 8 for 16-bit input.
+std::vector<int32_t> prepareSignal(std::span<const int16_t> samples, int32_t fs, int32_t& nbits) {
+  std::vector<int32_t> signal(samples.begin(), samples.end());
+  if (fs != pipeline::kWorkingRate) {
+    std::printf("fs=%d ===> Resample to have fs=%d\n", fs, pipeline::kWorkingRate);
+    const int32_t length =
+        resampledLength(static_cast<int32_t>(signal.size()), fs, pipeline::kWorkingRate);
+    std::vector<int32_t> resampled(static_cast<size_t>(length));
+    resampleLinear(signal, fs, pipeline::kWorkingRate, resampled);
+    signal = std::move(resampled);
+  }
+  if (nbits == 16) {
+    std::printf("nbits=%d ===> Convert from nbits=16 to 8!\n", nbits);
+    for (int32_t& v : signal) v /= 256;
+    nbits = 8;
+  }
+  return signal;
+}
+
+// 1 for every tracker frame that either of its detector frames places in a voiced segment.
+std::vector<uint8_t> voicedMask(std::span<const int32_t> signal, const PtParam& ptParam,
+                                int32_t frames) {
+  std::vector<uint8_t> mask(static_cast<size_t>(frames), 0);
+  EpdParam epdParam;
+  setEpdParam(pipeline::kWorkingRate, epdParam);
+  int32_t segmentCount = 0;
+  const std::vector<Segment> segments =
+      endpointDetect(signal, pipeline::kWorkingRate, epdParam, segmentCount);
+  for (const Segment& segment : std::span(segments).first(static_cast<size_t>(segmentCount))) {
+    for (int32_t j = segment.beginFrame; j <= segment.endFrame; ++j) {
+      const int32_t centre = frame2sample(j, epdParam.frameSize, epdParam.overlap);
+      const int32_t k = sample2frame(centre, ptParam.frameSize, ptParam.overlap);
+      if (k < frames) mask[static_cast<size_t>(k)] = 1;
+    }
+  }
+  return mask;
+}
+
+void clearUnvoiced(std::span<double> pitch, std::span<const uint8_t> voiced) {
+  for (size_t k = 0; k < pitch.size(); ++k) {
+    if (voiced[k] == 0) pitch[k] = 0;
+  }
+}
+
+std::vector<int32_t> wholeSemitonesTimesTen(std::span<const double> pitch) {
+  int32_t first = 0;
+  int32_t last = 0;
+  pipeline::findNonzeroBounds(pitch, first, last);
+  std::vector<int32_t> contour;
+  if (last < first) return contour;
+  contour.reserve(static_cast<size_t>(last - first + 1));
+  for (int32_t k = first; k <= last; ++k) {
+    contour.push_back(10 * truncToInt(pitch[static_cast<size_t>(k)]));
+  }
+  return contour;
+}
+
+}  // namespace
+
+namespace pipeline {
+
+double voicedMedian(std::span<double> pitch) {
+  size_t m = 0;
+  for (double& value : pitch) {
+    if (value == 0.0) continue;
+    const double kept = value;
+    value = 0.0;
+    pitch[m++] = kept;
+  }
+  if (m == 0) return 0;
+  const auto values = pitch.first(m);
+  const size_t t = (m - 1) / 2;
+  std::nth_element(values.begin(), values.begin() + static_cast<ptrdiff_t>(t), values.end());
+  if (m % 2 == 1) return values[t];
+  const double upper =
+      *std::min_element(values.begin() + static_cast<ptrdiff_t>(t) + 1, values.end());
+  return (values[t] + upper) / 2;
+}
+
+void clearOutOfRange(std::span<double> values, float lowest, float highest) {
+  for (double& value : values) {
+    if (value != 0 && (value < lowest || value > highest)) value = 0.0;
+  }
+}
+
+void findNonzeroBounds(std::span<const double> values, int32_t& first, int32_t& last) {
+  const auto count = static_cast<int32_t>(values.size());
+  first = 0;
+  while (first < count && values[static_cast<size_t>(first)] == 0.0) ++first;
+  last = count - 1;
+  while (last > first && values[static_cast<size_t>(last)] == 0.0) --last;
+}
+
+}  // namespace pipeline
+
+bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
+                  int32_t nbits) {
+  contour.clear();
+  if (fs < pipeline::kMinInputRate || fs > pipeline::kMaxInputRate) return true;
+  std::vector<int32_t> signal = prepareSignal(samples, fs, nbits);
+
+  PtParam ptParam;
+  setPtParam(ptParam, pipeline::kWorkingRate, nbits, kAutocorrelation);
+  const int32_t frames =
+      frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
+  ptParam.transitionWeight = kTransitionWeight;
+  ptParam.localWeight = kLocalWeight;
+  // The median and the voicing mask need at least two tracker frames.
+  if (frames < 2) return true;
+
+  std::vector<double> pitch(static_cast<size_t>(frames), 0.0);
+  trackPitch(signal, ptParam, pitch);
+  const std::vector<uint8_t> voiced = voicedMask(signal, ptParam, frames);
+  clearUnvoiced(pitch, voiced);
+
+  const double median = pipeline::voicedMedian(pitch);
+  ptParam.minPitch = static_cast<float>(median - ptParam.pitchRangeWidth * 0.5);
+  ptParam.maxPitch = static_cast<float>(median + ptParam.pitchRangeWidth * 0.5);
+
+  std::fill(pitch.begin(), pitch.end(), 0.0);
+  trackPitch(signal, ptParam, pitch);
+  signal = {};
+  clearUnvoiced(pitch, voiced);
+  pipeline::clearOutOfRange(pitch, kLowestKeptPitch, kHighestKeptPitch);
+  contour = wholeSemitonesTimesTen(pitch);
+  return true;
+}

@@ -1,0 +1,58 @@
+// pitchtrack waveFile pitchFile: tracks the pitch of a recording and writes its contour.
+//
+// Exit status: 0 when the contour was written, 1 when the wave file cannot be read (or has an
+// unsupported format), the pitch file cannot be written, or an internal fault stopped the
+// analysis; 2 for a wrong command line.
+#include <cstdio>
+#include <vector>
+
+#include "extract_pitch.h"
+#include "pitch_file.h"
+#include "wave/wave_data.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct LoadedSound {
+  std::vector<int16_t> samples;
+  int32_t sampleRate = 0;
+  int32_t bitsPerSample = 0;
+};
+
+bool loadSound(const char* path, LoadedSound& sound) {
+  WaveData wave(1, 8000, 8);
+  if (!wave.load(path)) return false;
+  sound.sampleRate = wave.getSampleRate();
+  sound.bitsPerSample = static_cast<int32_t>(wave.getBitsPerSample());
+  sound.samples = wave.monoSamples();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::printf("Usage:%s waveFile pitchFile", argc > 0 ? argv[0] : "pitchtrack");
+    return kExitUsage;
+  }
+  const char* waveFile = argv[1];
+  const char* pitchFile = argv[2];
+
+  LoadedSound sound;
+  if (!loadSound(waveFile, sound)) {
+    std::printf("Error: cannot open wave file %s!\n", waveFile);
+    return kExitFailure;
+  }
+  std::vector<int32_t> contour;
+  extractPitch(sound.samples, contour, sound.sampleRate, sound.bitsPerSample);
+  sound.samples = {};
+
+  std::printf("Writing pitch to %s\n", pitchFile);
+  if (!writePitchFile(pitchFile, formatPitchLine(contour))) {
+    std::printf("Error: cannot write pitch file %s!\n", pitchFile);
+    return kExitFailure;
+  }
+  return 0;
+}

@@ -1,0 +1,16 @@
+// The pitch file: one line of decimal integers joined by "+" and ended by a newline.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+// "600+0+610\n" for {600, 0, 610}; a single "\n" for an empty contour.
+std::string formatPitchLine(std::span<const int32_t> contour);
+
+// Writes `line` to `path` so that no partial file is ever left behind: a regular file (or a
+// path that does not exist yet) is written to a temporary file beside it, flushed, closed and
+// renamed into place, keeping an existing file's permission bits; a target that exists and is
+// not a regular file, or is a symbolic link (a FIFO, /dev/stdout, a link elsewhere), is written
+// directly. Returns false when the file cannot be completely written.
+bool writePitchFile(const std::string& path, const std::string& line);

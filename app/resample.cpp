@@ -1,0 +1,32 @@
+#include "resample.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "frame.h"
+
+int32_t resampledLength(int32_t srcLength, int32_t srcRate, int32_t dstRate) {
+  if (srcLength <= 0) return 0;
+  const double length = std::floor(static_cast<double>(srcLength - 1) *
+                                   static_cast<double>(dstRate) / static_cast<double>(srcRate));
+  return truncToInt(length) + 1;
+}
+
+void resampleLinear(std::span<const int32_t> src, int32_t srcRate, int32_t dstRate,
+                    std::span<int32_t> dst) {
+  if (src.empty() || dst.empty()) return;
+  dst.front() = src.front();
+  dst.back() = src.back();
+  const size_t lastSource = src.size() - 1;
+  for (size_t i = 1; i + 1 < dst.size(); ++i) {
+    const double t = static_cast<double>(i) * srcRate / dstRate;
+    const double whole = std::floor(t);
+    const double f = t - whole;
+    // With the target length of resampledLength, k + 1 never passes the last input sample; the
+    // clamp only guards callers that choose a longer target.
+    const size_t k = std::min(static_cast<size_t>(whole), lastSource);
+    const size_t next = std::min(k + 1, lastSource);
+    const double v = src[k] * (1 - f) + src[next] * f;
+    dst[i] = roundToInt(static_cast<float>(v));
+  }
+}

@@ -1,0 +1,152 @@
+#include "endpoint.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "frame.h"
+#include "volume.h"
+
+namespace {
+
+constexpr int32_t kVolumeMethodMedian = 1;
+
+// roundToInt(float(fs * seconds / hop)) with fs and hop as single-precision values.
+int32_t secondsToFrames(int32_t fs, float seconds, int32_t hop) {
+  const double frames = static_cast<double>(static_cast<float>(fs)) * seconds /
+                        static_cast<double>(static_cast<float>(hop));
+  return roundToInt(static_cast<float>(frames));
+}
+
+// One partition step of sortWithIndex; returns the pivot's final position.
+int32_t partition(std::span<int32_t> values, int32_t left, int32_t right,
+                  std::span<int32_t> index) {
+  const auto at = [](std::span<int32_t> a, int32_t i) -> int32_t& {
+    return a[static_cast<size_t>(i)];
+  };
+  const auto exchange = [&](int32_t a, int32_t b) {
+    std::swap(at(values, a), at(values, b));
+    std::swap(at(index, a), at(index, b));
+  };
+  const int32_t pivot = at(values, left);
+  int32_t i = left;
+  int32_t j = right + 1;
+  while (true) {
+    do ++i;
+    while (at(values, i) < pivot && i < right);
+    do --j;
+    while (at(values, j) > pivot && j > left);
+    if (i >= j) break;
+    exchange(i, j);
+  }
+  exchange(left, j);
+  return j;
+}
+
+// The threshold between the quiet and the loud end of the measures.
+int32_t activityThreshold(std::span<const int32_t> measure, int32_t divisor) {
+  const auto n = static_cast<int32_t>(measure.size());
+  int32_t k = roundToInt(static_cast<float>(n * 0.03125));
+  if (k < 1) k = 1;
+  std::vector<int32_t> sorted(measure.begin(), measure.end());
+  // Only two order statistics are needed; any correct ordering gives the same two values.
+  const auto kth = [&](int32_t position) {
+    std::nth_element(sorted.begin(), sorted.begin() + position, sorted.end());
+    return sorted[static_cast<size_t>(position)];
+  };
+  const int32_t low = kth(k - 1);
+  const int32_t high = kth(n - k);
+  return static_cast<int32_t>(low + (static_cast<int64_t>(high) - low) / divisor);
+}
+
+std::vector<Segment> activeRuns(std::span<const int32_t> measure, int32_t threshold) {
+  std::vector<Segment> runs;
+  const auto n = static_cast<int32_t>(measure.size());
+  for (int32_t i = 0; i < n;) {
+    if (measure[static_cast<size_t>(i)] <= threshold) {
+      ++i;
+      continue;
+    }
+    const int32_t begin = i;
+    while (i < n && measure[static_cast<size_t>(i)] > threshold) ++i;
+    runs.push_back(Segment{begin, i - 1, i - begin, 1});
+  }
+  return runs;
+}
+
+void dropShortAndLateSegments(std::vector<Segment>& segments, int32_t minFrames,
+                              int32_t maxGapFrames) {
+  for (Segment& s : segments) {
+    if (s.durationFrames <= minFrames) s.valid = 0;
+  }
+  const auto isValid = [](const Segment& s) { return s.valid == 1; };
+  const auto last = std::find_if(segments.rbegin(), segments.rend(), isValid);
+  if (last == segments.rend()) return;
+  const auto previous = std::find_if(last + 1, segments.rend(), isValid);
+  if (previous == segments.rend()) return;
+  if (last->beginFrame - previous->endFrame > maxGapFrames) last->valid = 0;
+}
+
+int32_t moveValidToFront(std::vector<Segment>& segments) {
+  size_t kept = 0;
+  for (const Segment& s : segments) {
+    if (s.valid == 1) segments[kept++] = s;
+  }
+  return static_cast<int32_t>(kept);
+}
+
+}  // namespace
+
+void setEpdParam(int32_t fs, EpdParam& epdParam) {
+  epdParam.frameSize = truncToInt(fs * 0.016);
+  epdParam.overlap = 0;
+  epdParam.extraInt1 = 10;
+  epdParam.thresholdDivisor = 10;
+  epdParam.hodOrder = 4;
+  epdParam.extraReal1 = 0.5f;
+  epdParam.extraInt2 = 1;
+  epdParam.minSegmentSec = 0.05f;
+  epdParam.maxFinalGapSec = 0.7f;
+  epdParam.extraSeconds = 0.2f;
+}
+
+std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount) {
+  segmentCount = 0;
+  const int32_t hop = epdParam.frameSize - epdParam.overlap;
+  const int32_t minFrames = secondsToFrames(fs, epdParam.minSegmentSec, hop);
+  const int32_t maxGapFrames = secondsToFrames(fs, epdParam.maxFinalGapSec, hop);
+  const int32_t n =
+      frameCount(static_cast<int32_t>(signal.size()), epdParam.frameSize, epdParam.overlap);
+  if (n <= 0) return {};
+
+  std::vector<int32_t> volume(static_cast<size_t>(n));
+  std::vector<int32_t> diff(static_cast<size_t>(n));
+  frameVolume(signal, epdParam.frameSize, epdParam.overlap, volume, kVolumeMethodMedian);
+  highOrderDiff(signal, epdParam.frameSize, epdParam.overlap, diff, epdParam.hodOrder);
+  std::vector<int32_t> measure(static_cast<size_t>(n));
+  for (size_t i = 0; i < measure.size(); ++i) {
+    measure[i] = static_cast<int32_t>((static_cast<int64_t>(volume[i]) + diff[i]) / 2);
+  }
+
+  const int32_t threshold = activityThreshold(measure, epdParam.thresholdDivisor);
+  std::vector<Segment> segments = activeRuns(measure, threshold);
+  dropShortAndLateSegments(segments, minFrames, maxGapFrames);
+  segmentCount = moveValidToFront(segments);
+  return segments;
+}
+
+void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,
+                   std::span<int32_t> index) {
+  // Recurse into the smaller side and loop on the larger, so that the depth stays logarithmic;
+  // the sides are disjoint, so the order in which they are sorted does not change the result.
+  while (left < right) {
+    const int32_t j = partition(values, left, right, index);
+    if (j - left < right - j) {
+      sortWithIndex(values, left, j - 1, index);
+      left = j + 1;
+    } else {
+      sortWithIndex(values, j + 1, right, index);
+      right = j - 1;
+    }
+  }
+}

@@ -1,0 +1,19 @@
+#include "fault.h"
+
+#include <cstdio>
+
+#include "fatal_error.h"
+
+namespace audio_fault {
+
+void unknownCode(const char* pattern, int32_t code, int32_t line) {
+  char message[256];
+  // The patterns are the fixed texts above, each taking an int, an int and a string.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  std::snprintf(message, sizeof message, pattern, code, line, kSourcePath);
+#pragma GCC diagnostic pop
+  fatalError(message);
+}
+
+}  // namespace audio_fault

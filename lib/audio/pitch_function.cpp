@@ -1,0 +1,81 @@
+#include "pitch_function.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "fault.h"
+#include "frame.h"
+
+namespace {
+
+int32_t wrappedSum(std::span<const int32_t> values) {
+  uint32_t sum = 0;
+  for (const int32_t v : values) sum += static_cast<uint32_t>(v);
+  return static_cast<int32_t>(sum);
+}
+
+int32_t sumOfDeviations(std::span<const int32_t> values, int32_t mean) {
+  int32_t sum = 0;
+  for (const int32_t v : values) sum = wrapAdd(sum, wrapAbsDiff(v, mean));
+  return sum;
+}
+
+// Average magnitude difference of one (flipped) frame for lags 0 .. row.size() - 1.
+void magnitudeDifference(std::span<const int32_t> frame, std::span<int32_t> row) {
+  const auto window = static_cast<int32_t>(frame.size()) - static_cast<int32_t>(row.size());
+  const int32_t* w = frame.data();
+  for (size_t lag = 0; lag < row.size(); ++lag) {
+    uint32_t sum = 0;
+    for (int32_t i = 0; i < window; ++i) {
+      sum += static_cast<uint32_t>(wrapAbsDiff(w[i], w[static_cast<size_t>(i) + lag]));
+    }
+    row[lag] = static_cast<int32_t>(sum);
+  }
+}
+
+// Autocorrelation of one frame after removing its truncated integer mean (in place).
+void autocorrelation(std::span<int32_t> frame, std::span<int32_t> row) {
+  const auto size = static_cast<int32_t>(frame.size());
+  const int32_t mean = wrappedSum(frame) / size;
+  for (int32_t& v : frame) v = wrapSub(v, mean);
+  for (int32_t lag = 0; lag < static_cast<int32_t>(row.size()); ++lag) {
+    row[static_cast<size_t>(lag)] = dotProduct(frame.data(), frame.data() + lag, size - lag);
+  }
+}
+
+}  // namespace
+
+void frameFlip(std::span<int32_t> frame) {
+  const auto n = static_cast<int32_t>(frame.size());
+  if (n == 0) return;
+  const int32_t mean = roundToInt(static_cast<float>(static_cast<double>(wrappedSum(frame)) / n));
+  const auto half = static_cast<size_t>(n / 2);
+  const int32_t first = sumOfDeviations(frame.first(half), mean);
+  const int32_t second = sumOfDeviations(frame.subspan(half), mean);
+  if (first < second) std::reverse(frame.begin(), frame.end());
+}
+
+void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
+                   int32_t pfType, std::span<int32_t> output) {
+  const int32_t frames = frameCount(static_cast<int32_t>(signal.size()), frameSize, overlap);
+  if (frames <= 0) return;
+  const auto half = static_cast<size_t>(frameSize / 2);
+  std::vector<int32_t> starts(static_cast<size_t>(frames));
+  frameStarts(static_cast<int32_t>(signal.size()), frameSize, overlap, starts);
+  std::vector<int32_t> work(static_cast<size_t>(frameSize));
+
+  for (size_t k = 0; k < starts.size(); ++k) {
+    const auto frame = signal.subspan(static_cast<size_t>(starts[k]), work.size());
+    std::copy(frame.begin(), frame.end(), work.begin());
+    frameFlip(work);
+    const auto row = output.subspan(k * half, half);
+    if (pfType == 1) {
+      magnitudeDifference(work, row);
+    } else if (pfType == 2) {
+      autocorrelation(work, row);
+    } else {
+      audio_fault::unknownCode(audio_fault::kUnknownPfType, pfType,
+                               audio_fault::kLinePitchFunction);
+    }
+  }
+}

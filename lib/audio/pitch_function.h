@@ -1,0 +1,26 @@
+// Per-frame pitch functions: for every frame of a signal, a function of the lag whose extrema
+// mark the frame's period.
+//
+//   pfType 1, average magnitude difference: value(j) = sum |w[i] - w[i+j]| over the first
+//             frameSize - frameSize/2 samples; a period shows as a minimum; value(0) = 0.
+//   pfType 2, autocorrelation of the frame minus its mean (integer mean, truncated):
+//             value(j) = sum w[i]*w[i+j] over frameSize - j pairs; a period shows as a maximum.
+//
+// Both are raw 32-bit integer sums (wrapping), not normalised.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+// Reverses `frame` in place when the deviation from its rounded mean is strictly larger in its
+// second half (which holds the middle sample of an odd frame) than in its first half, so that
+// the livelier half serves as the reference window of the difference function.
+void frameFlip(std::span<int32_t> frame);
+
+// Computes the pitch function of every complete frame of `signal` into `output`, a row-major
+// matrix of frameCount(signal.size(), frameSize, overlap) rows of frameSize/2 values: row k,
+// column j is frame k at lag j. `output` must hold at least that many values. A signal without
+// a complete frame writes nothing. A pfType other than 1 or 2 ends the process through
+// fatalError ("Unknown pfType=...") when there is at least one frame.
+void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
+                   int32_t pfType, std::span<int32_t> output);

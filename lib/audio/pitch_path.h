@@ -1,0 +1,44 @@
+// Dynamic-programming pitch path: one lag per frame for a run of consecutive frames that all
+// have candidates, balancing each candidate's pitch-function value against the pitch jumps
+// between neighbouring frames.
+//
+// With D(a, b) the jump between candidates of neighbouring frames (|lag difference| for
+// distType 1, |difference of the lags' pitches in tenths of a semitone| for distType 2) and
+// P = transitionWeight * D (distPower 1) or transitionWeight * D^2 (otherwise):
+//   pfType 1 minimises  sum localWeight*pfValue + sum P,
+//   pfType 2 maximises  sum localWeight*pfValue - sum P.
+// Costs are single precision; each new sum is formed in double precision and compared with the
+// best value as it was stored. Every comparison is strict, so the lower index wins every tie
+// (smaller lag at the end of the path). A pfType other than 1 or 2 ends the process through
+// fatalError ("Unknown ptParam.pfType=...") after the forward pass.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "pt_param.h"
+
+// One pitch candidate of one frame.
+struct Candidate {
+  int32_t lag = 0;           // lag in samples, 1 .. frameSize/2 - 1
+  int32_t pfValue = 0;       // the frame's pitch-function value at lag
+  int32_t backPointer = -1;  // best predecessor's index in the previous frame (-1 in the first)
+  float cost = 0;            // accumulated cost (pfType 1) or score (pfType 2) of the best path
+};
+
+// The candidate list of one frame, in increasing lag order.
+struct FrameCandidates {
+  int32_t count = 0;                // number of candidates
+  int32_t chosenLag = 0;            // the lag the path search chose (for searched frames)
+  std::span<Candidate> candidates;  // `count` records; the storage belongs to the caller
+};
+
+// Searches the run (at least one frame, each with at least one candidate), sets chosenLag of
+// every frame and backPointer/cost of every candidate, and writes each frame's pitch in
+// semitones, 69 + 12*log2((fs / chosenLag) / 440) in double precision, to pitch[0 .. size-1].
+// Allocates nothing but the semitone table of distType 2.
+void dpPitchPath(std::span<FrameCandidates> run, const PtParam& ptParam, std::span<double> pitch);
+
+// Pitch of `lag` in tenths of a semitone: roundToInt(float(10 * freq2semitone(float(fs/lag)))),
+// 0 for lag 0. The table of the distType 2 jump measure.
+int32_t lagTenthsOfSemitone(int32_t fs, int32_t lag);

@@ -1,0 +1,110 @@
+// WaveData: one sound in memory, loaded from a RIFF WAVE file.
+//
+// The object holds the file's format (laid out as the 18-byte "fmt " record), the sample bytes and
+// the text of its last fault. load() walks the RIFF chunks itself, reads the first "fmt " and the
+// first "data" chunk of the first RIFF/WAVE form, and normalises every accepted encoding to linear
+// PCM of 8 bits (unsigned bytes) or 16 bits (signed little-endian):
+//   - 8- and 16-bit PCM stay as they are;
+//   - mu-law (tag 7) and A-law (tag 6) are expanded by G.711 to 16 bits, one sample per byte;
+//   - 24- and 32-bit integer PCM keep the top 16 bits of each sample;
+//   - 32- and 64-bit IEEE float become x * 32768 rounded half away from zero, clamped, NaN -> 0;
+//   - WAVE_FORMAT_EXTENSIBLE takes its real tag from its sub-format.
+// Anything else fails the load. After a successful load formatTag is 1 and bitsPerSample 8 or 16.
+//
+// Every failure returns false and leaves the reason in lastError(), taken from a fixed numbered
+// table ("File open error.", "File chunk read error.", "File data read error.", ...).
+//
+// The object never captures or plays sound: this tool only reads files, so the device handles,
+// buffer headers and state flags of a recorder/player are deliberately left out.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace riff {
+class File;
+}
+
+class WaveData {
+ public:
+  // Numbered fault table; the texts are those of errorText().
+  enum ErrorCode : uint32_t {
+    kNoError = 0,
+    kFormatMismatch = 1,
+    kDeviceInUse = 2,
+    kTimeFormat = 3,
+    kFileOpen = 4,
+    kFileClose = 5,
+    kChunkRead = 6,
+    kDataRead = 7,
+    kChunkWrite = 8,
+    kDataWrite = 9,
+  };
+
+  // Lowest and highest sample rates a load accepts; other rates are refused as unreadable.
+  static constexpr int32_t kMinSampleRate = 1000;
+  static constexpr int32_t kMaxSampleRate = 768000;
+
+  WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
+
+  // Drops the data and sets a PCM format with the given layout. Always succeeds here.
+  bool create(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
+  // Frees the sample data; the format is kept.
+  bool release();
+  // Reads fileName; on failure returns false and sets lastError(). A failed load may leave the
+  // format members partly overwritten, as the file described them.
+  bool load(const std::string& fileName);
+
+  int32_t getSampleRate() const { return samplesPerSec_; }
+  uint32_t getBitsPerSample() const { return bitsPerSample_; }
+  int32_t getDataBytes() const { return static_cast<int32_t>(data_.size()); }
+  uint16_t getChannels() const { return channels_; }
+  uint16_t getFormatTag() const { return formatTag_; }
+  uint16_t getBlockAlign() const { return blockAlign_; }
+  // Number of samples of all channels together: dataBytes / (bitsPerSample / 8); 0 when
+  // bitsPerSample is below 8.
+  int32_t getSampleCount() const;
+
+  // Writes up to count samples (all channels interleaved, in file order) into destination:
+  // 8-bit data as the unsigned values 0..255, 16-bit data as signed values. Returns the number
+  // written (count lowered to getSampleCount() and to destination's size); 0 for other sizes.
+  int32_t readSamples(std::span<int32_t> destination, int32_t count) const;
+
+  // The signal as one channel of 16-bit values: per sample frame, the sum of its channels
+  // divided by the channel count (truncating toward zero; 8-bit data as unsigned 0..255); a
+  // trailing partial frame is dropped. For a mono file this is readSamples() narrowed to 16 bits.
+  std::vector<int16_t> monoSamples() const;
+
+  const std::string& lastError() const { return lastError_; }
+
+  // The text of a code of the numbered table ("Unspecified error." for unknown codes).
+  static const char* errorText(uint32_t code);
+
+ private:
+  // The "fmt " record as stored in a file: tag, channels, rate, bytes per second, block align,
+  // bits per sample and the count of extra format bytes, all little-endian.
+  static constexpr size_t kFormatRecordBytes = 18;
+  using FormatRecord = std::array<uint8_t, kFormatRecordBytes>;
+
+  bool fail(uint32_t code);
+  // The whole load after the file is open; returns an ErrorCode.
+  uint32_t loadFrom(riff::File& file);
+  FormatRecord formatRecord() const;
+  void setFormatRecord(const FormatRecord& record);
+  // The format of the kept linear PCM samples: tag 1, the file's channels and rate.
+  void setPcmFormat(uint16_t bitsPerSample);
+
+  uint16_t formatTag_ = 1;
+  uint16_t channels_ = 1;
+  int32_t samplesPerSec_ = 8000;
+  int32_t avgBytesPerSec_ = 8000;
+  uint16_t blockAlign_ = 1;
+  uint16_t bitsPerSample_ = 8;
+  uint16_t extraFormatBytes_ = 0;
+  std::vector<uint8_t> data_;
+  std::string lastError_;
+};
