@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "endpoint.h"
-#include "frame.h"
-#include "pitch_tracker.h"
-#include "pt_param.h"
+#include "audio/endpoint.h"
+#include "audio/frame.h"
+#include "audio/pitch_tracker.h"
+#include "audio/pt_param.h"
 #include "resample.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frame.h"
+#include "audio/frame.h"
 
 int32_t resampledLength(int32_t srcLength, int32_t srcRate, int32_t dstRate) {
   if (srcLength <= 0) return 0;

@@ -1,0 +1,329 @@
+#include "wave/wave_data.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "wave/g711.h"
+#include "wave/riff.h"
+
+namespace {
+
+constexpr uint16_t kTagPcm = 1;
+constexpr uint16_t kTagFloat = 3;
+constexpr uint16_t kTagALaw = 6;
+constexpr uint16_t kTagMuLaw = 7;
+constexpr uint16_t kTagExtensible = 0xFFFE;
+
+constexpr riff::FourCc kWaveForm = riff::fourCc("WAVE");
+constexpr riff::FourCc kFormatId = riff::fourCc("fmt ");
+constexpr riff::FourCc kDataId = riff::fourCc("data");
+
+// The shortest "fmt " chunk that still names tag, layout, rate and sample size.
+constexpr uint32_t kMinFormatChunkBytes = 16;
+// WAVE_FORMAT_EXTENSIBLE keeps the real tag in the first two bytes of its sub-format GUID.
+constexpr size_t kSubFormatOffset = 24;
+// Samples converted per read while normalising, bounding the scratch buffer.
+constexpr size_t kConvertBlockSamples = 64 * 1024;
+
+const char* const kErrorTexts[] = {
+    "No error.",
+    "Wave format mismatch.",
+    "Device required in use.",
+    "MMTIME required time format not supported.",
+    "File open error.",
+    "File close error.",
+    "File chunk read error.",
+    "File data read error.",
+    "File chunk write error.",
+    "File data write error.",
+};
+
+// Turns a run of stored samples into kept 16-bit samples; out holds two bytes per sample of in.
+using Converter = void (*)(std::span<const uint8_t> in, std::span<uint8_t> out);
+
+// How the samples of one accepted encoding become the kept linear PCM.
+struct Decoder {
+  size_t storedBytes;  // bytes of one sample in the file
+  uint16_t keptBits;   // 8 or 16
+  Converter convert;   // nullptr: the stored bytes are kept as they are
+};
+
+void putSample16(std::span<uint8_t> out, size_t index, int16_t value) {
+  riff::storeLe16(out, 2 * index, static_cast<uint16_t>(value));
+}
+
+// Keeping the two most significant bytes of a little-endian sample is the arithmetic shift
+// right by (bits - 16) of its value.
+template <size_t Bytes>
+void keepTopSixteenBits(std::span<const uint8_t> in, std::span<uint8_t> out) {
+  for (size_t i = 0; i < in.size() / Bytes; ++i) {
+    out[2 * i] = in[i * Bytes + Bytes - 2];
+    out[2 * i + 1] = in[i * Bytes + Bytes - 1];
+  }
+}
+
+// Full scale +-1.0 maps to +-32768, rounded half away from zero and clamped; NaN is silence.
+int16_t floatToSample16(double x) {
+  if (std::isnan(x)) return 0;
+  return static_cast<int16_t>(std::clamp(std::round(x * 32768.0), -32768.0, 32767.0));
+}
+
+template <typename Float>
+Float loadFloat(std::span<const uint8_t> in, size_t index) {
+  if constexpr (sizeof(Float) == 4) {
+    return std::bit_cast<Float>(riff::loadLe32(in, index * 4));
+  } else {
+    return std::bit_cast<Float>(riff::loadLe64(in, index * 8));
+  }
+}
+
+template <typename Float>
+void floatToPcm16(std::span<const uint8_t> in, std::span<uint8_t> out) {
+  for (size_t i = 0; i < in.size() / sizeof(Float); ++i) {
+    putSample16(out, i, floatToSample16(loadFloat<Float>(in, i)));
+  }
+}
+
+template <int16_t (*Expand)(uint8_t)>
+void expandG711(std::span<const uint8_t> in, std::span<uint8_t> out) {
+  for (size_t i = 0; i < in.size(); ++i) putSample16(out, i, Expand(in[i]));
+}
+
+std::optional<Decoder> pcmDecoder(uint16_t bits) {
+  switch (bits) {
+    case 8:
+      return Decoder{1, 8, nullptr};
+    case 16:
+      return Decoder{2, 16, nullptr};
+    case 24:
+      return Decoder{3, 16, &keepTopSixteenBits<3>};
+    case 32:
+      return Decoder{4, 16, &keepTopSixteenBits<4>};
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<Decoder> floatDecoder(uint16_t bits) {
+  if (bits == 32) return Decoder{4, 16, &floatToPcm16<float>};
+  if (bits == 64) return Decoder{8, 16, &floatToPcm16<double>};
+  return std::nullopt;
+}
+
+// G.711 data has one byte per sample whatever the file says its sample size is.
+std::optional<Decoder> chooseDecoder(uint16_t tag, uint16_t bits, uint16_t subFormatTag) {
+  switch (tag == kTagExtensible ? subFormatTag : tag) {
+    case kTagPcm:
+      return pcmDecoder(bits);
+    case kTagFloat:
+      return floatDecoder(bits);
+    case kTagMuLaw:
+      return Decoder{1, 16, &expandG711<g711::muLawToLinear>};
+    case kTagALaw:
+      return Decoder{1, 16, &expandG711<g711::aLawToLinear>};
+    default:
+      return std::nullopt;
+  }
+}
+
+bool layoutAcceptable(uint16_t channels, int32_t samplesPerSec) {
+  return channels != 0 && samplesPerSec >= WaveData::kMinSampleRate &&
+         samplesPerSec <= WaveData::kMaxSampleRate;
+}
+
+// Lays the start of a "fmt " chunk over record: a short chunk leaves the later fields as they
+// were. Returns the extensible sub-format tag (0 when the chunk is too short to hold one), or
+// nullopt when the chunk cannot describe a format or is cut off by the end of the file.
+template <size_t RecordBytes>
+std::optional<uint16_t> readFormatChunk(riff::File& file, const riff::ChunkHeader& chunk,
+                                        std::array<uint8_t, RecordBytes>& record) {
+  if (chunk.size < kMinFormatChunkBytes || chunk.size > file.bytesFrom(chunk.payloadOffset())) {
+    return std::nullopt;
+  }
+  const size_t overlaid = std::min<size_t>(chunk.size, RecordBytes);
+  if (!file.read(chunk.payloadOffset(), std::span(record).first(overlaid))) return std::nullopt;
+  std::array<uint8_t, 2> subFormat{};
+  if (chunk.size >= kSubFormatOffset + subFormat.size() &&
+      !file.read(chunk.payloadOffset() + kSubFormatOffset, subFormat)) {
+    return std::nullopt;
+  }
+  return riff::loadLe16(subFormat, 0);
+}
+
+bool dataSizeAcceptable(const riff::File& file, const riff::ChunkHeader& chunk) {
+  return chunk.size != 0 && chunk.size <= file.bytesFrom(chunk.payloadOffset()) &&
+         chunk.size <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+}
+
+// Streams the stored samples through the converter in blocks, so memory peaks at the kept
+// samples plus one block. A trailing partial stored sample is dropped.
+bool readConverted(riff::File& file, const riff::ChunkHeader& chunk, const Decoder& decoder,
+                   std::vector<uint8_t>& kept) {
+  const size_t samples = chunk.size / decoder.storedBytes;
+  const size_t keptBytes = decoder.keptBits / 8;
+  kept.resize(samples * keptBytes);
+  std::vector<uint8_t> block(std::min(samples, kConvertBlockSamples) * decoder.storedBytes);
+  for (size_t done = 0; done < samples;) {
+    const size_t count = std::min(kConvertBlockSamples, samples - done);
+    const auto in = std::span(block).first(count * decoder.storedBytes);
+    if (!file.read(chunk.payloadOffset() + done * decoder.storedBytes, in)) return false;
+    decoder.convert(in, std::span(kept).subspan(done * keptBytes, count * keptBytes));
+    done += count;
+  }
+  return true;
+}
+
+bool readSampleData(riff::File& file, const riff::ChunkHeader& chunk, const Decoder& decoder,
+                    std::vector<uint8_t>& kept) {
+  if (decoder.convert != nullptr) return readConverted(file, chunk, decoder, kept);
+  kept.resize(chunk.size);
+  return file.read(chunk.payloadOffset(), kept);
+}
+
+template <uint16_t Bits>
+int32_t sampleAt(const std::vector<uint8_t>& data, size_t index) {
+  if constexpr (Bits == 8) {
+    return data[index];
+  } else {
+    return static_cast<int16_t>(riff::loadLe16(data, 2 * index));
+  }
+}
+
+template <uint16_t Bits>
+void copySamples(const std::vector<uint8_t>& data, std::span<int32_t> destination) {
+  for (size_t i = 0; i < destination.size(); ++i) destination[i] = sampleAt<Bits>(data, i);
+}
+
+template <uint16_t Bits>
+std::vector<int16_t> mixDown(const std::vector<uint8_t>& data, size_t samples, size_t channels) {
+  std::vector<int16_t> mono(samples / channels);
+  const auto divisor = static_cast<int64_t>(channels);
+  for (size_t frame = 0; frame < mono.size(); ++frame) {
+    int64_t sum = 0;
+    for (size_t c = 0; c < channels; ++c) sum += sampleAt<Bits>(data, frame * channels + c);
+    mono[frame] = static_cast<int16_t>(sum / divisor);
+  }
+  return mono;
+}
+
+}  // namespace
+
+WaveData::WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample) {
+  create(channels, samplesPerSec, bitsPerSample);
+}
+
+bool WaveData::create(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample) {
+  release();
+  formatTag_ = kTagPcm;
+  channels_ = static_cast<uint16_t>(channels);
+  samplesPerSec_ = samplesPerSec;
+  bitsPerSample_ = static_cast<uint16_t>(bitsPerSample);
+  blockAlign_ = static_cast<uint16_t>(bitsPerSample_ * channels_ / 8);
+  avgBytesPerSec_ = static_cast<int32_t>(int64_t{blockAlign_} * samplesPerSec);
+  extraFormatBytes_ = 0;
+  return true;
+}
+
+bool WaveData::release() {
+  std::vector<uint8_t>().swap(data_);
+  return true;
+}
+
+// The previous samples are dropped first, so a failed load leaves no data and a successful
+// one never holds the old and the new samples together.
+bool WaveData::load(const std::string& fileName) {
+  release();
+  auto file = riff::File::open(fileName);
+  if (!file) return fail(kFileOpen);
+  const uint32_t code = loadFrom(*file);
+  if (code == kNoError) return true;
+  release();
+  return fail(code);
+}
+
+uint32_t WaveData::loadFrom(riff::File& file) {
+  const auto form = file.findForm(kWaveForm);
+  if (!form) return kChunkRead;
+  const auto format = file.findChunk(kFormatId, form->payloadOffset() + riff::kFormTypeBytes);
+  if (!format) return kChunkRead;
+  FormatRecord record = formatRecord();
+  const auto subFormatTag = readFormatChunk(file, *format, record);
+  if (!subFormatTag) return kChunkRead;
+  setFormatRecord(record);
+  const auto data = file.findChunk(kDataId, format->nextOffset());
+  if (!data) return kChunkRead;
+  if (!dataSizeAcceptable(file, *data)) return kDataRead;
+  const auto decoder = chooseDecoder(formatTag_, bitsPerSample_, *subFormatTag);
+  if (!decoder || !layoutAcceptable(channels_, samplesPerSec_)) return kFormatMismatch;
+  if (!readSampleData(file, *data, *decoder, data_)) return kDataRead;
+  setPcmFormat(decoder->keptBits);
+  return kNoError;
+}
+
+WaveData::FormatRecord WaveData::formatRecord() const {
+  FormatRecord record{};
+  riff::storeLe16(record, 0, formatTag_);
+  riff::storeLe16(record, 2, channels_);
+  riff::storeLe32(record, 4, static_cast<uint32_t>(samplesPerSec_));
+  riff::storeLe32(record, 8, static_cast<uint32_t>(avgBytesPerSec_));
+  riff::storeLe16(record, 12, blockAlign_);
+  riff::storeLe16(record, 14, bitsPerSample_);
+  riff::storeLe16(record, 16, extraFormatBytes_);
+  return record;
+}
+
+void WaveData::setFormatRecord(const FormatRecord& record) {
+  formatTag_ = riff::loadLe16(record, 0);
+  channels_ = riff::loadLe16(record, 2);
+  samplesPerSec_ = static_cast<int32_t>(riff::loadLe32(record, 4));
+  avgBytesPerSec_ = static_cast<int32_t>(riff::loadLe32(record, 8));
+  blockAlign_ = riff::loadLe16(record, 12);
+  bitsPerSample_ = riff::loadLe16(record, 14);
+  extraFormatBytes_ = riff::loadLe16(record, 16);
+}
+
+void WaveData::setPcmFormat(uint16_t bitsPerSample) {
+  formatTag_ = kTagPcm;
+  bitsPerSample_ = bitsPerSample;
+  blockAlign_ = static_cast<uint16_t>(channels_ * bitsPerSample / 8);
+  avgBytesPerSec_ = static_cast<int32_t>(int64_t{samplesPerSec_} * blockAlign_);
+}
+
+int32_t WaveData::getSampleCount() const {
+  if (bitsPerSample_ < 8) return 0;
+  return static_cast<int32_t>(data_.size() / (bitsPerSample_ / 8U));
+}
+
+// A count of zero or below writes nothing and returns 0.
+int32_t WaveData::readSamples(std::span<int32_t> destination, int32_t count) const {
+  if (bitsPerSample_ != 8 && bitsPerSample_ != 16) return 0;
+  const int64_t available = std::min<int64_t>(getSampleCount(), std::ssize(destination));
+  const auto n = static_cast<size_t>(std::clamp<int64_t>(count, 0, available));
+  if (bitsPerSample_ == 8) {
+    copySamples<8>(data_, destination.first(n));
+  } else {
+    copySamples<16>(data_, destination.first(n));
+  }
+  return static_cast<int32_t>(n);
+}
+
+std::vector<int16_t> WaveData::monoSamples() const {
+  if (channels_ == 0) return {};
+  const auto samples = static_cast<size_t>(getSampleCount());
+  if (bitsPerSample_ == 8) return mixDown<8>(data_, samples, channels_);
+  if (bitsPerSample_ == 16) return mixDown<16>(data_, samples, channels_);
+  return {};
+}
+
+const char* WaveData::errorText(uint32_t code) {
+  if (code >= std::size(kErrorTexts)) return "Unspecified error.";
+  return kErrorTexts[code];
+}
+
+bool WaveData::fail(uint32_t code) {
+  lastError_ = errorText(code);
+  return false;
+}

@@ -1,0 +1,49 @@
+// Runs the built pitchtrack binary the way a user would, inside a working directory, and
+// captures its exit status and standard output.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace testsupport {
+
+struct ToolRun {
+  int status = -1;     // exit status, or -1 when the process did not exit normally
+  std::string output;  // everything the tool wrote to standard output
+};
+
+inline std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline std::string shellQuote(const std::string& word) {
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// `arguments` is appended to the command line as it stands (quote paths with shellQuote).
+// `prefix` runs before the tool in the same shell (for example "ulimit -v 524288;").
+inline ToolRun runTool(const std::filesystem::path& workDir, const std::string& arguments,
+                       const std::string& prefix = "") {
+  const std::filesystem::path captured = workDir / ".stdout";
+  const std::string command = "cd " + shellQuote(workDir.string()) + " && " + prefix + " " +
+                              shellQuote(PITCHTRACK_BIN) + " " + arguments + " > " +
+                              shellQuote(captured.string());
+  const int raw = std::system(command.c_str());
+  ToolRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.output = readFile(captured);
+  std::filesystem::remove(captured);
+  return run;
+}
+
+}  // namespace testsupport
