@@ -19,14 +19,15 @@ constexpr float kHighestKeptPitch = 90.0f;
 
 // Brings the samples to 8000 Hz and the 8-bit range; nbits becomes 8 for 16-bit input.
 std::vector<int32_t> prepareSignal(std::span<const int16_t> samples, int32_t fs, int32_t& nbits) {
-  std::vector<int32_t> signal(samples.begin(), samples.end());
+  std::vector<int32_t> signal;
   if (fs != pipeline::kWorkingRate) {
     std::printf("fs=%d ===> Resample to have fs=%d\n", fs, pipeline::kWorkingRate);
     const int32_t length =
-        resampledLength(static_cast<int32_t>(signal.size()), fs, pipeline::kWorkingRate);
-    std::vector<int32_t> resampled(static_cast<size_t>(length));
-    resampleLinear(signal, fs, pipeline::kWorkingRate, resampled);
-    signal = std::move(resampled);
+        resampledLength(static_cast<int32_t>(samples.size()), fs, pipeline::kWorkingRate);
+    signal.resize(static_cast<size_t>(length));
+    resampleLinear(samples, fs, pipeline::kWorkingRate, signal);
+  } else {
+    signal.assign(samples.begin(), samples.end());
   }
   if (nbits == 16) {
     std::printf("nbits=%d ===> Convert from nbits=16 to 8!\n", nbits);
@@ -127,9 +128,12 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
   // The median and the voicing mask need at least two tracker frames.
   if (frames < 2) return true;
 
+  // Both passes share the range-independent analysis; only the pitch range differs.
+  const FrameAnalysis analysis = analyseFrames(signal, ptParam);
   std::vector<double> pitch(static_cast<size_t>(frames), 0.0);
-  trackPitch(signal, ptParam, pitch);
+  trackPitch(analysis, ptParam, pitch);
   const std::vector<uint8_t> voiced = voicedMask(signal, ptParam, frames);
+  signal = {};
   clearUnvoiced(pitch, voiced);
 
   const double median = pipeline::voicedMedian(pitch);
@@ -137,8 +141,7 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
   ptParam.maxPitch = static_cast<float>(median + ptParam.pitchRangeWidth * 0.5);
 
   std::fill(pitch.begin(), pitch.end(), 0.0);
-  trackPitch(signal, ptParam, pitch);
-  signal = {};
+  trackPitch(analysis, ptParam, pitch);
   clearUnvoiced(pitch, voiced);
   pipeline::clearOutOfRange(pitch, kLowestKeptPitch, kHighestKeptPitch);
   contour = wholeSemitonesTimesTen(pitch);

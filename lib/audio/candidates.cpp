@@ -27,8 +27,10 @@ int32_t extremaMiddles(std::span<const int32_t> values, std::span<int32_t> lags,
   return count;
 }
 
-int32_t rawCandidates(std::span<const int32_t> values, const PtParam& ptParam,
-                      std::span<int32_t> lags) {
+}  // namespace
+
+int32_t pickRawCandidates(std::span<const int32_t> values, const PtParam& ptParam,
+                          std::span<int32_t> lags) {
   if (ptParam.extremaOnly != 1) {
     for (size_t i = 0; i < values.size(); ++i) lags[i] = static_cast<int32_t>(i);
     return static_cast<int32_t>(values.size());
@@ -40,6 +42,8 @@ int32_t rawCandidates(std::span<const int32_t> values, const PtParam& ptParam,
   audio_fault::unknownCode(audio_fault::kUnknownPtParamPfType, ptParam.pfType,
                            audio_fault::kLineCandidates);
 }
+
+namespace {
 
 // fs / frequency formed from single-precision fs in double precision, narrowed to single
 // precision and rounded half away from zero; 0 when the frequency is 0.
@@ -58,14 +62,14 @@ LagRange lagRange(const PtParam& ptParam) {
 
 int32_t pickCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
                        std::span<int32_t> lags) {
-  const int32_t raw = rawCandidates(pitchFunction, ptParam, lags);
-  const LagRange range = lagRange(ptParam);
-  int32_t kept = 0;
-  for (int32_t i = 0; i < raw; ++i) {
-    const int32_t lag = lags[static_cast<size_t>(i)];
-    if (lag != 0 && lag >= range.minLag && lag <= range.maxLag) {
-      lags[static_cast<size_t>(kept++)] = lag;
-    }
+  const int32_t raw = pickRawCandidates(pitchFunction, ptParam, lags);
+  return keepLagsInRange(lags.first(static_cast<size_t>(raw)), lagRange(ptParam));
+}
+
+int32_t keepLagsInRange(std::span<int32_t> lags, LagRange range) {
+  size_t kept = 0;
+  for (const int32_t lag : lags) {
+    if (lag != 0 && lag >= range.minLag && lag <= range.maxLag) lags[kept++] = lag;
   }
-  return kept;
+  return static_cast<int32_t>(kept);
 }

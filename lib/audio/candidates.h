@@ -29,3 +29,11 @@ struct LagRange {
   int32_t maxLag;
 };
 LagRange lagRange(const PtParam& ptParam);
+
+// The two steps of pickCandidates, for callers that judge one raw list against several pitch
+// ranges. pickRawCandidates writes the extrema middles (or every lag) to `lags` and returns
+// their number; keepLagsInRange packs the nonzero lags inside `range` to the front of `lags`
+// and returns how many remain.
+int32_t pickRawCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
+                          std::span<int32_t> lags);
+int32_t keepLagsInRange(std::span<int32_t> lags, LagRange range);

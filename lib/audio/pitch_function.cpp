@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "autocorrelation.h"
 #include "fault.h"
 #include "frame.h"
 
@@ -35,12 +36,9 @@ void magnitudeDifference(std::span<const int32_t> frame, std::span<int32_t> row)
 
 // Autocorrelation of one frame after removing its truncated integer mean (in place).
 void autocorrelation(std::span<int32_t> frame, std::span<int32_t> row) {
-  const auto size = static_cast<int32_t>(frame.size());
-  const int32_t mean = wrappedSum(frame) / size;
+  const int32_t mean = wrappedSum(frame) / static_cast<int32_t>(frame.size());
   for (int32_t& v : frame) v = wrapSub(v, mean);
-  for (int32_t lag = 0; lag < static_cast<int32_t>(row.size()); ++lag) {
-    row[static_cast<size_t>(lag)] = dotProduct(frame.data(), frame.data() + lag, size - lag);
-  }
+  autocorrelate(frame, row);
 }
 
 }  // namespace
@@ -67,15 +65,19 @@ void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t o
   for (size_t k = 0; k < starts.size(); ++k) {
     const auto frame = signal.subspan(static_cast<size_t>(starts[k]), work.size());
     std::copy(frame.begin(), frame.end(), work.begin());
-    frameFlip(work);
-    const auto row = output.subspan(k * half, half);
-    if (pfType == 1) {
-      magnitudeDifference(work, row);
-    } else if (pfType == 2) {
-      autocorrelation(work, row);
-    } else {
-      audio_fault::unknownCode(audio_fault::kUnknownPfType, pfType,
-                               audio_fault::kLinePitchFunction);
-    }
+    framePitchFunction(work, pfType, output.subspan(k * half, half));
+  }
+}
+
+void framePitchFunction(std::span<int32_t> frame, int32_t pfType, std::span<int32_t> row) {
+  if (pfType == 1) {
+    frameFlip(frame);
+    magnitudeDifference(frame, row);
+  } else if (pfType == 2) {
+    // Reversing a frame changes neither its sum nor the set of sample pairs at any lag, so the
+    // flip is skipped: the autocorrelation is the same either way.
+    autocorrelation(frame, row);
+  } else {
+    audio_fault::unknownCode(audio_fault::kUnknownPfType, pfType, audio_fault::kLinePitchFunction);
   }
 }

@@ -24,3 +24,8 @@ void frameFlip(std::span<int32_t> frame);
 // fatalError ("Unknown pfType=...") when there is at least one frame.
 void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
                    int32_t pfType, std::span<int32_t> output);
+
+// The pitch function of one frame (frameSize samples, reordered or centred in place as the
+// chosen function needs) into row (frameSize/2 lags): the per-frame step of pitchFunction.
+// An unknown pfType ends the process through fatalError.
+void framePitchFunction(std::span<int32_t> frame, int32_t pfType, std::span<int32_t> row);

@@ -11,34 +11,88 @@
 
 namespace {
 
-// Every frame's candidate list; the Candidate records of all frames share one pool so that
-// nothing is allocated per frame.
+// Mean removal and scaling of one sample, as trackPitch prepares the signal.
+class SampleScaler {
+ public:
+  SampleScaler(std::span<const int32_t> signal, int32_t nbits) {
+    int64_t sum = 0;
+    int32_t lowest = signal.empty() ? 0 : signal[0];
+    int32_t highest = lowest;
+    for (const int32_t v : signal) {
+      sum += v;
+      lowest = std::min(lowest, v);
+      highest = std::max(highest, v);
+    }
+    mean_ = signal.empty() ? 0 : sum / static_cast<int64_t>(signal.size());
+    const int64_t largest = std::max(highest - mean_, mean_ - lowest);
+    if (largest == 0) return;  // every prepared sample stays 0
+    scale_ = static_cast<float>(std::pow(2.0, nbits) * 0.5 / static_cast<double>(largest));
+    // Signals of a narrow range (every 8- or 16-bit recording) get a table of the results.
+    if (static_cast<int64_t>(highest) - lowest < kMaxTable) {
+      lowest_ = lowest;
+      table_.resize(static_cast<size_t>(highest - lowest) + 1);
+      for (size_t i = 0; i < table_.size(); ++i) {
+        table_[i] = compute(lowest + static_cast<int64_t>(i));
+      }
+    }
+  }
+
+  int32_t operator()(int32_t v) const {
+    if (!table_.empty()) return table_[static_cast<size_t>(v - lowest_)];
+    return compute(v);
+  }
+
+ private:
+  static constexpr int64_t kMaxTable = 1 << 17;
+
+  int32_t compute(int64_t v) const {
+    if (scale_ == 0) return 0;
+    return roundToInt(static_cast<float>(static_cast<double>(v - mean_) * scale_));
+  }
+
+  int64_t mean_ = 0;
+  float scale_ = 0;
+  int32_t lowest_ = 0;
+  std::vector<int32_t> table_;
+};
+
+void appendRawCandidates(std::span<const int32_t> row, const PtParam& ptParam,
+                         std::span<int32_t> lagBuffer, FrameAnalysis& analysis) {
+  const int32_t count = pickRawCandidates(row, ptParam, lagBuffer);
+  for (const int32_t lag : lagBuffer.first(static_cast<size_t>(count))) {
+    analysis.lags.push_back(lag);
+    analysis.values.push_back(row[static_cast<size_t>(lag)]);
+  }
+  analysis.firstCandidate.push_back(analysis.lags.size());
+}
+
+// Every frame's candidate list inside the pitch range; the Candidate records of all frames
+// share one pool so that nothing is allocated per frame.
 struct CandidateLattice {
   std::vector<FrameCandidates> frames;
   std::vector<Candidate> pool;
 };
 
-CandidateLattice buildLattice(std::span<const int32_t> pitchFunctions, int32_t frames,
-                              const PtParam& ptParam) {
-  const auto half = static_cast<size_t>(ptParam.frameSize / 2);
+CandidateLattice buildLattice(const FrameAnalysis& analysis, const PtParam& ptParam) {
+  const LagRange range = lagRange(ptParam);
   CandidateLattice lattice;
-  lattice.frames.resize(static_cast<size_t>(frames));
-  std::vector<int32_t> lags(half);
-  std::vector<size_t> firstOfFrame(lattice.frames.size());
+  lattice.frames.resize(analysis.frames());
+  lattice.pool.reserve(analysis.lags.size());
   for (size_t f = 0; f < lattice.frames.size(); ++f) {
-    const auto row = pitchFunctions.subspan(f * half, half);
-    const int32_t count = pickCandidates(row, ptParam, lags);
-    lattice.frames[f].count = count;
-    firstOfFrame[f] = lattice.pool.size();
-    for (int32_t k = 0; k < count; ++k) {
-      const int32_t lag = lags[static_cast<size_t>(k)];
-      lattice.pool.push_back(Candidate{lag, row[static_cast<size_t>(lag)], -1, 0.0f});
+    const size_t before = lattice.pool.size();
+    for (size_t c = analysis.firstCandidate[f]; c < analysis.firstCandidate[f + 1]; ++c) {
+      const int32_t lag = analysis.lags[c];
+      if (lag != 0 && lag >= range.minLag && lag <= range.maxLag) {
+        lattice.pool.push_back(Candidate{lag, analysis.values[c], -1, 0.0f});
+      }
     }
+    lattice.frames[f].count = static_cast<int32_t>(lattice.pool.size() - before);
   }
   const std::span<Candidate> pool(lattice.pool);
-  for (size_t f = 0; f < lattice.frames.size(); ++f) {
-    lattice.frames[f].candidates =
-        pool.subspan(firstOfFrame[f], static_cast<size_t>(lattice.frames[f].count));
+  size_t first = 0;
+  for (FrameCandidates& frame : lattice.frames) {
+    frame.candidates = pool.subspan(first, static_cast<size_t>(frame.count));
+    first += static_cast<size_t>(frame.count);
   }
   return lattice;
 }
@@ -60,47 +114,63 @@ void searchRuns(std::span<FrameCandidates> frames, const PtParam& ptParam,
   }
 }
 
+int32_t framesOf(std::span<const int32_t> signal, const PtParam& ptParam) {
+  if (signal.empty()) return 0;
+  return frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
+}
+
 }  // namespace
 
 void centreAndScale(std::span<const int32_t> signal, int32_t nbits, std::span<int32_t> prepared) {
-  if (signal.empty()) return;
-  int64_t sum = 0;
-  for (const int32_t v : signal) sum += v;
-  const int64_t mean = sum / static_cast<int64_t>(signal.size());
-  int64_t largest = 0;
-  for (const int32_t v : signal) {
-    const int64_t centred = v - mean;
-    largest = std::max(largest, centred < 0 ? -centred : centred);
+  const SampleScaler scaler(signal, nbits);
+  std::transform(signal.begin(), signal.end(), prepared.begin(), scaler);
+}
+
+FrameAnalysis analyseFrames(std::span<const int32_t> signal, const PtParam& ptParam) {
+  FrameAnalysis analysis;
+  const int32_t frames = framesOf(signal, ptParam);
+  if (frames <= 0) return analysis;
+  const SampleScaler scaler(signal, ptParam.nbits);
+  const auto size = static_cast<size_t>(ptParam.frameSize);
+  const auto hop = static_cast<size_t>(ptParam.frameSize - ptParam.overlap);
+  std::vector<int32_t> work(size);
+  std::vector<int32_t> row(size / 2);
+  std::vector<int32_t> lagBuffer(size / 2);
+  analysis.firstCandidate.reserve(static_cast<size_t>(frames) + 1);
+  analysis.firstCandidate.push_back(0);
+  for (size_t f = 0; f < static_cast<size_t>(frames); ++f) {
+    const auto frame = signal.subspan(f * hop, size);
+    std::transform(frame.begin(), frame.end(), work.begin(), scaler);
+    framePitchFunction(work, ptParam.pfType, row);
+    appendRawCandidates(row, ptParam, lagBuffer, analysis);
   }
-  if (largest == 0) {
-    std::fill(prepared.begin(), prepared.end(), 0);
-    return;
-  }
-  const auto scale = static_cast<float>(std::pow(2.0, nbits) * 0.5 / static_cast<double>(largest));
-  for (size_t i = 0; i < signal.size(); ++i) {
-    const double centred = static_cast<double>(signal[i] - mean);
-    prepared[i] = roundToInt(static_cast<float>(centred * scale));
-  }
+  return analysis;
+}
+
+void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch) {
+  CandidateLattice lattice = buildLattice(analysis, ptParam);
+  searchRuns(lattice.frames, ptParam, pitch);
 }
 
 void trackPitch(std::span<const int32_t> signal, const PtParam& ptParam, std::span<double> pitch) {
-  const int32_t frames =
-      frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
-  if (signal.empty() || frames <= 0) return;
-  std::vector<int32_t> pitchFunctions(static_cast<size_t>(frames) *
-                                      static_cast<size_t>(ptParam.frameSize / 2));
-  trackPitch(signal, ptParam, pitch, pitchFunctions);
+  trackPitch(analyseFrames(signal, ptParam), ptParam, pitch);
 }
 
 void trackPitch(std::span<const int32_t> signal, const PtParam& ptParam, std::span<double> pitch,
                 std::span<int32_t> pitchFunctions) {
-  const int32_t frames =
-      frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
-  if (signal.empty() || frames <= 0) return;
+  const int32_t frames = framesOf(signal, ptParam);
+  if (frames <= 0) return;
   std::vector<int32_t> prepared(signal.size());
   centreAndScale(signal, ptParam.nbits, prepared);
   pitchFunction(prepared, ptParam.frameSize, ptParam.overlap, ptParam.pfType, pitchFunctions);
   prepared = {};
-  CandidateLattice lattice = buildLattice(pitchFunctions, frames, ptParam);
-  searchRuns(lattice.frames, ptParam, pitch);
+
+  const auto half = static_cast<size_t>(ptParam.frameSize / 2);
+  std::vector<int32_t> lagBuffer(half);
+  FrameAnalysis analysis;
+  analysis.firstCandidate.push_back(0);
+  for (size_t f = 0; f < static_cast<size_t>(frames); ++f) {
+    appendRawCandidates(pitchFunctions.subspan(f * half, half), ptParam, lagBuffer, analysis);
+  }
+  trackPitch(analysis, ptParam, pitch);
 }

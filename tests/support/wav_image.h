@@ -117,7 +117,12 @@ struct Format {
 
 // The usual layout fields at once.
 inline Format format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
-  return Format().withTag(tag).withChannels(channels).withRate(rate).withBits(bits);
+  Format result;
+  result.tag = tag;
+  result.channels = channels;
+  result.rate = rate;
+  result.bits = bits;
+  return result;
 }
 
 // The remaining 14 bytes of the standard sub-format GUIDs (xxxx0000-0000-0010-8000-00AA00389B71).

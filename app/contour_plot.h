@@ -1,0 +1,38 @@
+// The pure parts of pitchplot: reading the line of a pitch file and drawing a contour as SVG.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What parsePitchLine found: the values, or the reason the text is not a pitch line.
+struct ParsedPitchLine {
+  std::vector<int32_t> values;
+  std::string error;  // empty when the text parsed
+
+  bool ok() const { return error.empty(); }
+};
+
+// Parses the text of a pitch file: non-negative decimal integers joined by "+", on one line
+// ended by "\n" (or "\r\n", or by the end of the text). An empty text or a lone newline is the
+// empty contour. Anything else (an empty value, a sign, a letter, a value above 2147483647, a
+// second line) is an error naming the offending value by its 1-based position.
+ParsedPitchLine parsePitchLine(std::string_view text);
+
+// The note name of a semitone number with sharps and the octave: 60 -> "C4", 61 -> "C#4",
+// 69 -> "A4", 47 -> "B2"; semitone 0 is "C-1".
+std::string noteName(int32_t semitone);
+
+// A standalone SVG document (UTF-8) of `contour` (tenths of a semitone per 32 ms frame, 0 = no
+// pitch) titled `title`.
+//
+// Time in seconds runs along the bottom, value i drawn at i * 0.032 s; pitch runs up the side
+// on a semitone grid labelled with note names (every note when the range is two octaves or
+// less, else every C), sharps shaded like the black keys of a keyboard. Each stretch of pitched
+// frames is one <path class="voiced"> whose data holds one "x,y" point per frame, so unpitched
+// frames are gaps; a stretch of a single frame is drawn as a dot. An empty contour, or one
+// without any pitched value, draws the empty axes with the note "no pitch". Bytes of the title
+// that are not valid UTF-8 or are control characters become '?'.
+std::string renderContourSvg(std::span<const int32_t> contour, std::string_view title);

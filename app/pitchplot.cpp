@@ -1,0 +1,73 @@
+// pitchplot pitchFile svgFile: draws the contour of a pitch file (as pitchtrack writes it) as an
+// SVG picture: time along the bottom, notes up the side, unpitched frames as gaps.
+//
+// Exit status: 0 when the picture was written; 1 when the pitch file cannot be read or is not
+// one line of "+"-joined non-negative integers, or the picture cannot be written; 2 for a wrong
+// command line. Messages go to standard error.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "contour_plot.h"
+#include "pitch_file.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// The whole file, or nothing with `reason` set.
+std::optional<std::string> readWholeFile(const std::string& path, std::string& reason) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    reason = "it is a directory";
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    reason = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) {
+    reason = "read error";
+    return std::nullopt;
+  }
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "Usage: %s pitchFile svgFile\n", argc > 0 ? argv[0] : "pitchplot");
+    return kExitUsage;
+  }
+  const std::string pitchFile = argv[1];
+  const std::string svgFile = argv[2];
+
+  std::string reason;
+  const std::optional<std::string> text = readWholeFile(pitchFile, reason);
+  if (!text) {
+    std::fprintf(stderr, "pitchplot: cannot read pitch file %s: %s\n", pitchFile.c_str(),
+                 reason.c_str());
+    return kExitFailure;
+  }
+  const ParsedPitchLine parsed = parsePitchLine(*text);
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "pitchplot: %s is not a pitch file: %s\n", pitchFile.c_str(),
+                 parsed.error.c_str());
+    return kExitFailure;
+  }
+  if (!writePitchFile(svgFile, renderContourSvg(parsed.values, pitchFile))) {
+    std::fprintf(stderr, "pitchplot: cannot write %s\n", svgFile.c_str());
+    return kExitFailure;
+  }
+  return 0;
+}
