@@ -99,12 +99,23 @@ std::string xmlText(std::string_view text) {
     if (length == 1) {
       const char c = text[0];
       switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '"':
+          out += "&quot;";
+          break;
+        case '\'':
+          out += "&apos;";
+          break;
+        default:
+          out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
       }
     } else {
       out.append(text.substr(0, length));
@@ -116,8 +127,8 @@ std::string xmlText(std::string_view text) {
 
 // Seconds between two time labels: a round step that keeps the labels kMinTickSpacing apart.
 double timeStep(double seconds, double width) {
-  static constexpr std::array<double, 13> kSteps = {0.1,  0.2,   0.5,   1,     2,    5,   10,
-                                                    15.0, 30.0,  60.0,  120.0, 300., 600.};
+  static constexpr std::array<double, 13> kSteps = {0.1,  0.2,  0.5,  1,     2,    5,   10,
+                                                    15.0, 30.0, 60.0, 120.0, 300., 600.};
   const double maxTicks = std::max(1.0, width / kMinTickSpacing);
   for (const double step : kSteps) {
     if (seconds / step <= maxTicks) return step;
@@ -190,8 +201,8 @@ Frame layOut(std::span<const int32_t> contour, const Summary& summary) {
   frame.seconds = contour.empty() ? 1.0 : static_cast<double>(contour.size()) * kFrameSeconds;
   frame.width = std::clamp(static_cast<double>(contour.size()) * kPixelsPerFrame, kMinPlotWidth,
                            kMaxPlotWidth);
-  frame.height = std::clamp((frame.high - frame.low) * kPixelsPerSemitone, kMinPlotHeight,
-                            kMaxPlotHeight);
+  frame.height =
+      std::clamp((frame.high - frame.low) * kPixelsPerSemitone, kMinPlotHeight, kMaxPlotHeight);
   return frame;
 }
 
@@ -203,8 +214,8 @@ void drawTitle(std::string& svg, const Frame& frame, const Summary& summary,
   std::string facts = std::to_string(frame.frames) + " frames of 32 ms, " +
                       secondsLabel(std::round(frame.frames * kFrameSeconds * 100) / 100) + " s";
   if (summary.pitched > 0) {
-    facts += ", " + std::to_string(summary.pitched) + " pitched, from " +
-             noteName(summary.lowest) + " to " + noteName(summary.highest);
+    facts += ", " + std::to_string(summary.pitched) + " pitched, from " + noteName(summary.lowest) +
+             " to " + noteName(summary.highest);
   }
   svg += "<text x=\"" + number(kLeft) + "\" y=\"52\" font-size=\"13\" fill=\"" + kMuted + "\">" +
          facts + "</text>\n";
@@ -237,7 +248,9 @@ void drawPitchGrid(std::string& svg, const Frame& frame) {
     const double y = frame.y(s);
     svg += "<line x1=\"" + number(left) + "\" y1=\"" + number(y) + "\" x2=\"" + number(right) +
            "\" y2=\"" + number(y) + "\" stroke=\"" +
-           (isC ? "#9aa3ad" : span <= kEveryNoteSpan ? "#dde1e6" : "#eceef1") +
+           (isC                      ? "#9aa3ad"
+            : span <= kEveryNoteSpan ? "#dde1e6"
+                                     : "#eceef1") +
            "\" stroke-width=\"" + (isC ? "1.2" : "0.8") + "\"/>\n";
     if (isC || span <= kEveryNoteSpan) {
       svg += "<text x=\"" + number(left - 8) + "\" y=\"" + number(y + 4) +
@@ -258,8 +271,8 @@ void drawTimeAxis(std::string& svg, const Frame& frame) {
     svg += "<line x1=\"" + number(x) + "\" y1=\"" + number(kTop) + "\" x2=\"" + number(x) +
            "\" y2=\"" + number(bottom + 5) + "\" stroke=\"#dde1e6\" stroke-width=\"0.8\"/>\n";
     svg += "<text x=\"" + number(x) + "\" y=\"" + number(bottom + 20) +
-           "\" font-size=\"12\" text-anchor=\"middle\" fill=\"" + kInk + "\">" +
-           secondsLabel(t) + "</text>\n";
+           "\" font-size=\"12\" text-anchor=\"middle\" fill=\"" + kInk + "\">" + secondsLabel(t) +
+           "</text>\n";
   }
 }
 
@@ -366,9 +379,9 @@ std::string renderContourSvg(std::span<const int32_t> contour, std::string_view 
     const double middle = kTop + frame.height / 2;
     svg += "<rect x=\"" + number(kLeft + frame.width / 2 - 90) + "\" y=\"" + number(middle - 24) +
            "\" width=\"180\" height=\"48\" rx=\"6\" fill=\"white\" stroke=\"#c8ccd2\"/>\n";
-    svg += "<text x=\"" + number(kLeft + frame.width / 2) + "\" y=\"" +
-           number(middle + 10) + "\" font-size=\"28\" text-anchor=\"middle\"" +
-           " fill=\"" + kMuted + "\">no pitch</text>\n";
+    svg += "<text x=\"" + number(kLeft + frame.width / 2) + "\" y=\"" + number(middle + 10) +
+           "\" font-size=\"28\" text-anchor=\"middle\"" + " fill=\"" + kMuted +
+           "\">no pitch</text>\n";
   } else {
     drawContour(svg, frame, contour);
   }

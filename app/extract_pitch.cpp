@@ -17,28 +17,48 @@ constexpr int32_t kLocalWeight = 1;
 constexpr float kLowestKeptPitch = 34.0f;
 constexpr float kHighestKeptPitch = 90.0f;
 
-// Brings the samples to 8000 Hz and the 8-bit range; nbits becomes 8 for 16-bit input.
-std::vector<int32_t> prepareSignal(std::span<const int16_t> samples, int32_t fs, int32_t& nbits) {
-  std::vector<int32_t> signal;
-  if (fs != pipeline::kWorkingRate) {
-    std::printf("fs=%d ===> Resample to have fs=%d\n", fs, pipeline::kWorkingRate);
-    const int32_t length =
-        resampledLength(static_cast<int32_t>(samples.size()), fs, pipeline::kWorkingRate);
-    signal.resize(static_cast<size_t>(length));
-    resampleLinear(samples, fs, pipeline::kWorkingRate, signal);
-  } else {
-    signal.assign(samples.begin(), samples.end());
+// The signal at 8000 Hz in the 8-bit range. Every value fits in 16 bits: the input does, linear
+// interpolation never leaves the range of its two neighbours, and the 16-bit reduction divides.
+// An 8000 Hz input that needs no reduction is used where it stands, without a copy.
+class WorkingSignal {
+ public:
+  WorkingSignal(std::span<const int16_t> samples, int32_t fs, int32_t& nbits) : view_(samples) {
+    if (fs != pipeline::kWorkingRate) {
+      std::printf("fs=%d ===> Resample to have fs=%d\n", fs, pipeline::kWorkingRate);
+      const int32_t length =
+          resampledLength(static_cast<int32_t>(samples.size()), fs, pipeline::kWorkingRate);
+      std::vector<int32_t> resampled(static_cast<size_t>(length));
+      resampleLinear(samples, fs, pipeline::kWorkingRate, resampled);
+      own(std::span<const int32_t>(resampled));
+    }
+    if (nbits == 16) {
+      std::printf("nbits=%d ===> Convert from nbits=16 to 8!\n", nbits);
+      if (owned_.empty()) own(view_);
+      for (int16_t& v : owned_) v = static_cast<int16_t>(v / 256);
+      nbits = 8;
+    }
   }
-  if (nbits == 16) {
-    std::printf("nbits=%d ===> Convert from nbits=16 to 8!\n", nbits);
-    for (int32_t& v : signal) v /= 256;
-    nbits = 8;
+
+  std::span<const int16_t> samples() const { return view_; }
+  void release() {
+    owned_ = {};
+    view_ = {};
   }
-  return signal;
-}
+
+ private:
+  template <typename Sample>
+  void own(std::span<const Sample> values) {
+    std::vector<int16_t> narrowed(values.begin(), values.end());
+    owned_ = std::move(narrowed);
+    view_ = owned_;
+  }
+
+  std::vector<int16_t> owned_;
+  std::span<const int16_t> view_;
+};
 
 // 1 for every tracker frame that either of its detector frames places in a voiced segment.
-std::vector<uint8_t> voicedMask(std::span<const int32_t> signal, const PtParam& ptParam,
+std::vector<uint8_t> voicedMask(std::span<const int16_t> signal, const PtParam& ptParam,
                                 int32_t frames) {
   std::vector<uint8_t> mask(static_cast<size_t>(frames), 0);
   EpdParam epdParam;
@@ -117,7 +137,8 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
                   int32_t nbits) {
   contour.clear();
   if (fs < pipeline::kMinInputRate || fs > pipeline::kMaxInputRate) return true;
-  std::vector<int32_t> signal = prepareSignal(samples, fs, nbits);
+  WorkingSignal working(samples, fs, nbits);
+  const std::span<const int16_t> signal = working.samples();
 
   PtParam ptParam;
   setPtParam(ptParam, pipeline::kWorkingRate, nbits, kAutocorrelation);
@@ -133,7 +154,7 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
   std::vector<double> pitch(static_cast<size_t>(frames), 0.0);
   trackPitch(analysis, ptParam, pitch);
   const std::vector<uint8_t> voiced = voicedMask(signal, ptParam, frames);
-  signal = {};
+  working.release();
   clearUnvoiced(pitch, voiced);
 
   const double median = pipeline::voicedMedian(pitch);

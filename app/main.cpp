@@ -23,10 +23,9 @@ struct LoadedSound {
 
 bool loadSound(const char* path, LoadedSound& sound) {
   WaveData wave(1, 8000, 8);
-  if (!wave.load(path)) return false;
+  if (!wave.loadMono(path, sound.samples)) return false;
   sound.sampleRate = wave.getSampleRate();
   sound.bitsPerSample = static_cast<int32_t>(wave.getBitsPerSample());
-  sound.samples = wave.monoSamples();
   return true;
 }
 

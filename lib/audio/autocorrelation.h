@@ -16,6 +16,14 @@
 
 void autocorrelate(std::span<const int32_t> frame, std::span<int32_t> row);
 
+// The autocorrelation of a frame of small 16-bit samples after removing its truncated integer
+// mean, as the autocorrelation pitch function computes it: for callers that hold frames in 16
+// bits already. Requires every |sample| <= kSmallSampleLimit and at most kSmallFrameLimit
+// samples, so that neither the centring nor any sum can overflow.
+inline constexpr int32_t kSmallSampleLimit = 512;
+inline constexpr size_t kSmallFrameLimit = 1024;
+void centredAutocorrelation(std::span<const int16_t> frame, std::span<int32_t> row);
+
 namespace acf {
 
 enum class KernelPath { kReference, kPortable, kAvx2, kAvx512 };

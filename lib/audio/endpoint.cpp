@@ -94,23 +94,9 @@ int32_t moveValidToFront(std::vector<Segment>& segments) {
   return static_cast<int32_t>(kept);
 }
 
-}  // namespace
-
-void setEpdParam(int32_t fs, EpdParam& epdParam) {
-  epdParam.frameSize = truncToInt(fs * 0.016);
-  epdParam.overlap = 0;
-  epdParam.extraInt1 = 10;
-  epdParam.thresholdDivisor = 10;
-  epdParam.hodOrder = 4;
-  epdParam.extraReal1 = 0.5f;
-  epdParam.extraInt2 = 1;
-  epdParam.minSegmentSec = 0.05f;
-  epdParam.maxFinalGapSec = 0.7f;
-  epdParam.extraSeconds = 0.2f;
-}
-
-std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
-                                    const EpdParam& epdParam, int32_t& segmentCount) {
+template <typename Sample>
+std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const EpdParam& epdParam,
+                            int32_t& segmentCount) {
   segmentCount = 0;
   const int32_t hop = epdParam.frameSize - epdParam.overlap;
   const int32_t minFrames = secondsToFrames(fs, epdParam.minSegmentSec, hop);
@@ -133,6 +119,31 @@ std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
   dropShortAndLateSegments(segments, minFrames, maxGapFrames);
   segmentCount = moveValidToFront(segments);
   return segments;
+}
+
+}  // namespace
+
+void setEpdParam(int32_t fs, EpdParam& epdParam) {
+  epdParam.frameSize = truncToInt(fs * 0.016);
+  epdParam.overlap = 0;
+  epdParam.extraInt1 = 10;
+  epdParam.thresholdDivisor = 10;
+  epdParam.hodOrder = 4;
+  epdParam.extraReal1 = 0.5f;
+  epdParam.extraInt2 = 1;
+  epdParam.minSegmentSec = 0.05f;
+  epdParam.maxFinalGapSec = 0.7f;
+  epdParam.extraSeconds = 0.2f;
+}
+
+std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount) {
+  return detect(signal, fs, epdParam, segmentCount);
+}
+
+std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount) {
+  return detect(signal, fs, epdParam, segmentCount);
 }
 
 void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,

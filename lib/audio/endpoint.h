@@ -44,6 +44,10 @@ void setEpdParam(int32_t fs, EpdParam& epdParam);
 std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount);
 
+// The same detection on a signal held in 16 bits (the pipeline's 8000 Hz working signal).
+std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount);
+
 // Sorts values[left..right] ascending in place (quicksort, first element as pivot, two scans
 // that meet) and applies every exchange to `index` as well, so that indices travel with their
 // values. Not stable.

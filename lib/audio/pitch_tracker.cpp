@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <vector>
 
+#include "autocorrelation.h"
 #include "candidates.h"
 #include "frame.h"
 #include "pitch_function.h"
@@ -14,7 +17,8 @@ namespace {
 // Mean removal and scaling of one sample, as trackPitch prepares the signal.
 class SampleScaler {
  public:
-  SampleScaler(std::span<const int32_t> signal, int32_t nbits) {
+  template <typename Sample>
+  SampleScaler(std::span<const Sample> signal, int32_t nbits) {
     int64_t sum = 0;
     int32_t lowest = signal.empty() ? 0 : signal[0];
     int32_t highest = lowest;
@@ -25,17 +29,25 @@ class SampleScaler {
     }
     mean_ = signal.empty() ? 0 : sum / static_cast<int64_t>(signal.size());
     const int64_t largest = std::max(highest - mean_, mean_ - lowest);
-    if (largest == 0) return;  // every prepared sample stays 0
+    if (largest == 0) {  // every prepared sample stays 0
+      largestPrepared_ = 0;
+      return;
+    }
     scale_ = static_cast<float>(std::pow(2.0, nbits) * 0.5 / static_cast<double>(largest));
     // Signals of a narrow range (every 8- or 16-bit recording) get a table of the results.
     if (static_cast<int64_t>(highest) - lowest < kMaxTable) {
       lowest_ = lowest;
       table_.resize(static_cast<size_t>(highest - lowest) + 1);
+      largestPrepared_ = 0;
       for (size_t i = 0; i < table_.size(); ++i) {
         table_[i] = compute(lowest + static_cast<int64_t>(i));
+        largestPrepared_ = std::max(largestPrepared_, std::abs(table_[i]));
       }
     }
   }
+
+  // The largest magnitude a prepared sample can have.
+  int32_t largestPrepared() const { return largestPrepared_; }
 
   int32_t operator()(int32_t v) const {
     if (!table_.empty()) return table_[static_cast<size_t>(v - lowest_)];
@@ -53,6 +65,7 @@ class SampleScaler {
   int64_t mean_ = 0;
   float scale_ = 0;
   int32_t lowest_ = 0;
+  int32_t largestPrepared_ = std::numeric_limits<int32_t>::max();  // unknown without a table
   std::vector<int32_t> table_;
 };
 
@@ -114,19 +127,14 @@ void searchRuns(std::span<FrameCandidates> frames, const PtParam& ptParam,
   }
 }
 
-int32_t framesOf(std::span<const int32_t> signal, const PtParam& ptParam) {
+template <typename Sample>
+int32_t framesOf(std::span<const Sample> signal, const PtParam& ptParam) {
   if (signal.empty()) return 0;
   return frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
 }
 
-}  // namespace
-
-void centreAndScale(std::span<const int32_t> signal, int32_t nbits, std::span<int32_t> prepared) {
-  const SampleScaler scaler(signal, nbits);
-  std::transform(signal.begin(), signal.end(), prepared.begin(), scaler);
-}
-
-FrameAnalysis analyseFrames(std::span<const int32_t> signal, const PtParam& ptParam) {
+template <typename Sample>
+FrameAnalysis analyse(std::span<const Sample> signal, const PtParam& ptParam) {
   FrameAnalysis analysis;
   const int32_t frames = framesOf(signal, ptParam);
   if (frames <= 0) return analysis;
@@ -138,13 +146,38 @@ FrameAnalysis analyseFrames(std::span<const int32_t> signal, const PtParam& ptPa
   std::vector<int32_t> lagBuffer(size / 2);
   analysis.firstCandidate.reserve(static_cast<size_t>(frames) + 1);
   analysis.firstCandidate.push_back(0);
+  // Autocorrelation frames of small prepared samples (every 8-bit-range signal) stay in 16 bits.
+  const bool small = ptParam.pfType == 2 && scaler.largestPrepared() <= kSmallSampleLimit &&
+                     size <= kSmallFrameLimit;
+  std::vector<int16_t> work16(small ? size : 0);
   for (size_t f = 0; f < static_cast<size_t>(frames); ++f) {
     const auto frame = signal.subspan(f * hop, size);
-    std::transform(frame.begin(), frame.end(), work.begin(), scaler);
-    framePitchFunction(work, ptParam.pfType, row);
+    if (small) {
+      std::transform(frame.begin(), frame.end(), work16.begin(),
+                     [&scaler](int32_t v) { return static_cast<int16_t>(scaler(v)); });
+      centredAutocorrelation(work16, row);
+    } else {
+      std::transform(frame.begin(), frame.end(), work.begin(), scaler);
+      framePitchFunction(work, ptParam.pfType, row);
+    }
     appendRawCandidates(row, ptParam, lagBuffer, analysis);
   }
   return analysis;
+}
+
+}  // namespace
+
+void centreAndScale(std::span<const int32_t> signal, int32_t nbits, std::span<int32_t> prepared) {
+  const SampleScaler scaler(signal, nbits);
+  std::transform(signal.begin(), signal.end(), prepared.begin(), scaler);
+}
+
+FrameAnalysis analyseFrames(std::span<const int32_t> signal, const PtParam& ptParam) {
+  return analyse(signal, ptParam);
+}
+
+FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptParam) {
+  return analyse(signal, ptParam);
 }
 
 void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch) {

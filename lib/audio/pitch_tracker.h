@@ -41,6 +41,9 @@ struct FrameAnalysis {
 // Analyses the signal frame by frame without holding the pitch functions of all frames.
 FrameAnalysis analyseFrames(std::span<const int32_t> signal, const PtParam& ptParam);
 
+// The same analysis of a signal held in 16 bits (the pipeline's 8000 Hz working signal).
+FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptParam);
+
 // The range-dependent rest of trackPitch: candidates inside ptParam's pitch range, runs and
 // path search. `pitch` must hold analysis.frames() values.
 void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch);

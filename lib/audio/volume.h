@@ -22,5 +22,13 @@ void frameVolume(std::span<const int32_t> signal, int32_t frameSize, int32_t ove
 void highOrderDiff(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
                    std::span<int32_t> diff, int32_t order);
 
-// The median of `values` as frameVolume defines it, reordering `values` (a scratch copy).
+// The same measures of a signal held in 16 bits (the pipeline's 8000 Hz working signal).
+void frameVolume(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
+                 std::span<int32_t> volume, int32_t method);
+void highOrderDiff(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
+                   std::span<int32_t> diff, int32_t order);
+
+// The median of `values` as frameVolume defines it, reordering `values` (a scratch copy). This
+// is the selection used for frames of a wide value range; narrow frames are counted instead,
+// which gives the same value.
 int32_t frameMedian(std::span<int32_t> values);

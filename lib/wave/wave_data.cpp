@@ -184,7 +184,7 @@ bool readSampleData(riff::File& file, const riff::ChunkHeader& chunk, const Deco
 }
 
 template <uint16_t Bits>
-int32_t sampleAt(const std::vector<uint8_t>& data, size_t index) {
+int32_t sampleAt(std::span<const uint8_t> data, size_t index) {
   if constexpr (Bits == 8) {
     return data[index];
   } else {
@@ -193,20 +193,65 @@ int32_t sampleAt(const std::vector<uint8_t>& data, size_t index) {
 }
 
 template <uint16_t Bits>
-void copySamples(const std::vector<uint8_t>& data, std::span<int32_t> destination) {
+void copySamples(std::span<const uint8_t> data, std::span<int32_t> destination) {
   for (size_t i = 0; i < destination.size(); ++i) destination[i] = sampleAt<Bits>(data, i);
 }
 
+// Mixes whole sample frames of kept 8- or 16-bit data into `mono`: the sum of the channels
+// divided by the channel count, truncating toward zero.
 template <uint16_t Bits>
-std::vector<int16_t> mixDown(const std::vector<uint8_t>& data, size_t samples, size_t channels) {
-  std::vector<int16_t> mono(samples / channels);
+void mixInto(std::span<const uint8_t> data, size_t channels, std::span<int16_t> mono) {
+  if (channels == 1) {
+    for (size_t i = 0; i < mono.size(); ++i)
+      mono[i] = static_cast<int16_t>(sampleAt<Bits>(data, i));
+    return;
+  }
   const auto divisor = static_cast<int64_t>(channels);
   for (size_t frame = 0; frame < mono.size(); ++frame) {
     int64_t sum = 0;
     for (size_t c = 0; c < channels; ++c) sum += sampleAt<Bits>(data, frame * channels + c);
     mono[frame] = static_cast<int16_t>(sum / divisor);
   }
-  return mono;
+}
+
+void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
+             std::span<int16_t> mono) {
+  if (keptBits == 8) {
+    mixInto<8>(data, channels, mono);
+  } else {
+    mixInto<16>(data, channels, mono);
+  }
+}
+
+// Decodes the data chunk block by block straight into one channel of 16-bit samples: memory
+// holds the mono signal and one block of file bytes, and the signal is written once (appended
+// from a small block, never zero-filled first). A trailing partial frame is dropped.
+bool readMono(riff::File& file, const riff::ChunkHeader& chunk, const Decoder& decoder,
+              size_t channels, std::vector<int16_t>& mono) {
+  const size_t frameBytes = decoder.storedBytes * channels;
+  const size_t frames = chunk.size / frameBytes;
+  const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
+  const size_t blockFrames = std::min(frames, std::max<size_t>(1, kConvertBlockSamples / channels));
+  mono.reserve(frames);
+  std::vector<uint8_t> stored(blockFrames * frameBytes);
+  std::vector<uint8_t> kept(decoder.convert != nullptr ? blockFrames * keptFrameBytes : 0);
+  std::vector<int16_t> mixed(blockFrames);
+  for (size_t done = 0; done < frames;) {
+    const size_t count = std::min(blockFrames, frames - done);
+    const auto in = std::span(stored).first(count * frameBytes);
+    if (!file.read(chunk.payloadOffset() + done * frameBytes, in)) return false;
+    std::span<const uint8_t> linear = in;
+    if (decoder.convert != nullptr) {
+      const auto out = std::span(kept).first(count * keptFrameBytes);
+      decoder.convert(in, out);
+      linear = out;
+    }
+    const auto block = std::span(mixed).first(count);
+    mixInto(decoder.keptBits, linear, channels, block);
+    mono.insert(mono.end(), block.begin(), block.end());
+    done += count;
+  }
+  return true;
 }
 
 }  // namespace
@@ -238,13 +283,24 @@ bool WaveData::load(const std::string& fileName) {
   release();
   auto file = riff::File::open(fileName);
   if (!file) return fail(kFileOpen);
-  const uint32_t code = loadFrom(*file);
+  const uint32_t code = loadFrom(*file, nullptr);
   if (code == kNoError) return true;
   release();
   return fail(code);
 }
 
-uint32_t WaveData::loadFrom(riff::File& file) {
+bool WaveData::loadMono(const std::string& fileName, std::vector<int16_t>& samples) {
+  release();
+  samples.clear();
+  auto file = riff::File::open(fileName);
+  if (!file) return fail(kFileOpen);
+  const uint32_t code = loadFrom(*file, &samples);
+  if (code == kNoError) return true;
+  std::vector<int16_t>().swap(samples);
+  return fail(code);
+}
+
+uint32_t WaveData::loadFrom(riff::File& file, std::vector<int16_t>* mono) {
   const auto form = file.findForm(kWaveForm);
   if (!form) return kChunkRead;
   const auto format = file.findChunk(kFormatId, form->payloadOffset() + riff::kFormTypeBytes);
@@ -258,7 +314,9 @@ uint32_t WaveData::loadFrom(riff::File& file) {
   if (!dataSizeAcceptable(file, *data)) return kDataRead;
   const auto decoder = chooseDecoder(formatTag_, bitsPerSample_, *subFormatTag);
   if (!decoder || !layoutAcceptable(channels_, samplesPerSec_)) return kFormatMismatch;
-  if (!readSampleData(file, *data, *decoder, data_)) return kDataRead;
+  const bool read = mono != nullptr ? readMono(file, *data, *decoder, channels_, *mono)
+                                    : readSampleData(file, *data, *decoder, data_);
+  if (!read) return kDataRead;
   setPcmFormat(decoder->keptBits);
   return kNoError;
 }
@@ -312,10 +370,10 @@ int32_t WaveData::readSamples(std::span<int32_t> destination, int32_t count) con
 
 std::vector<int16_t> WaveData::monoSamples() const {
   if (channels_ == 0) return {};
-  const auto samples = static_cast<size_t>(getSampleCount());
-  if (bitsPerSample_ == 8) return mixDown<8>(data_, samples, channels_);
-  if (bitsPerSample_ == 16) return mixDown<16>(data_, samples, channels_);
-  return {};
+  if (bitsPerSample_ != 8 && bitsPerSample_ != 16) return {};
+  std::vector<int16_t> mono(static_cast<size_t>(getSampleCount()) / channels_);
+  mixInto(bitsPerSample_, data_, channels_, mono);
+  return mono;
 }
 
 const char* WaveData::errorText(uint32_t code) {

@@ -79,6 +79,12 @@ class WaveData {
   // trailing partial frame is dropped. For a mono file this is readSamples() narrowed to 16 bits.
   std::vector<int16_t> monoSamples() const;
 
+  // Loads fileName exactly as load() does, but decodes the sample data in one sweep straight
+  // into `samples` as monoSamples() would give them, without keeping the file's sample bytes:
+  // long recordings then hold a single copy of the signal. getDataBytes() is 0 afterwards; the
+  // format getters describe the file as after load(). On failure `samples` is empty.
+  bool loadMono(const std::string& fileName, std::vector<int16_t>& samples);
+
   const std::string& lastError() const { return lastError_; }
 
   // The text of a code of the numbered table ("Unspecified error." for unknown codes).
@@ -91,8 +97,9 @@ class WaveData {
   using FormatRecord = std::array<uint8_t, kFormatRecordBytes>;
 
   bool fail(uint32_t code);
-  // The whole load after the file is open; returns an ErrorCode.
-  uint32_t loadFrom(riff::File& file);
+  // The whole load after the file is open; returns an ErrorCode. With `mono`, the samples are
+  // decoded into it as one channel instead of being kept in data_.
+  uint32_t loadFrom(riff::File& file, std::vector<int16_t>* mono);
   FormatRecord formatRecord() const;
   void setFormatRecord(const FormatRecord& record);
   // The format of the kept linear PCM samples: tag 1, the file's channels and rate.
