@@ -1,6 +1,7 @@
 #include "extract_pitch.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "audio/endpoint.h"
@@ -17,28 +18,40 @@ constexpr int32_t kLocalWeight = 1;
 constexpr float kLowestKeptPitch = 34.0f;
 constexpr float kHighestKeptPitch = 90.0f;
 
+// Samples read per block when a recording is resampled as it streams in.
+constexpr size_t kStreamBlock = 1 << 16;
+
 // The signal at 8000 Hz in the 8-bit range. Every value fits in 16 bits: the input does, linear
 // interpolation never leaves the range of its two neighbours, and the 16-bit reduction divides.
-// An 8000 Hz input that needs no reduction is used where it stands, without a copy.
+// An 8000 Hz input that needs no reduction is used where it stands, without a copy; other rates
+// are resampled block by block as the samples arrive.
 class WorkingSignal {
  public:
+  WorkingSignal(size_t length, const SampleReader& read, int32_t fs, int32_t& nbits) {
+    if (fs != pipeline::kWorkingRate) {
+      std::printf("fs=%d ===> Resample to have fs=%d\n", fs, pipeline::kWorkingRate);
+      complete_ = resample(length, read, fs);
+    } else {
+      complete_ = readAll(length, read);
+    }
+    view_ = owned_;
+    reduceSixteenBits(nbits);
+  }
+
   WorkingSignal(std::span<const int16_t> samples, int32_t fs, int32_t& nbits) : view_(samples) {
     if (fs != pipeline::kWorkingRate) {
       std::printf("fs=%d ===> Resample to have fs=%d\n", fs, pipeline::kWorkingRate);
-      const int32_t length =
-          resampledLength(static_cast<int32_t>(samples.size()), fs, pipeline::kWorkingRate);
-      std::vector<int32_t> resampled(static_cast<size_t>(length));
-      resampleLinear(samples, fs, pipeline::kWorkingRate, resampled);
-      own(std::span<const int32_t>(resampled));
+      StreamingResampler resampler(static_cast<int32_t>(samples.size()), fs,
+                                   pipeline::kWorkingRate);
+      resampler.push(samples);
+      owned_ = resampler.finish();
+      view_ = owned_;
     }
-    if (nbits == 16) {
-      std::printf("nbits=%d ===> Convert from nbits=16 to 8!\n", nbits);
-      if (owned_.empty()) own(view_);
-      for (int16_t& v : owned_) v = static_cast<int16_t>(v / 256);
-      nbits = 8;
-    }
+    reduceSixteenBits(nbits);
   }
 
+  // False when the reader ended before the announced length.
+  bool complete() const { return complete_; }
   std::span<const int16_t> samples() const { return view_; }
   void release() {
     owned_ = {};
@@ -46,15 +59,43 @@ class WorkingSignal {
   }
 
  private:
-  template <typename Sample>
-  void own(std::span<const Sample> values) {
-    std::vector<int16_t> narrowed(values.begin(), values.end());
-    owned_ = std::move(narrowed);
+  bool resample(size_t length, const SampleReader& read, int32_t fs) {
+    StreamingResampler resampler(static_cast<int32_t>(length), fs, pipeline::kWorkingRate);
+    std::vector<int16_t> block(std::min(length, kStreamBlock));
+    for (size_t done = 0; done < length;) {
+      const size_t count = read(std::span(block).first(std::min(block.size(), length - done)));
+      if (count == 0) return false;
+      resampler.push(std::span(block).first(count));
+      done += count;
+    }
+    owned_ = resampler.finish();
+    return true;
+  }
+
+  bool readAll(size_t length, const SampleReader& read) {
+    owned_.reserve(length);
+    std::vector<int16_t> block(std::min(length, kStreamBlock));
+    while (owned_.size() < length) {
+      const size_t count =
+          read(std::span(block).first(std::min(block.size(), length - owned_.size())));
+      if (count == 0) return false;
+      owned_.insert(owned_.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(count));
+    }
+    return true;
+  }
+
+  void reduceSixteenBits(int32_t& nbits) {
+    if (nbits != 16) return;
+    std::printf("nbits=%d ===> Convert from nbits=16 to 8!\n", nbits);
+    if (owned_.empty()) owned_.assign(view_.begin(), view_.end());
+    for (int16_t& v : owned_) v = static_cast<int16_t>(v / 256);
     view_ = owned_;
+    nbits = 8;
   }
 
   std::vector<int16_t> owned_;
   std::span<const int16_t> view_;
+  bool complete_ = true;
 };
 
 // 1 for every tracker frame that either of its detector frames places in a voiced segment.
@@ -133,13 +174,11 @@ void findNonzeroBounds(std::span<const double> values, int32_t& first, int32_t& 
 
 }  // namespace pipeline
 
-bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
-                  int32_t nbits) {
-  contour.clear();
-  if (fs < pipeline::kMinInputRate || fs > pipeline::kMaxInputRate) return true;
-  WorkingSignal working(samples, fs, nbits);
-  const std::span<const int16_t> signal = working.samples();
+namespace {
 
+// Everything after the preparation: both passes, the voicing mask and the contour.
+std::vector<int32_t> contourOf(WorkingSignal& working, int32_t nbits) {
+  const std::span<const int16_t> signal = working.samples();
   PtParam ptParam;
   setPtParam(ptParam, pipeline::kWorkingRate, nbits, kAutocorrelation);
   const int32_t frames =
@@ -147,7 +186,7 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
   ptParam.transitionWeight = kTransitionWeight;
   ptParam.localWeight = kLocalWeight;
   // The median and the voicing mask need at least two tracker frames.
-  if (frames < 2) return true;
+  if (frames < 2) return {};
 
   // Both passes share the range-independent analysis; only the pitch range differs.
   const FrameAnalysis analysis = analyseFrames(signal, ptParam);
@@ -165,6 +204,30 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
   trackPitch(analysis, ptParam, pitch);
   clearUnvoiced(pitch, voiced);
   pipeline::clearOutOfRange(pitch, kLowestKeptPitch, kHighestKeptPitch);
-  contour = wholeSemitonesTimesTen(pitch);
+  return wholeSemitonesTimesTen(pitch);
+}
+
+bool rateSupported(int32_t fs) {
+  return fs >= pipeline::kMinInputRate && fs <= pipeline::kMaxInputRate;
+}
+
+}  // namespace
+
+bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
+                  int32_t nbits) {
+  contour.clear();
+  if (!rateSupported(fs)) return true;
+  WorkingSignal working(samples, fs, nbits);
+  contour = contourOf(working, nbits);
+  return true;
+}
+
+bool extractPitch(size_t length, const SampleReader& read, std::vector<int32_t>& contour,
+                  int32_t fs, int32_t nbits) {
+  contour.clear();
+  if (!rateSupported(fs) || length > static_cast<size_t>(INT32_MAX)) return true;
+  WorkingSignal working(length, read, fs, nbits);
+  if (!working.complete()) return false;
+  contour = contourOf(working, nbits);
   return true;
 }

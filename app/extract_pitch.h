@@ -17,12 +17,25 @@
 // rates outside 1000..768000 Hz give an empty contour. The result is always true.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
 bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
                   int32_t nbits);
+
+// Delivers the next samples of a recording, in order, into the span (filling it except at the
+// end) and returns how many it wrote; 0 means the recording cannot deliver more.
+using SampleReader = std::function<size_t(std::span<int16_t>)>;
+
+// extractPitch for a recording of `length` samples read block by block, so that a long
+// recording at a high rate is never held whole at its own rate: the same contour and the same
+// progress lines as extractPitch of all samples at once. Returns false (with an empty contour)
+// when the reader delivers fewer than `length` samples.
+bool extractPitch(size_t length, const SampleReader& read, std::vector<int32_t>& contour,
+                  int32_t fs, int32_t nbits);
 
 // Pieces of the pipeline, exposed for tests.
 namespace pipeline {

@@ -15,20 +15,6 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-struct LoadedSound {
-  std::vector<int16_t> samples;
-  int32_t sampleRate = 0;
-  int32_t bitsPerSample = 0;
-};
-
-bool loadSound(const char* path, LoadedSound& sound) {
-  WaveData wave(1, 8000, 8);
-  if (!wave.loadMono(path, sound.samples)) return false;
-  sound.sampleRate = wave.getSampleRate();
-  sound.bitsPerSample = static_cast<int32_t>(wave.getBitsPerSample());
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,14 +25,18 @@ int main(int argc, char** argv) {
   const char* waveFile = argv[1];
   const char* pitchFile = argv[2];
 
-  LoadedSound sound;
-  if (!loadSound(waveFile, sound)) {
+  // The samples stream from the file into the analysis, so that a long recording is never
+  // held whole at its own rate.
+  WaveData wave(1, 8000, 8);
+  std::vector<int32_t> contour;
+  const auto readBlock = [&wave](std::span<int16_t> block) { return wave.readMono(block); };
+  if (!wave.openMono(waveFile) ||
+      !extractPitch(wave.monoLength(), readBlock, contour, wave.getSampleRate(),
+                    static_cast<int32_t>(wave.getBitsPerSample()))) {
     std::printf("Error: cannot open wave file %s!\n", waveFile);
     return kExitFailure;
   }
-  std::vector<int32_t> contour;
-  extractPitch(sound.samples, contour, sound.sampleRate, sound.bitsPerSample);
-  sound.samples = {};
+  wave.release();
 
   std::printf("Writing pitch to %s\n", pitchFile);
   if (!writePitchFile(pitchFile, formatPitchLine(contour))) {

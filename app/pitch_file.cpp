@@ -1,5 +1,8 @@
 #include "pitch_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -20,6 +23,22 @@ bool writeAndClose(std::FILE* raw, const std::string& line) {
 bool writeDirectly(const std::string& path, const std::string& line) {
   std::FILE* file = std::fopen(path.c_str(), "w");
   return file != nullptr && writeAndClose(file, line);
+}
+
+// True when `path` leads to the very file, pipe or terminal that standard output writes to
+// (/dev/stdout, /dev/fd/1 or a link to one of them).
+bool isStandardOutput(const std::string& path) {
+  struct stat target {};
+  struct stat output {};
+  return ::stat(path.c_str(), &target) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 &&
+         target.st_dev == output.st_dev && target.st_ino == output.st_ino;
+}
+
+// Opening standard output's file again would start at its beginning (and truncate a regular
+// file), ahead of or over what the process has printed; the stream itself keeps the order.
+bool writeToStandardOutput(const std::string& line) {
+  return std::fwrite(line.data(), 1, line.size(), stdout) == line.size() &&
+         std::fflush(stdout) == 0;
 }
 
 // Creates a new file beside `target` that did not exist before ("wx" is exclusive).
@@ -69,6 +88,8 @@ bool writePitchFile(const std::string& path, const std::string& line) {
   std::error_code error;
   const fs::file_status link = fs::symlink_status(path, error);
   const bool exists = fs::exists(link);
-  if (exists && !fs::is_regular_file(link)) return writeDirectly(path, line);
+  if (exists && !fs::is_regular_file(link)) {
+    return isStandardOutput(path) ? writeToStandardOutput(line) : writeDirectly(path, line);
+  }
   return writeByRename(path, line, link);
 }

@@ -12,5 +12,7 @@ std::string formatPitchLine(std::span<const int32_t> contour);
 // path that does not exist yet) is written to a temporary file beside it, flushed, closed and
 // renamed into place, keeping an existing file's permission bits; a target that exists and is
 // not a regular file, or is a symbolic link (a FIFO, /dev/stdout, a link elsewhere), is written
-// directly. Returns false when the file cannot be completely written.
+// directly; when such a target is this process's standard output, the line goes through the
+// stdout stream, after everything printed before it. Returns false when the file cannot be
+// completely written.
 bool writePitchFile(const std::string& path, const std::string& line);

@@ -45,3 +45,43 @@ void resampleLinear(std::span<const int16_t> src, int32_t srcRate, int32_t dstRa
                     std::span<int32_t> dst) {
   interpolate(src, srcRate, dstRate, dst);
 }
+
+StreamingResampler::StreamingResampler(int32_t srcLength, int32_t srcRate, int32_t dstRate)
+    : srcLength_(static_cast<size_t>(std::max(srcLength, 0))),
+      srcRate_(srcRate),
+      dstRate_(dstRate) {
+  dst_.resize(static_cast<size_t>(resampledLength(srcLength, srcRate, dstRate)));
+}
+
+int32_t StreamingResampler::at(size_t index, std::span<const int16_t> block) const {
+  return index < blockStart_ ? carry_ : block[index - blockStart_];
+}
+
+// Computes every inner output whose two source samples have arrived (the source index of the
+// block end is `available`).
+void StreamingResampler::interpolateUpTo(size_t available, std::span<const int16_t> block) {
+  const size_t lastSource = srcLength_ - 1;
+  for (; next_ + 1 < dst_.size(); ++next_) {
+    const double t = static_cast<double>(next_) * srcRate_ / dstRate_;
+    const double whole = std::floor(t);
+    const double f = t - whole;
+    const size_t k = std::min(static_cast<size_t>(whole), lastSource);
+    const size_t following = std::min(k + 1, lastSource);
+    if (following >= available) return;
+    const double v = at(k, block) * (1 - f) + at(following, block) * f;
+    dst_[next_] = static_cast<int16_t>(roundToInt(static_cast<float>(v)));
+  }
+}
+
+void StreamingResampler::push(std::span<const int16_t> block) {
+  if (block.empty() || dst_.empty()) return;
+  if (blockStart_ == 0) dst_.front() = block.front();
+  interpolateUpTo(blockStart_ + block.size(), block);
+  blockStart_ += block.size();
+  carry_ = block.back();
+}
+
+std::vector<int16_t> StreamingResampler::finish() {
+  if (!dst_.empty() && blockStart_ > 0) dst_.back() = carry_;
+  return std::move(dst_);
+}

@@ -223,38 +223,44 @@ void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
   }
 }
 
-// Decodes the data chunk block by block straight into one channel of 16-bit samples: memory
-// holds the mono signal and one block of file bytes, and the signal is written once (appended
-// from a small block, never zero-filled first). A trailing partial frame is dropped.
-bool readMono(riff::File& file, const riff::ChunkHeader& chunk, const Decoder& decoder,
-              size_t channels, std::vector<int16_t>& mono) {
-  const size_t frameBytes = decoder.storedBytes * channels;
-  const size_t frames = chunk.size / frameBytes;
-  const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
-  const size_t blockFrames = std::min(frames, std::max<size_t>(1, kConvertBlockSamples / channels));
-  mono.reserve(frames);
-  std::vector<uint8_t> stored(blockFrames * frameBytes);
-  std::vector<uint8_t> kept(decoder.convert != nullptr ? blockFrames * keptFrameBytes : 0);
-  std::vector<int16_t> mixed(blockFrames);
-  for (size_t done = 0; done < frames;) {
-    const size_t count = std::min(blockFrames, frames - done);
-    const auto in = std::span(stored).first(count * frameBytes);
-    if (!file.read(chunk.payloadOffset() + done * frameBytes, in)) return false;
-    std::span<const uint8_t> linear = in;
-    if (decoder.convert != nullptr) {
-      const auto out = std::span(kept).first(count * keptFrameBytes);
-      decoder.convert(in, out);
-      linear = out;
-    }
-    const auto block = std::span(mixed).first(count);
-    mixInto(decoder.keptBits, linear, channels, block);
-    mono.insert(mono.end(), block.begin(), block.end());
-    done += count;
-  }
-  return true;
-}
-
 }  // namespace
+
+// Decodes the data chunk block by block into one channel of 16-bit samples: memory holds one
+// block of file bytes at a time. A trailing partial sample frame is never read.
+struct WaveData::MonoStream {
+  std::optional<riff::File> file;
+  riff::ChunkHeader chunk;
+  Decoder decoder;
+  size_t channels = 1;
+  size_t frames = 0;
+  size_t done = 0;
+  bool failed = false;
+  std::vector<uint8_t> stored;
+  std::vector<uint8_t> kept;
+
+  size_t read(std::span<int16_t> block) {
+    const size_t frameBytes = decoder.storedBytes * channels;
+    const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
+    const size_t count = std::min(block.size(), frames - done);
+    stored.resize(count * frameBytes);
+    if (count == 0) return 0;
+    if (!file->read(chunk.payloadOffset() + done * frameBytes, stored)) {
+      failed = true;
+      return 0;
+    }
+    std::span<const uint8_t> linear = stored;
+    if (decoder.convert != nullptr) {
+      kept.resize(count * keptFrameBytes);
+      decoder.convert(stored, kept);
+      linear = kept;
+    }
+    mixInto(decoder.keptBits, linear, channels, block.first(count));
+    done += count;
+    return count;
+  }
+};
+
+WaveData::~WaveData() = default;
 
 WaveData::WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample) {
   create(channels, samplesPerSec, bitsPerSample);
@@ -274,6 +280,7 @@ bool WaveData::create(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSa
 
 bool WaveData::release() {
   std::vector<uint8_t>().swap(data_);
+  stream_.reset();
   return true;
 }
 
@@ -289,18 +296,47 @@ bool WaveData::load(const std::string& fileName) {
   return fail(code);
 }
 
-bool WaveData::loadMono(const std::string& fileName, std::vector<int16_t>& samples) {
+bool WaveData::openMono(const std::string& fileName) {
   release();
-  samples.clear();
   auto file = riff::File::open(fileName);
   if (!file) return fail(kFileOpen);
-  const uint32_t code = loadFrom(*file, &samples);
-  if (code == kNoError) return true;
-  std::vector<int16_t>().swap(samples);
-  return fail(code);
+  auto stream = std::make_unique<MonoStream>();
+  const uint32_t code = loadFrom(*file, stream.get());
+  if (code != kNoError) return fail(code);
+  stream->file = std::move(file);
+  stream_ = std::move(stream);
+  return true;
 }
 
-uint32_t WaveData::loadFrom(riff::File& file, std::vector<int16_t>* mono) {
+size_t WaveData::monoLength() const { return stream_ ? stream_->frames : 0; }
+
+size_t WaveData::readMono(std::span<int16_t> block) {
+  if (!stream_) return 0;
+  const size_t count = stream_->read(block);
+  if (stream_->failed) fail(kDataRead);
+  return count;
+}
+
+bool WaveData::readFailed() const { return stream_ && stream_->failed; }
+
+bool WaveData::loadMono(const std::string& fileName, std::vector<int16_t>& samples) {
+  samples.clear();
+  if (!openMono(fileName)) return false;
+  // Appended block by block rather than zero-filled first: the signal is written once.
+  samples.reserve(monoLength());
+  std::vector<int16_t> block(std::min(monoLength(), kConvertBlockSamples));
+  while (samples.size() < monoLength()) {
+    const size_t count = readMono(block);
+    if (count == 0) {
+      std::vector<int16_t>().swap(samples);
+      return false;
+    }
+    samples.insert(samples.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(count));
+  }
+  return true;
+}
+
+uint32_t WaveData::loadFrom(riff::File& file, MonoStream* stream) {
   const auto form = file.findForm(kWaveForm);
   if (!form) return kChunkRead;
   const auto format = file.findChunk(kFormatId, form->payloadOffset() + riff::kFormTypeBytes);
@@ -314,9 +350,14 @@ uint32_t WaveData::loadFrom(riff::File& file, std::vector<int16_t>* mono) {
   if (!dataSizeAcceptable(file, *data)) return kDataRead;
   const auto decoder = chooseDecoder(formatTag_, bitsPerSample_, *subFormatTag);
   if (!decoder || !layoutAcceptable(channels_, samplesPerSec_)) return kFormatMismatch;
-  const bool read = mono != nullptr ? readMono(file, *data, *decoder, channels_, *mono)
-                                    : readSampleData(file, *data, *decoder, data_);
-  if (!read) return kDataRead;
+  if (stream != nullptr) {
+    stream->chunk = *data;
+    stream->decoder = *decoder;
+    stream->channels = channels_;
+    stream->frames = data->size / (decoder->storedBytes * channels_);
+  } else if (!readSampleData(file, *data, *decoder, data_)) {
+    return kDataRead;
+  }
   setPcmFormat(decoder->keptBits);
   return kNoError;
 }

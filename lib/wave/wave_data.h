@@ -21,6 +21,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,6 +51,9 @@ class WaveData {
   static constexpr int32_t kMaxSampleRate = 768000;
 
   WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
+  ~WaveData();
+  WaveData(const WaveData&) = delete;
+  WaveData& operator=(const WaveData&) = delete;
 
   // Drops the data and sets a PCM format with the given layout. Always succeeds here.
   bool create(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
@@ -79,10 +83,19 @@ class WaveData {
   // trailing partial frame is dropped. For a mono file this is readSamples() narrowed to 16 bits.
   std::vector<int16_t> monoSamples() const;
 
-  // Loads fileName exactly as load() does, but decodes the sample data in one sweep straight
-  // into `samples` as monoSamples() would give them, without keeping the file's sample bytes:
-  // long recordings then hold a single copy of the signal. getDataBytes() is 0 afterwards; the
-  // format getters describe the file as after load(). On failure `samples` is empty.
+  // Streaming reads for long recordings. openMono validates fileName exactly as load() does
+  // and stops before its sample data; the format getters then describe the file as after
+  // load(), getDataBytes() is 0, and readMono decodes the data block by block into the values
+  // monoSamples() would give, so that no copy of the whole file's samples is ever held.
+  bool openMono(const std::string& fileName);
+  // Number of mono samples the opened file holds (its whole sample frames).
+  size_t monoLength() const;
+  // Decodes the next samples into `block` (as many as fit, fewer at the end); returns how many.
+  // 0 means the end or a read error; a read error sets lastError() to "File data read error."
+  // and makes readFailed() true.
+  size_t readMono(std::span<int16_t> block);
+  bool readFailed() const;
+  // openMono and readMono of the whole signal into `samples` (empty on failure).
   bool loadMono(const std::string& fileName, std::vector<int16_t>& samples);
 
   const std::string& lastError() const { return lastError_; }
@@ -97,9 +110,12 @@ class WaveData {
   using FormatRecord = std::array<uint8_t, kFormatRecordBytes>;
 
   bool fail(uint32_t code);
-  // The whole load after the file is open; returns an ErrorCode. With `mono`, the samples are
-  // decoded into it as one channel instead of being kept in data_.
-  uint32_t loadFrom(riff::File& file, std::vector<int16_t>* mono);
+  // State of a streaming read (the open file, the data chunk and its decoder).
+  struct MonoStream;
+
+  // The whole load after the file is open; returns an ErrorCode. With `stream`, the sample
+  // data is left in the file for readMono instead of being read into data_.
+  uint32_t loadFrom(riff::File& file, MonoStream* stream);
   FormatRecord formatRecord() const;
   void setFormatRecord(const FormatRecord& record);
   // The format of the kept linear PCM samples: tag 1, the file's channels and rate.
@@ -113,5 +129,6 @@ class WaveData {
   uint16_t bitsPerSample_ = 8;
   uint16_t extraFormatBytes_ = 0;
   std::vector<uint8_t> data_;
+  std::unique_ptr<MonoStream> stream_;
   std::string lastError_;
 };
