@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
   wave.release();
 
   std::printf("Writing pitch to %s\n", pitchFile);
+  // The pitch file may be standard output itself (/dev/stdout): the messages come first.
+  std::fflush(stdout);
   if (!writePitchFile(pitchFile, formatPitchLine(contour))) {
     std::printf("Error: cannot write pitch file %s!\n", pitchFile);
     return kExitFailure;
