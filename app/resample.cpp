@@ -46,6 +46,79 @@ void resampleLinear(std::span<const int16_t> src, int32_t srcRate, int32_t dstRa
   interpolate(src, srcRate, dstRate, dst);
 }
 
+namespace {
+
+// Inner outputs first .. last - 1 whose two source samples both lie in `block`, which starts at
+// source index `base`: the arithmetic of resampleLinear written so that the compiler can
+// vectorise it. t is never negative, so truncation is the floor, and the rounding of a value in
+// the 16-bit range equals roundToInt.
+[[gnu::always_inline]] inline void interpolateRunBody(const int16_t* block, size_t base,
+                                                      size_t first, size_t last, double srcRate,
+                                                      double dstRate, int16_t* dst) {
+  for (size_t i = first; i < last; ++i) {
+    const double t = static_cast<double>(i) * srcRate / dstRate;
+    const auto k = static_cast<int32_t>(t);
+    const double f = t - static_cast<double>(k);
+    const size_t at = static_cast<size_t>(k) - base;
+    const double v =
+        static_cast<int32_t>(block[at]) * (1 - f) + static_cast<int32_t>(block[at + 1]) * f;
+    const auto narrowed = static_cast<double>(static_cast<float>(v));
+    const double shifted = narrowed > 0 ? narrowed + 0.5 : narrowed - 0.5;
+    dst[i] = static_cast<int16_t>(static_cast<int32_t>(shifted));
+  }
+}
+
+void interpolateRunPortable(const int16_t* block, size_t base, size_t first, size_t last,
+                            double srcRate, double dstRate, int16_t* dst) {
+  interpolateRunBody(block, base, first, last, srcRate, dstRate, dst);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target("avx2"))) void interpolateRunAvx2(const int16_t* block, size_t base,
+                                                        size_t first, size_t last, double srcRate,
+                                                        double dstRate, int16_t* dst) {
+  interpolateRunBody(block, base, first, last, srcRate, dstRate, dst);
+}
+#define PT_HAVE_AVX2_RESAMPLER 1
+#else
+#define PT_HAVE_AVX2_RESAMPLER 0
+#endif
+
+using RunKernel = void (*)(const int16_t*, size_t, size_t, size_t, double, double, int16_t*);
+
+bool avx2Usable() {
+#if PT_HAVE_AVX2_RESAMPLER
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+RunKernel& runKernel() {
+#if PT_HAVE_AVX2_RESAMPLER
+  static RunKernel kernel = avx2Usable() ? interpolateRunAvx2 : interpolateRunPortable;
+#else
+  static RunKernel kernel = interpolateRunPortable;
+#endif
+  return kernel;
+}
+
+}  // namespace
+
+namespace resample_kernel {
+
+bool avx2Available() { return avx2Usable(); }
+
+void useAvx2(bool avx2) {
+#if PT_HAVE_AVX2_RESAMPLER
+  runKernel() = avx2 && avx2Usable() ? interpolateRunAvx2 : interpolateRunPortable;
+#else
+  (void)avx2;
+#endif
+}
+
+}  // namespace resample_kernel
+
 StreamingResampler::StreamingResampler(int32_t srcLength, int32_t srcRate, int32_t dstRate)
     : srcLength_(static_cast<size_t>(std::max(srcLength, 0))),
       srcRate_(srcRate),
@@ -57,9 +130,26 @@ int32_t StreamingResampler::at(size_t index, std::span<const int16_t> block) con
   return index < blockStart_ ? carry_ : block[index - blockStart_];
 }
 
+size_t StreamingResampler::leftSourceOf(size_t output) const {
+  return static_cast<size_t>(std::floor(static_cast<double>(output) * srcRate_ / dstRate_));
+}
+
 // Computes every inner output whose two source samples have arrived (the source index of the
-// block end is `available`).
+// block end is `available`). Outputs that need the carried sample, or the clamp at the very
+// end, take the step-by-step path; the run between them goes through the vectorised kernel.
 void StreamingResampler::interpolateUpTo(size_t available, std::span<const int16_t> block) {
+  const size_t inner = dst_.size() < 2 ? 0 : dst_.size() - 1;
+  if (next_ < inner && leftSourceOf(next_) >= blockStart_) {
+    // Positions grow with the output index, so the outputs inside the block form one run.
+    auto within = [&](size_t output) { return leftSourceOf(output) + 1 < available; };
+    size_t end =
+        std::min(inner, static_cast<size_t>(static_cast<double>(available) * dstRate_ / srcRate_));
+    end = std::max(end, next_);
+    while (end > next_ && !within(end - 1)) --end;
+    while (end < inner && within(end)) ++end;
+    runKernel()(block.data(), blockStart_, next_, end, srcRate_, dstRate_, dst_.data());
+    next_ = end;
+  }
   const size_t lastSource = srcLength_ - 1;
   for (; next_ + 1 < dst_.size(); ++next_) {
     const double t = static_cast<double>(next_) * srcRate_ / dstRate_;

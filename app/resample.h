@@ -36,6 +36,7 @@ class StreamingResampler {
  private:
   void interpolateUpTo(size_t available, std::span<const int16_t> block);
   int32_t at(size_t index, std::span<const int16_t> block) const;
+  size_t leftSourceOf(size_t output) const;
 
   size_t srcLength_;
   int32_t srcRate_;
@@ -45,3 +46,10 @@ class StreamingResampler {
   size_t blockStart_ = 0;  // source index of the current block's first sample
   int16_t carry_ = 0;      // the source sample just before the current block
 };
+
+// The streaming resampler's inner loop runs on AVX2 when the processor has it; tests force
+// either path.
+namespace resample_kernel {
+bool avx2Available();
+void useAvx2(bool avx2);
+}  // namespace resample_kernel

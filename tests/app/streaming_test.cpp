@@ -34,7 +34,16 @@ SampleReader readerOf(std::span<const int16_t> samples, size_t blockLimit, size_
   };
 }
 
-TEST(Streaming, ResamplerEqualsTheWholeArrayResampler) {
+class StreamingKernel : public testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam() && !resample_kernel::avx2Available()) GTEST_SKIP() << "no AVX2 here";
+    resample_kernel::useAvx2(GetParam());
+  }
+  void TearDown() override { resample_kernel::useAvx2(true); }
+};
+
+TEST_P(StreamingKernel, ResamplerEqualsTheWholeArrayResampler) {
   for (const int32_t rate : {1000, 4000, 11025, 16000, 44100, 48000, 768000}) {
     for (const size_t length : {1, 2, 3, 100, 4097}) {
       const auto source = randomSamples(length, static_cast<uint32_t>(rate + length));
@@ -42,7 +51,7 @@ TEST(Streaming, ResamplerEqualsTheWholeArrayResampler) {
       std::vector<int32_t> expected(
           static_cast<size_t>(resampledLength(static_cast<int32_t>(length), rate, 8000)));
       resampleLinear(wide, rate, 8000, expected);
-      for (const size_t block : {size_t{1}, size_t{7}, length}) {
+      for (const size_t block : {size_t{1}, size_t{7}, size_t{1000}, length}) {
         StreamingResampler resampler(static_cast<int32_t>(length), rate, 8000);
         for (size_t start = 0; start < length; start += block) {
           resampler.push(std::span(source).subspan(start, std::min(block, length - start)));
@@ -54,6 +63,11 @@ TEST(Streaming, ResamplerEqualsTheWholeArrayResampler) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Dispatch, StreamingKernel, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Avx2" : "Portable");
+                         });
 
 TEST(Streaming, PipelineGivesTheContourOfTheWholeArray) {
   const auto tone = testsignal::toInt16(testsignal::harmonicTone(22050, 196, 9000, 30000));

@@ -1,0 +1,134 @@
+// Microbenchmarks of the analysis kernels on ten seconds of a synthetic voice-like signal at
+// 8000 Hz in the 8-bit range (what the pipeline analyses), and of the whole extraction.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "audio/autocorrelation.h"
+#include "audio/endpoint.h"
+#include "audio/pitch_function.h"
+#include "audio/pitch_tracker.h"
+#include "audio/pt_param.h"
+#include "extract_pitch.h"
+#include "resample.h"
+
+namespace {
+
+constexpr int kRate = 8000;
+constexpr int kSeconds = 10;
+
+// Notes of 0.6 s with 0.15 s pauses, harmonics 1..6, in the 8-bit range around 128.
+std::vector<int16_t> voiceLike(int rate, int seconds, int amplitude, int offset) {
+  std::vector<int16_t> out(static_cast<size_t>(rate * seconds));
+  double phase = 0;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const double t = static_cast<double>(i) / rate;
+    const double within = std::fmod(t, 0.75);
+    if (within > 0.6) {
+      out[i] = static_cast<int16_t>(offset);
+      continue;
+    }
+    const double f0 = 110.0 * std::pow(2.0, static_cast<int>(t / 0.75) % 8 / 12.0);
+    phase += 2 * std::numbers::pi * f0 / rate;
+    double v = 0;
+    for (int k = 1; k <= 6; ++k) v += std::sin(k * phase) / k;
+    out[i] = static_cast<int16_t>(offset + std::lround(amplitude * 0.4 * v));
+  }
+  return out;
+}
+
+PtParam pipelineParameters() {
+  PtParam ptParam;
+  setPtParam(ptParam, kRate, 8, 2);
+  return ptParam;
+}
+
+void BM_PitchFunctionMatrix(benchmark::State& state) {
+  const auto samples = voiceLike(kRate, kSeconds, 127, 0);
+  const std::vector<int32_t> signal(samples.begin(), samples.end());
+  const size_t frames = signal.size() / 256;
+  std::vector<int32_t> matrix(frames * 128);
+  for (auto _ : state) {
+    pitchFunction(signal, 256, 0, static_cast<int32_t>(state.range(0)), matrix);
+    benchmark::DoNotOptimize(matrix.data());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * frames));
+}
+BENCHMARK(BM_PitchFunctionMatrix)->Arg(1)->Arg(2);
+
+void BM_AutocorrelationKernel(benchmark::State& state) {
+  const auto path = static_cast<acf::KernelPath>(state.range(0));
+  if (!acf::available(path)) {
+    state.SkipWithError("instruction set not available");
+    return;
+  }
+  acf::forcePath(path);
+  const auto samples = voiceLike(kRate, 1, 127, 0);
+  const std::vector<int32_t> frame(samples.begin() + 4000, samples.begin() + 4256);
+  std::vector<int32_t> row(128);
+  for (auto _ : state) {
+    autocorrelate(frame, row);
+    benchmark::DoNotOptimize(row.data());
+  }
+  acf::resetPath();
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+BENCHMARK(BM_AutocorrelationKernel)
+    ->Arg(static_cast<int>(acf::KernelPath::kReference))
+    ->Arg(static_cast<int>(acf::KernelPath::kPortable))
+    ->Arg(static_cast<int>(acf::KernelPath::kAvx2))
+    ->Arg(static_cast<int>(acf::KernelPath::kAvx512));
+
+void BM_FrameAnalysisAndTwoPathSearches(benchmark::State& state) {
+  const auto signal = voiceLike(kRate, kSeconds, 127, 128);
+  PtParam ptParam = pipelineParameters();
+  std::vector<double> pitch(signal.size() / 256);
+  for (auto _ : state) {
+    const FrameAnalysis analysis = analyseFrames(signal, ptParam);
+    trackPitch(analysis, ptParam, pitch);
+    ptParam.minPitch = 40;
+    ptParam.maxPitch = 64;
+    trackPitch(analysis, ptParam, pitch);
+    benchmark::DoNotOptimize(pitch.data());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * pitch.size()));
+}
+BENCHMARK(BM_FrameAnalysisAndTwoPathSearches);
+
+void BM_EndpointDetection(benchmark::State& state) {
+  const auto signal = voiceLike(kRate, kSeconds, 127, 128);
+  EpdParam epdParam;
+  setEpdParam(kRate, epdParam);
+  for (auto _ : state) {
+    int32_t count = 0;
+    benchmark::DoNotOptimize(endpointDetect(signal, kRate, epdParam, count));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * signal.size() / 128));
+}
+BENCHMARK(BM_EndpointDetection);
+
+void BM_Resample44100To8000(benchmark::State& state) {
+  const auto source = voiceLike(44100, kSeconds, 32000, 0);
+  for (auto _ : state) {
+    StreamingResampler resampler(static_cast<int32_t>(source.size()), 44100, kRate);
+    resampler.push(source);
+    benchmark::DoNotOptimize(resampler.finish());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * source.size()));
+}
+BENCHMARK(BM_Resample44100To8000);
+
+void BM_WholeExtraction(benchmark::State& state) {
+  const auto samples = voiceLike(kRate, kSeconds, 127, 128);
+  std::vector<int32_t> contour;
+  for (auto _ : state) {
+    extractPitch(samples, contour, kRate, 8);
+    benchmark::DoNotOptimize(contour.data());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kSeconds));
+}
+BENCHMARK(BM_WholeExtraction);
+
+}  // namespace
