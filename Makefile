@@ -1,12 +1,14 @@
 # Front door for newcomers: every target drives CMake + Ninja.
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build run test sanitize bench fuzz format clean
+.PHONY: all build run plot test sanitize bench fuzz format clean
 
 all: build
 
@@ -21,6 +23,11 @@ run: build
 	@echo "Pitch contour of $(EXAMPLE) written to $(EXAMPLE_OUT):"
 	@cat $(EXAMPLE_OUT)
 
+# Draws the example's contour as a picture (rsvg-convert -o melody.png turns it into a PNG).
+plot: run
+	./$(BUILD_DIR)/pitchplot $(EXAMPLE_OUT) $(BUILD_DIR)/melody.svg
+	@echo "Plot of $(EXAMPLE_OUT) written to $(BUILD_DIR)/melody.svg"
+
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
@@ -33,8 +40,17 @@ sanitize: $(SANITIZE_DIR)/build.ninja
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+# Builds the libFuzzer targets with clang in $(FUZZ_DIR), seeds them and runs each for
+# FUZZ_SECONDS; any finding fails the target.
+fuzz:
+	FUZZ_DIR=$(FUZZ_DIR) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run.sh
+
+bench: build
+	./$(BUILD_DIR)/bench/pitchtrack_bench
+	bench/run.sh $(BUILD_DIR)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
