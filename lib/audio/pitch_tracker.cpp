@@ -29,11 +29,10 @@ class SampleScaler {
     }
     mean_ = signal.empty() ? 0 : sum / static_cast<int64_t>(signal.size());
     const int64_t largest = std::max(highest - mean_, mean_ - lowest);
-    if (largest == 0) {  // every prepared sample stays 0
-      largestPrepared_ = 0;
-      return;
+    // With largest 0 every prepared sample stays 0 (the scale stays 0).
+    if (largest != 0) {
+      scale_ = static_cast<float>(std::pow(2.0, nbits) * 0.5 / static_cast<double>(largest));
     }
-    scale_ = static_cast<float>(std::pow(2.0, nbits) * 0.5 / static_cast<double>(largest));
     // Signals of a narrow range (every 8- or 16-bit recording) get a table of the results.
     if (static_cast<int64_t>(highest) - lowest < kMaxTable) {
       lowest_ = lowest;
@@ -48,6 +47,16 @@ class SampleScaler {
 
   // The largest magnitude a prepared sample can have.
   int32_t largestPrepared() const { return largestPrepared_; }
+
+  // Writes the prepared frame in 16 bits; only when largestPrepared() fits (there is a table).
+  template <typename Sample>
+  void prepareSmall(std::span<const Sample> frame, std::span<int16_t> out) const {
+    const int32_t* table = table_.data();
+    const int32_t lowest = lowest_;
+    for (size_t i = 0; i < frame.size(); ++i) {
+      out[i] = static_cast<int16_t>(table[frame[i] - lowest]);
+    }
+  }
 
   int32_t operator()(int32_t v) const {
     if (!table_.empty()) return table_[static_cast<size_t>(v - lowest_)];
@@ -153,8 +162,7 @@ FrameAnalysis analyse(std::span<const Sample> signal, const PtParam& ptParam) {
   for (size_t f = 0; f < static_cast<size_t>(frames); ++f) {
     const auto frame = signal.subspan(f * hop, size);
     if (small) {
-      std::transform(frame.begin(), frame.end(), work16.begin(),
-                     [&scaler](int32_t v) { return static_cast<int16_t>(scaler(v)); });
+      scaler.prepareSmall(frame, std::span(work16));
       centredAutocorrelation(work16, row);
     } else {
       std::transform(frame.begin(), frame.end(), work.begin(), scaler);

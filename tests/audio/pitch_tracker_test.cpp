@@ -1,0 +1,106 @@
+#include "audio/pitch_tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "audio/frame.h"
+#include "audio/pitch_function.h"
+#include "audio/pt_param.h"
+#include "support/signals.h"
+
+namespace {
+
+constexpr int32_t kFrame = 256;  // tracker frame at 8000 Hz
+
+struct ScaleCase {
+  std::vector<int32_t> signal;
+  std::vector<int32_t> expected;
+};
+
+class CentreAndScaleTest : public testing::TestWithParam<ScaleCase> {};
+
+TEST_P(CentreAndScaleTest, RemovesTheMeanAndFillsTheRange) {
+  std::vector<int32_t> prepared(GetParam().signal.size(), 999);
+  centreAndScale(GetParam().signal, 8, prepared);
+  EXPECT_EQ(prepared, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PitchTracker, CentreAndScaleTest,
+    testing::Values(ScaleCase{{0, 10, -20, 10}, {0, 64, -128, 64}},
+                    // Mean 10/4 truncated to 2; 3 * 25.6 = 76.8 and -1 * 25.6 round outward.
+                    ScaleCase{{5, -3, 7, 1}, {77, -128, 128, -26}}, ScaleCase{{1, 2}, {0, 128}},
+                    // Mean -1.5 truncates toward zero to -1 (floor would give {128, 0}).
+                    ScaleCase{{-1, -2}, {0, -128}}, ScaleCase{{4, 4, 4}, {0, 0, 0}},
+                    // The sum is 64-bit: 2 * 2^31 - 2 would wrap in 32 bits.
+                    ScaleCase{{2147483647, 2147483647, 2147483645}, {128, 128, -128}}));
+
+PtParam trackerParam() {
+  PtParam p;
+  setPtParam(p, 8000, 8, 2);  // transitionWeight 200, localWeight 1
+  return p;
+}
+
+// 200 Hz at 8000 Hz: a period of 40 samples.
+const double kPitchOfLag40 = 69 + 12 * std::log2(200.0 / 440.0);
+
+TEST(PitchTracker, FindsThePeriodOfASteadyTone) {
+  const std::vector<int32_t> tone = testsignal::harmonicTone(8000, 200, 100, 10 * kFrame);
+  std::vector<double> pitch(10, -1);
+  trackPitch(tone, trackerParam(), pitch);
+  for (size_t k = 0; k < pitch.size(); ++k) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
+}
+
+TEST(PitchTracker, FindsThePeriodOfAPulseTrain) {
+  const std::vector<int32_t> pulses = testsignal::pulseTrain(40, 120, 6 * kFrame);
+  std::vector<double> pitch(6, -1);
+  trackPitch(pulses, trackerParam(), pitch);
+  for (size_t k = 0; k < pitch.size(); ++k) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
+}
+
+TEST(PitchTracker, FramesWithoutCandidatesKeepTheCallersValues) {
+  // tone, tone, silence, silence, tone, silence: the runs are frames 0..1 and frame 4 alone.
+  const std::vector<int32_t> tone = testsignal::harmonicTone(8000, 200, 100, kFrame);
+  const std::vector<int32_t> quiet = testsignal::silence(kFrame, 37);
+  const std::vector<int32_t> signal = testsignal::concat({tone, tone, quiet, quiet, tone, quiet});
+  std::vector<double> pitch(6, -1);
+  trackPitch(signal, trackerParam(), pitch);
+  for (const size_t k : {0u, 1u, 4u}) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
+  for (const size_t k : {2u, 3u, 5u}) EXPECT_EQ(pitch[k], -1) << k;
+}
+
+TEST(PitchTracker, ConstantSignalLeavesEveryValue) {
+  const std::vector<int32_t> flat = testsignal::silence(4 * kFrame, 12);
+  std::vector<double> pitch(4, -1);
+  trackPitch(flat, trackerParam(), pitch);
+  EXPECT_EQ(pitch, std::vector<double>(4, -1));
+}
+
+TEST(PitchTracker, FewerThanTwoFramesWriteNothing) {
+  const std::vector<int32_t> tone = testsignal::harmonicTone(8000, 200, 100, 2 * kFrame - 1);
+  std::vector<double> pitch(2, -1);
+  trackPitch(tone, trackerParam(), pitch);
+  EXPECT_EQ(pitch, std::vector<double>(2, -1));
+  trackPitch(std::vector<int32_t>{}, trackerParam(), pitch);
+  EXPECT_EQ(pitch, std::vector<double>(2, -1));
+}
+
+TEST(PitchTracker, ExposesThePitchFunctionsOfThePreparedSignal) {
+  const std::vector<int32_t> tone = testsignal::harmonicTone(8000, 200, 3000, 3 * kFrame + 17);
+  const PtParam p = trackerParam();
+  std::vector<double> pitch(3, -1);
+  std::vector<int32_t> functions(3 * kFrame / 2, -1);
+  trackPitch(tone, p, pitch, functions);
+
+  std::vector<int32_t> prepared(tone.size());
+  centreAndScale(tone, p.nbits, prepared);
+  std::vector<int32_t> expected(functions.size());
+  pitchFunction(prepared, p.frameSize, p.overlap, p.pfType, expected);
+  EXPECT_EQ(functions, expected);
+  EXPECT_GT(functions[0], 0);  // lag 0 of frame 0: the energy
+  EXPECT_NEAR(pitch[2], kPitchOfLag40, 1e-9);
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include "audio/volume.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+#include "support/dying_child.h"
+
+namespace {
+
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+
+struct MedianCase {
+  std::vector<int32_t> values;
+  int32_t median;
+};
+
+class FrameMedianTest : public testing::TestWithParam<MedianCase> {};
+
+TEST_P(FrameMedianTest, AveragesTheMiddlePairTowardZero) {
+  std::vector<int32_t> scratch = GetParam().values;
+  EXPECT_EQ(frameMedian(scratch), GetParam().median);
+}
+
+INSTANTIATE_TEST_SUITE_P(Volume, FrameMedianTest,
+                         testing::Values(MedianCase{{5, 1, 9}, 5}, MedianCase{{4, 1, 3, 2}, 2},
+                                         MedianCase{{2, 7, 2, 2}, 2}, MedianCase{{0, -3}, -1},
+                                         MedianCase{{-2, -1}, -1}, MedianCase{{8}, 8},
+                                         // The pair is summed in 64 bits.
+                                         MedianCase{{kMax, kMax - 1}, kMax - 1},
+                                         MedianCase{{kMin, kMin + 1}, kMin + 1}));
+
+struct VolumeCase {
+  std::vector<int32_t> signal;
+  int32_t frameSize, overlap, method;
+  std::vector<int32_t> expected;
+};
+
+class FrameVolumeTest : public testing::TestWithParam<VolumeCase> {};
+
+TEST_P(FrameVolumeTest, MeasuresEveryFrame) {
+  const VolumeCase& c = GetParam();
+  const std::vector<int32_t> signal = c.signal;
+  std::vector<int32_t> volume(c.expected.size() + 1, -1);
+  frameVolume(signal, c.frameSize, c.overlap, volume, c.method);
+  std::vector<int32_t> expected = c.expected;
+  expected.push_back(-1);
+  EXPECT_EQ(volume, expected);
+  EXPECT_EQ(signal, c.signal);  // the median's scratch work happens elsewhere
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Volume, FrameVolumeTest,
+    testing::Values(VolumeCase{{5, 1, 9}, 3, 0, 1, {8}}, VolumeCase{{1, 2, 3, 4}, 4, 0, 1, {4}},
+                    VolumeCase{{-3, 0}, 2, 0, 1, {3}}, VolumeCase{{2, 2, 2, 7}, 4, 0, 1, {5}},
+                    // Overlapping frames of 3 with a hop of 2: {1,5,2} and {2,8,3}.
+                    VolumeCase{{1, 5, 2, 8, 3, 4}, 3, 1, 1, {4, 6}},
+                    VolumeCase{{9, 1, 9, 1, 9, 1, 9}, 2, 0, 1, {8, 8, 8}},
+                    // The mean is truncated toward zero: 0 here (floor would give -1).
+                    VolumeCase{{0, 0, -1}, 3, 0, 2, {1}},
+                    // ... and 0 here (rounding would give 1).
+                    VolumeCase{{0, 1, 1}, 3, 0, 2, {2}}, VolumeCase{{-1, -2}, 2, 0, 2, {1}},
+                    VolumeCase{{1, 5, 2, 8, 3}, 3, 1, 2, {10, 21}}));
+
+TEST(Volume, ShortSignalWritesNothing) {
+  std::vector<int32_t> volume{-1};
+  frameVolume(std::vector<int32_t>{1, 2}, 3, 0, volume, 1);
+  frameVolume(std::vector<int32_t>{}, 3, 0, volume, 2);
+  EXPECT_EQ(volume[0], -1);
+}
+
+struct DiffCase {
+  std::vector<int32_t> frame;
+  int32_t order;
+  int32_t expected;
+};
+
+class HighOrderDiffTest : public testing::TestWithParam<DiffCase> {};
+
+TEST_P(HighOrderDiffTest, SumsAbsoluteDifferencesOfTheOrder) {
+  const DiffCase& c = GetParam();
+  std::vector<int32_t> diff{-1, -1};
+  highOrderDiff(c.frame, static_cast<int32_t>(c.frame.size()), 0, diff, c.order);
+  EXPECT_EQ(diff, (std::vector<int32_t>{c.expected, -1}));
+}
+
+const std::vector<int32_t> kPowers{1, 2, 4, 8, 16, 32};
+const std::vector<int32_t> kImpulse{0, 0, 1, 0, 0, 0};
+
+INSTANTIATE_TEST_SUITE_P(
+    Volume, HighOrderDiffTest,
+    testing::Values(DiffCase{{0, 3, 1}, 1, 5}, DiffCase{{0, 3, 1}, 2, 5},
+                    // Every difference of the powers of two is again a power of two.
+                    DiffCase{kPowers, 1, 31}, DiffCase{kPowers, 2, 15}, DiffCase{kPowers, 3, 7},
+                    DiffCase{kPowers, 4, 3}, DiffCase{kPowers, 5, 1},
+                    // An impulse shows the coefficients themselves.
+                    DiffCase{kImpulse, 3, 3 + 3 + 1}, DiffCase{kImpulse, 4, 6 + 4},
+                    DiffCase{kImpulse, 5, 10},
+                    // No complete difference fits in the frame.
+                    DiffCase{{4, 9}, 2, 0}, DiffCase{{4}, 1, 0}));
+
+TEST(Volume, HighOrderDiffWalksOverlappingFrames) {
+  const std::vector<int32_t> signal{0, 3, 1, 4, 4};
+  std::vector<int32_t> diff(2);
+  highOrderDiff(signal, 3, 1, diff, 1);  // {0,3,1} and {1,4,4}
+  EXPECT_EQ(diff, (std::vector<int32_t>{5, 3}));
+}
+
+TEST(Volume, UnsupportedOrderIsHarmlessWithoutFrames) {
+  std::vector<int32_t> diff{-1};
+  highOrderDiff(std::vector<int32_t>{1, 2}, 3, 0, diff, 6);
+  EXPECT_EQ(diff[0], -1);
+}
+
+TEST(VolumeDeathTest, UnknownMethodIsFatalEvenWithoutFrames) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::vector<int32_t> volume(1);
+  EXPECT_EXIT(
+      {
+        testsupport::enterScratchDirectory();
+        frameVolume(std::vector<int32_t>{1}, 4, 0, volume, 3);
+      },
+      testing::ExitedWithCode(1),
+      testsupport::fatalErrorReport("Unknown volume method=3 (line 1644 of file lib/audio)"));
+}
+
+TEST(VolumeDeathTest, UnsupportedOrderExitsWithoutAnErrorLog) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::vector<int32_t> diff(1);
+  for (const int32_t order : {0, 6}) {
+    EXPECT_EXIT(
+        {
+          testsupport::enterScratchDirectory();
+          highOrderDiff(std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7}, 7, 0, diff, order);
+        },
+        testing::ExitedWithCode(1), testing::Eq(std::string("Unsupported order!\n")))
+        << "order " << order;
+  }
+}
+
+}  // namespace

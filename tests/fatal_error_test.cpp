@@ -1,0 +1,75 @@
+#include "fatal_error.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <string>
+
+#include "support/dying_child.h"
+
+namespace {
+
+std::tm at(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  return t;
+}
+
+TEST(FatalError, LogNameCarriesTheLocalTime) {
+  EXPECT_EQ(errorLogName(at(2026, 12, 6, 3, 5, 12)), "error_20261206_030512.log");
+  EXPECT_EQ(errorLogName(at(2027, 1, 5, 7, 8, 9)), "error_20270105_070809.log");
+  EXPECT_EQ(errorLogName(at(2026, 10, 31, 23, 59, 59)), "error_20261031_235959.log");
+  // The year is padded with spaces, not zeros.
+  EXPECT_EQ(errorLogName(at(999, 1, 2, 0, 0, 0)), "error_ 9990102_000000.log");
+}
+
+TEST(FatalErrorDeathTest, PrintsAndLogsTheMessageLiterally) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        testsupport::enterScratchDirectory();
+        fatalError("msg with %d and %s");
+      },
+      testing::ExitedWithCode(1), testsupport::fatalErrorReport("msg with %d and %s"));
+}
+
+TEST(FatalErrorDeathTest, EmptyMessageLogsAnEmptyLine) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        testsupport::enterScratchDirectory();
+        fatalError("");
+      },
+      testing::ExitedWithCode(1), testsupport::fatalErrorReport(""));
+}
+
+// Occupies the log names of the next few seconds with directories, so the log cannot be opened.
+void blockLogNames() {
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now; t < now + 5; ++t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    mkdir(errorLogName(local).c_str(), 0700);
+  }
+}
+
+TEST(FatalErrorDeathTest, UnwritableLogIsReportedAndStillFails) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        testsupport::enterScratchDirectory();
+        blockLogNames();
+        fatalError("disk trouble");
+      },
+      testing::ExitedWithCode(1),
+      testing::MatchesRegex(
+          "disk trouble\nError: cannot write error log error_[0-9]{8}_[0-9]{6}\\.log!\n"));
+}
+
+}  // namespace
