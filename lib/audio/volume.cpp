@@ -104,16 +104,24 @@ DifferenceKernel<Sample> differenceKernel(int32_t order) {
 
 // Frames whose values span fewer than this many integers find their median by counting.
 constexpr int64_t kCountingSpan = 1024;
+constexpr size_t kCountBlock = 16;
 
 // The t-th and (t+1)-th smallest values by counting occurrences above the frame's minimum.
 template <typename Sample>
 std::pair<int32_t, int32_t> middlesByCounting(std::span<const Sample> frame, int32_t lowest,
                                               size_t span, size_t t) {
-  std::array<uint16_t, kCountingSpan> counts;  // only the first `span` entries are used
-  std::fill_n(counts.begin(), span, uint16_t{0});
+  // Only the first `span` entries are used; the rest of the last block of 16 is zero.
+  std::array<uint16_t, kCountingSpan + kCountBlock> counts;
+  std::fill_n(counts.begin(), span + kCountBlock, uint16_t{0});
   for (const int32_t v : frame) ++counts[static_cast<size_t>(v - lowest)];
   size_t seen = 0;
   size_t value = 0;
+  // Whole blocks of counts that end before the t-th value are skipped in one step.
+  for (size_t blockSum = 0;; value += kCountBlock, seen += blockSum) {
+    blockSum = 0;
+    for (size_t i = 0; i < kCountBlock; ++i) blockSum += counts[value + i];
+    if (seen + blockSum > t) break;
+  }
   while (seen + counts[value] <= t) seen += counts[value++];
   const auto lower = static_cast<int32_t>(value);
   if (seen + counts[value] <= t + 1) {
