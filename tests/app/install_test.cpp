@@ -1,0 +1,131 @@
+// The installed package: `cmake --install` of this build tree into a fresh prefix, then a program
+// from outside the project (tests/consumer) built against that prefix alone, once through
+// find_package(pitchtrack CONFIG) and once through pkg-config. Its contour of a recording must
+// be the installed tool's pitch file for the same recording.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "support/hummed_notes.h"
+#include "support/run_tool.h"
+#include "support/shell.h"
+#include "support/temp_dir.h"
+#include "support/wav_image.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::runShell;
+using testsupport::shellQuote;
+using testsupport::TempDir;
+
+const fs::path kConsumerSource = fs::path(PT_SOURCE_DIR) / "tests" / "consumer";
+
+class InstalledPackage : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    prefix_ = std::make_unique<TempDir>();
+    const auto run =
+        runShell(shellQuote(PT_CMAKE_COMMAND) + " --install " + shellQuote(PT_BUILD_DIR) +
+                     " --prefix " + shellQuote(prefix_->root().string()),
+                 prefix_->root());
+    installStatus_ = run.status;
+    installLog_ = run.out + run.err;
+    for (const auto& entry : fs::recursive_directory_iterator(prefix_->root())) {
+      if (entry.path().filename() == "libpitchtrack.a") libDir_ = entry.path().parent_path();
+    }
+  }
+
+  static void TearDownTestSuite() { prefix_.reset(); }
+
+  void SetUp() override { ASSERT_EQ(installStatus_, 0) << installLog_; }
+
+  static const fs::path& prefix() { return prefix_->root(); }
+
+  // Runs `command` in `work`, expecting success.
+  static void mustRun(const std::string& command, const TempDir& work) {
+    const auto run =
+        runShell("cd " + shellQuote(work.root().string()) + " && " + command, work.root());
+    ASSERT_EQ(run.status, 0) << command << "\n" << run.out << run.err;
+  }
+
+  // A recording at 22050 Hz (so the pipeline resamples) and the installed tool's pitch file of
+  // it, in `work`: rec.wav and tool.pitch.
+  static void recordAndTrack(const TempDir& work) {
+    using testsignal::semitoneHz;
+    const auto samples =
+        testsignal::hummedNotes(22050, {semitoneHz(55.5), semitoneHz(59.5), semitoneHz(62.5)});
+    testwav::writeFile(work.path("rec.wav"), testwav::pcmWave(samples, 22050));
+    mustRun(shellQuote((prefix() / "bin" / "pitchtrack").string()) + " rec.wav tool.pitch", work);
+    const std::string line = readFile(work.path("tool.pitch"));
+    // G3, B3 and D4 (quarter tones sharp, truncated): the comparison below is not between two
+    // empty files.
+    ASSERT_TRUE(line.starts_with("550+")) << line;
+    ASSERT_NE(line.find("+590+"), std::string::npos) << line;
+    ASSERT_TRUE(line.ends_with("+620\n")) << line;
+  }
+
+  inline static std::unique_ptr<TempDir> prefix_;
+  inline static int installStatus_ = -1;
+  inline static std::string installLog_;
+  inline static fs::path libDir_;
+};
+
+TEST_F(InstalledPackage, HoldsTheToolsLibraryHeaderPackageAndManualPages) {
+  for (const char* file : {"bin/pitchtrack", "bin/pitchplot", "include/pitchtrack/pitchtrack.h",
+                           "share/man/man1/pitchtrack.1", "share/man/man1/pitchplot.1"}) {
+    EXPECT_TRUE(fs::is_regular_file(prefix() / file)) << file;
+  }
+  ASSERT_FALSE(libDir_.empty()) << "libpitchtrack.a is not installed";
+  for (const char* file :
+       {"cmake/pitchtrack/pitchtrackConfig.cmake", "cmake/pitchtrack/pitchtrackConfigVersion.cmake",
+        "cmake/pitchtrack/pitchtrackTargets.cmake", "pkgconfig/pitchtrack.pc"}) {
+    EXPECT_TRUE(fs::is_regular_file(libDir_ / file)) << file;
+  }
+  // The public header stands alone: nothing of the internals comes with it.
+  const auto headers = std::distance(fs::recursive_directory_iterator(prefix() / "include"),
+                                     fs::recursive_directory_iterator());
+  EXPECT_EQ(headers, 2) << "include/pitchtrack and its one header";
+  // The package is the project's version.
+  EXPECT_NE(readFile(libDir_ / "cmake/pitchtrack/pitchtrackConfigVersion.cmake")
+                .find("set(PACKAGE_VERSION \"1.0.0\")"),
+            std::string::npos);
+}
+
+TEST_F(InstalledPackage, ConsumerFoundThroughCMakeComputesTheToolsContour) {
+  TempDir work;
+  recordAndTrack(work);
+  const std::string build = work.path("build").string();
+  mustRun(shellQuote(PT_CMAKE_COMMAND) + " -S " + shellQuote(kConsumerSource.string()) + " -B " +
+              shellQuote(build) + " -G " + shellQuote(PT_CMAKE_GENERATOR) +
+              " -DCMAKE_MAKE_PROGRAM=" + shellQuote(PT_CMAKE_MAKE_PROGRAM) +
+              " -DCMAKE_CXX_COMPILER=" + shellQuote(PT_CXX_COMPILER) +
+              " -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF" +
+              " -DCMAKE_PREFIX_PATH=" + shellQuote(prefix().string()),
+          work);
+  // The package was found in the fresh prefix, not elsewhere on the machine.
+  EXPECT_NE(readFile(work.path("build") / "CMakeCache.txt")
+                .find("pitchtrack_DIR:PATH=" + (libDir_ / "cmake" / "pitchtrack").string()),
+            std::string::npos);
+  mustRun(shellQuote(PT_CMAKE_COMMAND) + " --build " + shellQuote(build), work);
+  mustRun(shellQuote(build + "/consumer") + " rec.wav library.pitch", work);
+  EXPECT_EQ(readFile(work.path("library.pitch")), readFile(work.path("tool.pitch")));
+}
+
+TEST_F(InstalledPackage, ConsumerBuiltThroughPkgConfigComputesTheToolsContour) {
+  if (!testsupport::haveProgram("pkg-config")) GTEST_SKIP() << "pkg-config is not installed";
+  TempDir work;
+  recordAndTrack(work);
+  const std::string flags = "PKG_CONFIG_PATH=" + shellQuote((libDir_ / "pkgconfig").string()) +
+                            " pkg-config --cflags --libs pitchtrack";
+  mustRun(shellQuote(PT_CXX_COMPILER) + " -std=c++20 -Wall -Wextra -Wpedantic -Werror " +
+              shellQuote((kConsumerSource / "main.cpp").string()) + " $(" + flags + ") -o consumer",
+          work);
+  mustRun("./consumer rec.wav library.pitch", work);
+  EXPECT_EQ(readFile(work.path("library.pitch")), readFile(work.path("tool.pitch")));
+}
+
+}  // namespace
