@@ -33,10 +33,10 @@ inline std::string shellQuote(const std::string& word) {
 // `arguments` is appended to the command line as it stands (quote paths with shellQuote).
 // `prefix` runs before the tool in the same shell (for example "ulimit -v 524288;").
 inline ToolRun runTool(const std::filesystem::path& workDir, const std::string& arguments,
-                       const std::string& prefix = "") {
+                       const std::string& prefix = "", const std::string& tool = PITCHTRACK_BIN) {
   const std::filesystem::path captured = workDir / ".stdout";
   const std::string command = "cd " + shellQuote(workDir.string()) + " && " + prefix + " " +
-                              shellQuote(PITCHTRACK_BIN) + " " + arguments + " > " +
+                              shellQuote(tool) + " " + arguments + " > " +
                               shellQuote(captured.string());
   const int raw = std::system(command.c_str());
   ToolRun run;

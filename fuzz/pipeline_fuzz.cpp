@@ -1,0 +1,158 @@
+// libFuzzer target: the extraction pipeline on arbitrary samples, rates and sample sizes, both
+// from samples in memory and streamed from a reader.
+//
+// Input layout: 4 bytes little-endian choose the sample rate (1 Hz .. 1 MHz), 1 byte of flags
+// (bit 0: 16-bit samples, else 8-bit; bit 1: 8-bit samples kept to the unsigned 0..255 range a
+// wave file gives; bits 2..4: the largest block the streaming reader hands over; bit 5: the
+// reader ends one sample early), then 16-bit little-endian samples, at most kMaxSeconds of them.
+//
+// Checked beyond the sanitizers: a rate the pipeline does not accept gives an empty contour
+// without allocating anything; otherwise the contour holds no more values than there are
+// 32 ms frames, starts and ends with a pitch, and every value is 0 or a whole semitone in the
+// kept range, times ten. The streamed contour equals the in-memory one whatever the block
+// sizes, and a reader that ends early makes the streamed extraction fail with no contour.
+#include <sanitizer/allocator_interface.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "extract_pitch.h"
+#include "resample.h"
+
+namespace {
+
+constexpr uint32_t kHighestRate = 1000000;
+constexpr size_t kHeaderBytes = 5;
+constexpr size_t kMaxSeconds = 3;
+constexpr int32_t kFrameSize = 256;  // 32 ms at the working rate
+constexpr int32_t kLowestValue = 340;
+constexpr int32_t kHighestValue = 900;
+
+std::atomic<bool> counting{false};
+std::atomic<size_t> allocations{0};
+
+// Largest blocks the streaming reader delivers, chosen by flag bits 2..4.
+constexpr size_t kBlockLimits[8] = {1, 3, 255, 256, 4097, 65535, 65536, SIZE_MAX};
+
+// A SampleReader over `samples` that hands over at most `limit` samples per call.
+class BlockReader {
+ public:
+  BlockReader(std::span<const int16_t> samples, size_t limit) : samples_(samples), limit_(limit) {}
+
+  size_t operator()(std::span<int16_t> block) {
+    const size_t count = std::min({block.size(), limit_, samples_.size() - done_});
+    std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(done_), count, block.begin());
+    done_ += count;
+    return count;
+  }
+
+ private:
+  std::span<const int16_t> samples_;
+  size_t limit_;
+  size_t done_ = 0;
+};
+
+void countAllocation(const volatile void*, size_t) {
+  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+}
+void ignoreFree(const volatile void*) {}
+
+[[noreturn]] void broken(const char* what) {
+  std::fprintf(stderr, "pipeline_fuzz: %s\n", what);
+  std::abort();
+}
+
+bool rateAccepted(int32_t rate) {
+  return rate >= pipeline::kMinInputRate && rate <= pipeline::kMaxInputRate;
+}
+
+void checkContour(const std::vector<int32_t>& contour, size_t inputSamples, int32_t rate) {
+  const int32_t working =
+      rate == pipeline::kWorkingRate
+          ? static_cast<int32_t>(inputSamples)
+          : resampledLength(static_cast<int32_t>(inputSamples), rate, pipeline::kWorkingRate);
+  const int32_t frames = working / kFrameSize;
+  if (frames < 2 && !contour.empty()) broken("a contour from fewer than two frames");
+  if (contour.size() > static_cast<size_t>(std::max(frames, 0))) {
+    broken("more contour values than frames");
+  }
+  if (contour.empty()) return;
+  if (contour.front() == 0 || contour.back() == 0) broken("unpitched ends were not cut");
+  for (const int32_t v : contour) {
+    if (v != 0 && (v % 10 != 0 || v < kLowestValue || v > kHighestValue)) {
+      broken("a contour value outside the kept semitones");
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The pipeline reports its conversions on standard output; libFuzzer talks on stderr.
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) broken("cannot silence stdout");
+  __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreFree);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < kHeaderBytes) return 0;
+  const uint32_t rawRate = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
+                           (static_cast<uint32_t>(data[2]) << 16) |
+                           (static_cast<uint32_t>(data[3]) << 24);
+  const auto rate = static_cast<int32_t>(1 + rawRate % kHighestRate);
+  const uint8_t flags = data[4];
+  const int32_t nbits = (flags & 1) != 0 ? 16 : 8;
+  const bool unsignedBytes = nbits == 8 && (flags & 2) != 0;
+
+  // A refused rate must stay free of work however long the input; accepted ones are bounded so
+  // that every run stays short.
+  const size_t available = (size - kHeaderBytes) / 2;
+  const size_t count =
+      rateAccepted(rate) ? std::min(available, kMaxSeconds * static_cast<size_t>(rate)) : available;
+  std::vector<int16_t> samples(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* at = data + kHeaderBytes + 2 * i;
+    const auto value = static_cast<uint16_t>(at[0] | (at[1] << 8));
+    samples[i] = unsignedBytes ? static_cast<int16_t>(value & 0xFF) : static_cast<int16_t>(value);
+  }
+
+  const size_t blockLimit = kBlockLimits[(flags >> 2) & 7];
+  const bool endsEarly = (flags & 32) != 0 && !samples.empty();
+  // The reader is built before any counting: wrapping it in a SampleReader may allocate.
+  const SampleReader reader =
+      BlockReader(std::span(samples).first(samples.size() - (endsEarly ? 1 : 0)), blockLimit);
+
+  std::vector<int32_t> contour;
+  std::vector<int32_t> streamed;
+  if (!rateAccepted(rate)) {
+    contour.assign({1, 2, 3});
+    streamed.assign({4, 5, 6});
+    allocations = 0;
+    counting = true;
+    const bool ok = extractPitch(samples, contour, rate, nbits);
+    const bool streamedOk = extractPitch(samples.size(), reader, streamed, rate, nbits);
+    counting = false;
+    if (!ok || !contour.empty() || !streamedOk || !streamed.empty()) {
+      broken("a refused rate gave a contour");
+    }
+    if (allocations != 0) broken("a refused rate allocated memory");
+    return 0;
+  }
+  if (!extractPitch(samples, contour, rate, nbits)) broken("extractPitch reported failure");
+  checkContour(contour, count, rate);
+
+  streamed.assign({4, 5, 6});
+  const bool streamedOk = extractPitch(samples.size(), reader, streamed, rate, nbits);
+  if (endsEarly) {
+    if (streamedOk || !streamed.empty()) broken("a reader that ended early was not noticed");
+  } else if (!streamedOk || streamed != contour) {
+    broken("the streamed contour differs from the in-memory one");
+  }
+  return 0;
+}

@@ -1,0 +1,292 @@
+// Damaged, extreme and degenerate wave files through the built tool, each run inside 512 MiB of
+// address space: a file must either be refused with the one error line and status 1, leaving
+// no file behind, or be analysed with the usual progress lines and a complete pitch file. A
+// reader that trusts a declared size, wraps an offset or loops on a chunk fails here by
+// running out of memory, crashing or never returning.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <numbers>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+#include "support/wav_image.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testwav::Bytes;
+using testwav::Format;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// AddressSanitizer reserves terabytes of shadow address space at start-up, so a sanitized tool
+// cannot start under an address-space limit; there the limit is left out.
+std::string memoryLimit() { return kAddressSanitizer ? "" : "ulimit -v 524288;"; }
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+Bytes fmtChunk(const Format& format) { return testwav::chunk("fmt ", testwav::fmtPayload(format)); }
+
+// Harmonic-rich tone at f0 Hz, amplitude in [-1, 1].
+std::vector<double> tone(double f0, int rate, size_t count) {
+  std::vector<double> out(count);
+  for (size_t i = 0; i < count; ++i) {
+    double value = 0;
+    for (int k = 1; k <= 6 && k * f0 < rate / 2.0; ++k) {
+      value += std::sin(2 * std::numbers::pi * k * f0 * static_cast<double>(i) / rate) / k;
+    }
+    out[i] = 0.45 * value;
+  }
+  return out;
+}
+
+std::vector<int16_t> pcm16(const std::vector<double>& signal) {
+  std::vector<int16_t> out;
+  for (const double v : signal) out.push_back(static_cast<int16_t>(std::lround(v * 32767)));
+  return out;
+}
+
+Bytes tone16Bytes(size_t count) {
+  Bytes data;
+  for (const int16_t s : pcm16(tone(220, 8000, count))) {
+    testwav::appendU16(data, static_cast<uint16_t>(s));
+  }
+  return data;
+}
+
+// One second of tone between quarter seconds of silence, as the data of a 16-bit 8 kHz file.
+Bytes voicedBytes() {
+  Bytes data(2 * 2000, 0);
+  const Bytes voiced = tone16Bytes(8000);
+  data.insert(data.end(), voiced.begin(), voiced.end());
+  data.insert(data.end(), 2 * 2000, 0);
+  return data;
+}
+
+Bytes toneFile(size_t count) { return testwav::pcmWave(pcm16(tone(220, 8000, count))); }
+
+// A fmt chunk of the given layout followed by five seconds of 16-bit tone data.
+Bytes longDataWithFormat(const Format& format) {
+  return testwav::riffWave(concat({fmtChunk(format), testwav::chunk("data", tone16Bytes(40000))}));
+}
+
+Bytes truncatedHeader() {
+  Bytes image = toneFile(800);
+  image.resize(30);  // inside the fmt chunk
+  return image;
+}
+
+Bytes millionTinyChunks() {
+  constexpr size_t kChunks = 1000000;
+  Bytes body;
+  body.reserve(kChunks * 8 + 20000);
+  for (size_t i = 0; i < kChunks; ++i) testwav::appendChunk(body, "junk", Bytes{});
+  const Bytes tail = concat({fmtChunk(Format()), testwav::chunk("data", voicedBytes())});
+  body.insert(body.end(), tail.begin(), tail.end());
+  return testwav::riffWave(body);
+}
+
+// An unknown chunk whose size plus header is exactly 2^32: an offset kept in 32 bits comes
+// back to the chunk itself and the walk never ends. The data chunk after it is never reached
+// by a correct walk either, since the declared size ends past the end of the file.
+Bytes sizeWrappingToItself() {
+  return testwav::riffWave(
+      concat({fmtChunk(Format()), testwav::chunk("junk", Bytes(16, 0), 0xFFFFFFF8),
+              testwav::chunk("data", tone16Bytes(2000))}));
+}
+
+// A first RIFF form of another type whose size wraps a 32-bit offset back to the file start.
+Bytes formSizeWrappingToStart() {
+  return concat({testwav::chunk("RIFF", Bytes{'A', 'V', 'I', ' '}, 0xFFFFFFF8), toneFile(2000)});
+}
+
+// An odd size whose pad byte takes part in the wrap: header, size and pad add up to 2^32 - 2,
+// so a 32-bit offset lands two bytes before the chunk, inside the tail of the fmt chunk.
+Bytes oddSizeWrappingBackwards() {
+  return testwav::riffWave(
+      concat({fmtChunk(Format()), testwav::chunk("junk", Bytes(16, 0), 0xFFFFFFF5),
+              testwav::chunk("data", tone16Bytes(2000))}));
+}
+
+Bytes squareWave() {
+  // 200 Hz at 8000 Hz: 20 samples high, 20 low, one second between half a second of silence.
+  std::vector<int16_t> samples(4000, 0);
+  for (size_t i = 0; i < 8000; ++i) samples.push_back((i / 20) % 2 == 0 ? 32767 : -32768);
+  samples.insert(samples.end(), 4000, 0);
+  return testwav::pcmWave(samples);
+}
+
+Bytes threeChannel24Bit() {
+  const auto voice = tone(220, 48000, 48000);
+  std::vector<int32_t> samples;
+  for (const double v : voice) {
+    const auto value = static_cast<int32_t>(std::lround(v * 8388607));
+    samples.insert(samples.end(), {value, value / 2, -value / 4});
+  }
+  return testwav::pcm24Wave(samples, 48000, 3);
+}
+
+constexpr const char* kToEight = "nbits=16 ===> Convert from nbits=16 to 8!\n";
+
+// What an accepted file's pitch file holds: exactly `line`, or, for a tone, at least 20 values
+// that are all the tone's semitone times ten or 0, with pitched ends. Neither: any line.
+struct Contour {
+  std::optional<std::string> line;
+  const char* toneValue = nullptr;
+};
+
+Contour exactly(std::string line) { return {std::move(line), nullptr}; }
+Contour toneOf(const char* value) { return {std::nullopt, value}; }
+const Contour kAnyContour{};
+
+struct HostileCase {
+  std::string name;
+  std::function<Bytes()> image;
+  bool accepted = false;
+  std::string progress;  // lines before "Writing pitch to" when accepted
+  Contour contour;
+};
+
+HostileCase refused(std::string name, std::function<Bytes()> image) {
+  return {std::move(name), std::move(image), false, "", {}};
+}
+
+HostileCase refused(std::string name, Bytes image) {
+  return refused(std::move(name), [image] { return image; });
+}
+
+HostileCase accepted(std::string name, std::function<Bytes()> image, std::string progress,
+                     Contour contour) {
+  return {std::move(name), std::move(image), true, std::move(progress), std::move(contour)};
+}
+
+Bytes textFile() {
+  Bytes text;
+  testwav::appendText(text, "pitch\ttrack\nnot a recording at all\n");
+  return text;
+}
+
+std::vector<HostileCase> hostileCases() {
+  const Bytes fmt = fmtChunk(Format());
+  const Bytes data = testwav::chunk("data", tone16Bytes(800));
+  const Bytes aviHeader = {'R', 'I', 'F', 'F', 0, 4, 0, 0, 'A', 'V', 'I', ' '};
+  const auto withData = [&](const Bytes& dataChunk) {
+    return testwav::riffWave(concat({fmt, dataChunk}));
+  };
+  const std::string resampled = "fs=48000 ===> Resample to have fs=8000\n";
+  return {
+      refused("empty file", Bytes{}),
+      refused("text file", textFile()),
+      refused("truncated header", truncatedHeader),
+      refused("RIFF of another form type", concat({aviHeader, fmt, data})),
+      refused("fmt of 2 bytes",
+              testwav::riffWave(concat({testwav::chunk("fmt ", Bytes{1, 0}), data}))),
+      refused("fmt after data", testwav::riffWave(concat({data, fmt}))),
+      refused("no data chunk", testwav::riffWave(fmt)),
+      refused("data size 0", withData(testwav::chunk("data", Bytes{}))),
+      refused("data size 0x7FFFFFFF on a tiny file",
+              withData(testwav::chunk("data", Bytes(8, 1), 0x7FFFFFFF))),
+      refused("data size 0xFFFFFFFF", withData(testwav::chunk("data", Bytes(8, 1), 0xFFFFFFFF))),
+      refused("chunk size wrapping a 32-bit offset to itself", sizeWrappingToItself),
+      refused("odd chunk size wrapping a 32-bit offset backwards", oddSizeWrappingBackwards),
+      refused("form size wrapping a 32-bit offset to the start", formSizeWrappingToStart),
+      accepted("a million tiny chunks before data", millionTinyChunks, kToEight, toneOf("570")),
+      refused("bits per sample 0", longDataWithFormat(Format().withBits(0))),
+      refused("bits per sample 4", longDataWithFormat(Format().withBits(4))),
+      refused("bits per sample 12", longDataWithFormat(Format().withBits(12))),
+      refused("channels 0", longDataWithFormat(Format().withChannels(0))),
+      refused("sample rate 0", longDataWithFormat(Format().withRate(0))),
+      refused("sample rate 1", longDataWithFormat(Format().withRate(1))),
+      refused("sample rate 999", longDataWithFormat(Format().withRate(999))),
+      accepted(
+          "one sample", [] { return toneFile(1); }, kToEight, exactly("\n")),
+      accepted(
+          "511 samples", [] { return toneFile(511); }, kToEight, exactly("\n")),
+      accepted(
+          "512 samples", [] { return toneFile(512); }, kToEight, kAnyContour),
+      accepted(
+          "all-zero audio", [] { return testwav::pcmWave(std::vector<int16_t>(16000, 0)); },
+          kToEight, exactly("\n")),
+      accepted(
+          "DC only", [] { return testwav::pcm8Wave(std::vector<uint8_t>(16000, 200)); }, "",
+          exactly("\n")),
+      accepted("full-scale square wave at 200 Hz", squareWave, kToEight, toneOf("550")),
+      accepted("3 channels of 24 bits at 220 Hz", threeChannel24Bit, resampled + kToEight,
+               toneOf("570")),
+  };
+}
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// "570+570+0+570\n" -> {"570", "570", "0", "570"}; empty for "\n".
+std::vector<std::string> valuesOf(std::string line) {
+  std::vector<std::string> values;
+  if (line.ends_with('\n')) line.pop_back();
+  for (size_t start = 0; start < line.size();) {
+    const size_t end = std::min(line.find('+', start), line.size());
+    values.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  return values;
+}
+
+void expectContour(const std::string& pitch, const Contour& expected) {
+  EXPECT_TRUE(pitch.ends_with('\n'));
+  if (expected.line) {
+    EXPECT_EQ(pitch, *expected.line);
+  }
+  if (expected.toneValue == nullptr) return;
+  const std::vector<std::string> values = valuesOf(pitch);
+  ASSERT_GE(values.size(), 20u) << pitch;
+  EXPECT_EQ(values.front(), expected.toneValue);
+  EXPECT_EQ(values.back(), expected.toneValue);
+  for (const std::string& v : values) EXPECT_TRUE(v == expected.toneValue || v == "0") << v;
+}
+
+TEST(HostileFiles, EachIsRefusedCleanlyOrAnalysedCompletely) {
+  for (const HostileCase& c : hostileCases()) {
+    SCOPED_TRACE(c.name);
+    testsupport::TempDir work;
+    testwav::writeFile(work.path("in.wav"), c.image());
+    const auto run = testsupport::runTool(work.root(), "in.wav out.pitch", memoryLimit());
+    if (!c.accepted) {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_EQ(run.output, "Error: cannot open wave file in.wav!\n");
+      EXPECT_EQ(namesIn(work.root()), std::vector<std::string>{"in.wav"});
+      continue;
+    }
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, c.progress + "Writing pitch to out.pitch\n");
+    ASSERT_EQ(namesIn(work.root()), (std::vector<std::string>{"in.wav", "out.pitch"}));
+    expectContour(testsupport::readFile(work.path("out.pitch")), c.contour);
+  }
+}
+
+}  // namespace
