@@ -396,8 +396,9 @@ int32_t WaveData::getSampleCount() const {
   return static_cast<int32_t>(data_.size() / (bitsPerSample_ / 8U));
 }
 
-// A count of zero or below writes nothing and returns 0.
+// A count of zero or below writes nothing and is returned as it is.
 int32_t WaveData::readSamples(std::span<int32_t> destination, int32_t count) const {
+  if (count <= 0) return count;
   if (bitsPerSample_ != 8 && bitsPerSample_ != 16) return 0;
   const int64_t available = std::min<int64_t>(getSampleCount(), std::ssize(destination));
   const auto n = static_cast<size_t>(std::clamp<int64_t>(count, 0, available));

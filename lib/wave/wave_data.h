@@ -76,6 +76,7 @@ class WaveData {
   // Writes up to count samples (all channels interleaved, in file order) into destination:
   // 8-bit data as the unsigned values 0..255, 16-bit data as signed values. Returns the number
   // written (count lowered to getSampleCount() and to destination's size); 0 for other sizes.
+  // A count of zero or below writes nothing and is returned unchanged.
   int32_t readSamples(std::span<int32_t> destination, int32_t count) const;
 
   // The signal as one channel of 16-bit values: per sample frame, the sum of its channels

@@ -243,7 +243,7 @@ TEST(WaveData, ReadSamplesStopsAtCountDestinationAndData) {
   std::vector<int32_t> untouched(3, -99);
   EXPECT_EQ(wave.readSamples(untouched, 1), 1);
   EXPECT_EQ(wave.readSamples(untouched, 0), 0);
-  EXPECT_EQ(wave.readSamples(untouched, -5), 0);
+  EXPECT_EQ(wave.readSamples(untouched, -5), -5);
   EXPECT_EQ(untouched, (std::vector<int32_t>{5, -99, -99}));
 
   WaveData unreadable(1, 8000, 24);
