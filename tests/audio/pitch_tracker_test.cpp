@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "audio/frame.h"
@@ -69,6 +70,50 @@ TEST(PitchTracker, FramesWithoutCandidatesKeepTheCallersValues) {
   trackPitch(signal, trackerParam(), pitch);
   for (const size_t k : {0u, 1u, 4u}) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
   for (const size_t k : {2u, 3u, 5u}) EXPECT_EQ(pitch[k], -1) << k;
+}
+
+// A lattice given frame by frame: each frame's (lag, pitch-function value) candidates.
+FrameAnalysis latticeOf(const std::vector<std::vector<std::pair<int32_t, int32_t>>>& frames) {
+  FrameAnalysis analysis;
+  analysis.firstCandidate.push_back(0);
+  for (const auto& frame : frames) {
+    for (const auto& [lag, value] : frame) {
+      analysis.lags.push_back(lag);
+      analysis.values.push_back(value);
+    }
+    analysis.firstCandidate.push_back(analysis.lags.size());
+  }
+  return analysis;
+}
+
+// Frames without candidates cut the path into runs that are searched independently: a run
+// never bridges the gap, so the second run keeps its own best lag although the first run
+// ends far from it, and the frames in the gap keep the caller's values.
+TEST(PitchTracker, RunsAreCutAtFramesWithoutCandidates) {
+  const double lag80 = 69 + 12 * std::log2(100.0 / 440.0);
+  const std::pair<int32_t, int32_t> strong40{40, 9000};
+  const std::pair<int32_t, int32_t> weak40{40, 1000};
+  const std::pair<int32_t, int32_t> strong80{80, 1200};
+  const std::pair<int32_t, int32_t> weak80{80, 100};
+  // Counts 3, 0, 0, 0, 2: two single-frame runs.
+  std::vector<double> pitch(5, -1);
+  trackPitch(latticeOf({{strong40, weak80, {120, 5}}, {}, {}, {}, {weak40, strong80}}),
+             trackerParam(), pitch);
+  EXPECT_NEAR(pitch[0], kPitchOfLag40, 1e-9);
+  EXPECT_EQ(std::vector<double>(pitch.begin() + 1, pitch.begin() + 4), std::vector<double>(3, -1));
+  EXPECT_NEAR(pitch[4], lag80, 1e-9);
+  // Counts 2, 2, 0, 2, 2, 2: runs 0..1 and 3..5.
+  pitch.assign(6, -1);
+  trackPitch(latticeOf({{strong40, weak80},
+                        {strong40, weak80},
+                        {},
+                        {weak40, strong80},
+                        {weak40, strong80},
+                        {weak40, strong80}}),
+             trackerParam(), pitch);
+  EXPECT_NEAR(pitch[1], kPitchOfLag40, 1e-9);
+  EXPECT_EQ(pitch[2], -1);
+  for (const size_t k : {3u, 4u, 5u}) EXPECT_NEAR(pitch[k], lag80, 1e-9) << k;
 }
 
 TEST(PitchTracker, ConstantSignalLeavesEveryValue) {
