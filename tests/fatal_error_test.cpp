@@ -23,7 +23,6 @@ std::tm at(int year, int month, int day, int hour, int minute, int second) {
 
 TEST(FatalError, LogNameCarriesTheLocalTime) {
   EXPECT_EQ(errorLogName(at(2026, 12, 6, 3, 5, 12)), "error_20261206_030512.log");
-  EXPECT_EQ(errorLogName(at(2027, 1, 5, 7, 8, 9)), "error_20270105_070809.log");
   EXPECT_EQ(errorLogName(at(2026, 10, 31, 23, 59, 59)), "error_20261031_235959.log");
   // The year is padded with spaces, not zeros.
   EXPECT_EQ(errorLogName(at(999, 1, 2, 0, 0, 0)), "error_ 9990102_000000.log");
@@ -31,22 +30,14 @@ TEST(FatalError, LogNameCarriesTheLocalTime) {
 
 TEST(FatalErrorDeathTest, PrintsAndLogsTheMessageLiterally) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        testsupport::enterScratchDirectory();
-        fatalError("msg with %d and %s");
-      },
-      testing::ExitedWithCode(1), testsupport::fatalErrorReport("msg with %d and %s"));
-}
-
-TEST(FatalErrorDeathTest, EmptyMessageLogsAnEmptyLine) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        testsupport::enterScratchDirectory();
-        fatalError("");
-      },
-      testing::ExitedWithCode(1), testsupport::fatalErrorReport(""));
+  for (const char* message : {"msg with %d and %s", ""}) {
+    EXPECT_EXIT(
+        {
+          testsupport::enterScratchDirectory();
+          fatalError(message);
+        },
+        testing::ExitedWithCode(1), testsupport::fatalErrorReport(message));
+  }
 }
 
 // Occupies the log names of the next few seconds with directories, so the log cannot be opened.

@@ -55,22 +55,18 @@ bool hasLabel(const std::string& svg, const std::string& text) {
 }
 
 TEST(ParsePitchLine, ReadsTheToolsLineWithOrWithoutItsLineEnd) {
-  const std::vector<int32_t> expected = {480, 0, 550};
-  for (const std::string text : {"480+0+550\n", "480+0+550", "480+0+550\r\n"}) {
+  const std::vector<std::pair<std::string, std::vector<int32_t>>> cases = {
+      {"480+0+550\n", {480, 0, 550}},
+      {"480+0+550", {480, 0, 550}},
+      {"480+0+550\r\n", {480, 0, 550}},
+      {"7+0615+2147483647\n", {7, 615, 2147483647}},
+      {"", {}},
+      {"\n", {}},
+      {"\r\n", {}}};
+  for (const auto& [text, values] : cases) {
     const ParsedPitchLine parsed = parsePitchLine(text);
-    EXPECT_TRUE(parsed.ok()) << parsed.error;
-    EXPECT_EQ(parsed.values, expected) << text;
-  }
-  // Any non-negative integer is a value, up to the largest 32-bit one.
-  EXPECT_EQ(parsePitchLine("7+0615+2147483647\n").values,
-            (std::vector<int32_t>{7, 615, 2147483647}));
-}
-
-TEST(ParsePitchLine, EmptyTextOrALoneLineEndIsTheEmptyContour) {
-  for (const std::string text : {"", "\n", "\r\n"}) {
-    const ParsedPitchLine parsed = parsePitchLine(text);
-    EXPECT_TRUE(parsed.ok()) << parsed.error;
-    EXPECT_TRUE(parsed.values.empty());
+    EXPECT_TRUE(parsed.ok()) << text << parsed.error;
+    EXPECT_EQ(parsed.values, values) << text;
   }
 }
 
@@ -106,12 +102,16 @@ TEST(NoteName, NamesSemitonesWithSharpsAndTheOctave) {
 }
 
 TEST(RenderContourSvg, DrawsOnePathPerPitchedStretchWithOnePointPerFrame) {
-  const std::vector<int32_t> contour = {480, 480, 0, 0, 550, 540, 550, 0, 600};
-  const auto paths = voicedPaths(renderContourSvg(contour, "t.pitch"));
+  const std::string svg =
+      renderContourSvg(std::vector<int32_t>{480, 480, 0, 0, 550, 540, 550, 0, 600}, "t");
+  const auto paths = voicedPaths(svg);
   ASSERT_EQ(paths.size(), 3u);
   EXPECT_EQ(paths[0].size(), 2u);
   EXPECT_EQ(paths[1].size(), 3u);
   EXPECT_EQ(paths[2].size(), 1u);
+  // The lone frame is drawn as a dot, and only it.
+  EXPECT_NE(svg.find("h0\" stroke-width="), std::string::npos);
+  EXPECT_EQ(svg.find("h0", svg.find("h0") + 1), std::string::npos);
 }
 
 TEST(RenderContourSvg, PlacesPointsByFrameTimeAndPitch) {
@@ -130,14 +130,6 @@ TEST(RenderContourSvg, PlacesPointsByFrameTimeAndPitch) {
   EXPECT_DOUBLE_EQ(f5.y, f0.y);
   EXPECT_LT(f4.y, f1.y);
   EXPECT_NEAR(f0.y - f4.y, 12 * (f0.y - f1.y), 1.5);
-}
-
-TEST(RenderContourSvg, DrawsALoneFrameAsADot) {
-  const std::string svg = renderContourSvg(std::vector<int32_t>{500, 0, 520, 520}, "t.pitch");
-  const auto paths = voicedPaths(svg);
-  ASSERT_EQ(paths.size(), 2u);
-  EXPECT_NE(svg.find("h0\" stroke-width="), std::string::npos);
-  EXPECT_EQ(svg.find("h0", svg.find("h0") + 1), std::string::npos) << "only the lone frame";
 }
 
 TEST(RenderContourSvg, LabelsEveryNoteOfASmallRangeAndOnlyTheCsOfAWideOne) {
@@ -273,16 +265,11 @@ TEST(Pitchplot, DrawsThePitchFileTitledWithItsName) {
   for (const int32_t value : parsePitchLine(melody).values) pitched += value != 0 ? 1 : 0;
   EXPECT_GT(pitched, 100u);
   EXPECT_EQ(pointCount(svg), pitched);
-}
 
-TEST(Pitchplot, EmptyContourDrawsAnEmptyPlot) {
-  TempDir work;
   testsupport::writeText(work.path("silence.pitch"), "\n");
-  const auto run = pitchplot(work, "silence.pitch silence.svg");
-  ASSERT_EQ(run.status, 0) << run.err;
-  const std::string svg = readFile(work.path("silence.svg"));
-  EXPECT_TRUE(hasLabel(svg, "no pitch"));
-  EXPECT_EQ(pointCount(svg), 0u);
+  ASSERT_EQ(pitchplot(work, "silence.pitch silence.svg").status, 0);
+  EXPECT_TRUE(hasLabel(readFile(work.path("silence.svg")), "no pitch"));
+  EXPECT_EQ(pointCount(readFile(work.path("silence.svg"))), 0u);
 }
 
 TEST(Pitchplot, TheReadmePictureIsUpToDate) {

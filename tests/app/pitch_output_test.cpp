@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "support/run_tool.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -40,13 +40,6 @@ std::string writingTo(const std::string& target) { return "Writing pitch to " + 
 
 std::string cannotWrite(const std::string& target) {
   return writingTo(target) + "Error: cannot write pitch file " + target + "!\n";
-}
-
-std::vector<std::string> namesIn(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 TEST(PitchOutput, DeviceThatRefusesTheBytesIsAWriteError) {
@@ -105,22 +98,17 @@ TEST(PitchOutput, FullFilesystemLeavesNoPartialOrTemporaryFile) {
     copyRecording(work);
     const TinyFilesystem tiny(work.path("full"));
     if (!tiny.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-    if (c.existing) {
-      std::FILE* old = std::fopen(work.path("full/out.pitch").c_str(), "w");
-      ASSERT_NE(old, nullptr);
-      std::fputs(c.existing->c_str(), old);
-      ASSERT_EQ(std::fclose(old), 0);
-    }
+    if (c.existing) testsupport::writeText(work.path("full/out.pitch"), *c.existing);
     ASSERT_TRUE(tiny.fill());
 
     const auto run = runTool(work.root(), "in.wav full/out.pitch");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, cannotWrite("full/out.pitch"));
     if (c.existing) {
-      EXPECT_EQ(namesIn(work.path("full")), (std::vector<std::string>{"filler", "out.pitch"}));
+      EXPECT_EQ(work.names("full"), (std::vector<std::string>{"filler", "out.pitch"}));
       EXPECT_EQ(readFile(work.path("full/out.pitch")), *c.existing);
     } else {
-      EXPECT_EQ(namesIn(work.path("full")), std::vector<std::string>{"filler"});
+      EXPECT_EQ(work.names("full"), std::vector<std::string>{"filler"});
     }
   }
 }
@@ -175,7 +163,7 @@ TEST(PitchOutput, FifoReceivesTheLine) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, writingTo("pitch.fifo"));
   EXPECT_TRUE(fs::is_fifo(work.path("pitch.fifo")));
-  EXPECT_EQ(namesIn(work.root()), (std::vector<std::string>{"in.wav", "pitch.fifo"}));
+  EXPECT_EQ(work.names(), (std::vector<std::string>{"in.wav", "pitch.fifo"}));
 }
 
 // The line follows the progress messages on standard output, whether that is a file (opened
@@ -201,7 +189,7 @@ TEST(PitchOutput, StandardOutputGetsTheLineAfterTheMessages) {
       EXPECT_EQ(run.status, 0);
     }
     EXPECT_EQ(run.output, writingTo(c.target) + expectedLine());
-    EXPECT_EQ(namesIn(work.root()), std::vector<std::string>{"in.wav"});
+    EXPECT_EQ(work.names(), std::vector<std::string>{"in.wav"});
   }
 }
 
@@ -216,10 +204,8 @@ TEST(PitchOutput, SymbolicLinkIsWrittenThroughAndStaysALink) {
     copyRecording(work);
     fs::create_directory(work.path("real"));
     if (c.targetExists) {
-      std::FILE* old = std::fopen(work.path("real/song.pitch").c_str(), "w");
-      ASSERT_NE(old, nullptr);
-      std::fputs("an older and much longer pitch line than the new one will be\n", old);
-      ASSERT_EQ(std::fclose(old), 0);
+      testsupport::writeText(work.path("real/song.pitch"),
+                             "an older and much longer pitch line than the new one will be\n");
     }
     fs::create_symlink("real/song.pitch", work.path("link.pitch"));
 
@@ -229,7 +215,7 @@ TEST(PitchOutput, SymbolicLinkIsWrittenThroughAndStaysALink) {
     ASSERT_TRUE(fs::is_symlink(fs::symlink_status(work.path("link.pitch"))));
     EXPECT_EQ(fs::read_symlink(work.path("link.pitch")), "real/song.pitch");
     EXPECT_EQ(readFile(work.path("real/song.pitch")), expectedLine());
-    EXPECT_EQ(namesIn(work.path("real")), std::vector<std::string>{"song.pitch"});
+    EXPECT_EQ(work.names("real"), std::vector<std::string>{"song.pitch"});
   }
 }
 
@@ -250,10 +236,7 @@ TEST(PitchOutput, ExistingFileKeepsItsPermissionBitsAndNewOnesFollowTheUmask) {
     copyRecording(work);
     const fs::path target = work.path("out.pitch");
     if (c.existing) {
-      std::FILE* old = std::fopen(target.c_str(), "w");
-      ASSERT_NE(old, nullptr);
-      std::fputs("old\n", old);
-      ASSERT_EQ(std::fclose(old), 0);
+      testsupport::writeText(target, "old\n");
       ASSERT_EQ(::chmod(target.c_str(), *c.existing), 0);
     }
     const auto run =
@@ -263,7 +246,7 @@ TEST(PitchOutput, ExistingFileKeepsItsPermissionBitsAndNewOnesFollowTheUmask) {
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, c.expected) << std::oct << (info.st_mode & 07777);
     EXPECT_EQ(readFile(target), expectedLine());
-    EXPECT_EQ(namesIn(work.root()), (std::vector<std::string>{"in.wav", "out.pitch"}));
+    EXPECT_EQ(work.names(), (std::vector<std::string>{"in.wav", "out.pitch"}));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/run_tool.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -51,10 +52,7 @@ TEST(Valgrind, ToolRunsCleanUnderMemcheck) {
     testsupport::TempDir work;
     const std::string recording = c.recording;
     if (recording.empty()) {
-      std::FILE* text = std::fopen(work.path("in.wav").c_str(), "w");
-      ASSERT_NE(text, nullptr);
-      std::fputs("RIFF, but not a wave file\n", text);
-      ASSERT_EQ(std::fclose(text), 0);
+      testsupport::writeText(work.path("in.wav"), "RIFF, but not a wave file\n");
     } else {
       fs::copy_file(kGolden / recording / "in.wav", work.path("in.wav"));
     }

@@ -57,77 +57,49 @@ std::vector<std::pair<int32_t, int32_t>> detect(const std::vector<int32_t>& sign
 
 using Spans = std::vector<std::pair<int32_t, int32_t>>;
 
-TEST(Endpoint, ParametersFollowTheRate) {
+TEST(Endpoint, FrameSizeFollowsTheRateTruncated) {
   EpdParam p;
-  setEpdParam(8000, p);
-  EXPECT_EQ(p.frameSize, 128);
+  for (const auto& [rate, frameSize] : {std::pair{8000, 128}, {11025, 176}, {22050, 352}}) {
+    setEpdParam(rate, p);
+    EXPECT_EQ(p.frameSize, frameSize) << rate;  // 176.4 and 352.8 truncated, not rounded
+  }
   EXPECT_EQ(p.overlap, 0);
-  EXPECT_EQ(p.thresholdDivisor, 10);
-  EXPECT_EQ(p.hodOrder, 4);
-  EXPECT_EQ(p.minSegmentSec, 0.05f);
-  EXPECT_EQ(p.maxFinalGapSec, 0.7f);
-  setEpdParam(11025, p);
-  EXPECT_EQ(p.frameSize, 176);  // 176.4 truncated
-  setEpdParam(22050, p);
-  EXPECT_EQ(p.frameSize, 352);  // 352.8 truncated, not rounded
-  setEpdParam(16000, p);
-  EXPECT_EQ(p.frameSize, 256);
 }
 
-TEST(Endpoint, FindsOneLoudStretch) {
-  EXPECT_EQ(detect(framesOf({0, 0, 100, 100, 100, 100, 0, 0})), (Spans{{2, 5}}));
-}
+TEST(Endpoint, FindsTheValidSegments) {
+  struct Case {
+    const char* what;
+    std::vector<int32_t> signal;
+    Spans expected;
+  };
+  const std::vector<Case> cases = {
+      {"one loud stretch", framesOf({0, 0, 100, 100, 100, 100, 0, 0}), {{2, 5}}},
+      // 0.05 s is 3.125 frames of 16 ms, rounded to 3: three frames are too short, four enough.
+      {"three frames dropped, four kept", activity(20, {{2, 4, 100}, {10, 13, 100}}), {{10, 13}}},
+      // The loudest frames measure 105600, the quietest 0: the threshold is 10560, exactly the
+      // measure of a frame of amplitude 10, and it is strict.
+      {"at the threshold", activity(20, {{2, 5, 10}, {10, 13, 100}}), {{10, 13}}},
+      {"above the threshold", activity(20, {{2, 5, 11}, {10, 13, 100}}), {{2, 5}, {10, 13}}},
+      // 64 frames: k = 2, so the one very loud frame does not set the top of the range.
+      {"extreme frame ignored", activity(64, {{10, 19, 100}, {40, 40, 1000}}), {{10, 19}}},
+      // 0.7 s is 43.75 frames, rounded to 44: a final gap of 44 frames is allowed, 45 is not.
+      {"final gap 44", activity(80, {{15, 20, 100}, {64, 69, 100}}), {{15, 20}, {64, 69}}},
+      {"final gap 45", activity(80, {{15, 20, 100}, {65, 70, 100}}), {{15, 20}}},
+      {"only the last gap counts",
+       activity(80, {{2, 6, 100}, {60, 64, 100}, {70, 74, 100}}),
+       {{2, 6}, {60, 64}, {70, 74}}},
+      // The short stretch at 30..32 is dropped first, so the gap runs from frame 6.
+      {"gap from the last valid segment, 45",
+       activity(80, {{2, 6, 100}, {30, 32, 100}, {51, 55, 100}}),
+       {{2, 6}}},
+      {"gap from the last valid segment, 44",
+       activity(80, {{2, 6, 100}, {30, 32, 100}, {50, 54, 100}}),
+       {{2, 6}, {50, 54}}},
+      {"all loud", framesOf(std::vector<int32_t>(10, 100)), {}},
+      {"all quiet", framesOf(std::vector<int32_t>(10, 0)), {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(detect(c.signal), c.expected) << c.what;
 
-TEST(Endpoint, SegmentMustLastLongerThanFiftyMilliseconds) {
-  // 0.05 s is 3.125 frames of 16 ms, rounded to 3: three frames are too short, four enough.
-  EXPECT_EQ(detect(activity(20, {{2, 4, 100}, {10, 13, 100}})), (Spans{{10, 13}}));
-  EXPECT_EQ(detect(activity(20, {{2, 4, 100}})), (Spans{}));
-}
-
-TEST(Endpoint, ThresholdIsATenthOfTheWayUpAndStrict) {
-  // The loudest frames measure 105600, the quietest 0: the threshold is 10560, exactly the
-  // measure of a frame of amplitude 10.
-  EXPECT_EQ(detect(activity(20, {{2, 5, 10}, {10, 13, 100}})), (Spans{{10, 13}}));
-  EXPECT_EQ(detect(activity(20, {{2, 5, 11}, {10, 13, 100}})), (Spans{{2, 5}, {10, 13}}));
-}
-
-TEST(Endpoint, ThresholdIgnoresTheMostExtremeFrames) {
-  // 64 frames: k = 2, so the one very loud frame does not set the top of the range.
-  EXPECT_EQ(detect(activity(64, {{10, 19, 100}, {40, 40, 1000}})), (Spans{{10, 19}}));
-}
-
-struct GapCase {
-  int32_t lastBegin;
-  Spans expected;
-};
-
-class FinalGapTest : public testing::TestWithParam<GapCase> {};
-
-TEST_P(FinalGapTest, DropsALateLastSegment) {
-  // 0.7 s is 43.75 frames, rounded to 44: a gap of 44 frames is allowed, 45 is not.
-  const int32_t begin = GetParam().lastBegin;
-  EXPECT_EQ(detect(activity(80, {{15, 20, 100}, {begin, begin + 5, 100}})), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Endpoint, FinalGapTest,
-                         testing::Values(GapCase{64, {{15, 20}, {64, 69}}},
-                                         GapCase{65, {{15, 20}}}));
-
-TEST(Endpoint, OnlyTheGapBeforeTheLastSegmentCounts) {
-  EXPECT_EQ(detect(activity(80, {{2, 6, 100}, {60, 64, 100}, {70, 74, 100}})),
-            (Spans{{2, 6}, {60, 64}, {70, 74}}));
-}
-
-TEST(Endpoint, FinalGapIsMeasuredFromTheLastValidSegment) {
-  // The short stretch at 30..32 is dropped first, so the gap runs from frame 6.
-  EXPECT_EQ(detect(activity(80, {{2, 6, 100}, {30, 32, 100}, {51, 55, 100}})), (Spans{{2, 6}}));
-  EXPECT_EQ(detect(activity(80, {{2, 6, 100}, {30, 32, 100}, {50, 54, 100}})),
-            (Spans{{2, 6}, {50, 54}}));
-}
-
-TEST(Endpoint, NoSegmentWithoutContrastOrFrames) {
-  EXPECT_EQ(detect(framesOf(std::vector<int32_t>(10, 100))), (Spans{}));
-  EXPECT_EQ(detect(framesOf(std::vector<int32_t>(10, 0))), (Spans{}));
   EpdParam param;
   setEpdParam(8000, param);
   for (const size_t length : {size_t{0}, kFrame - 1}) {
@@ -165,7 +137,10 @@ TEST(Endpoint, SortWithIndexMovesIndicesWithValues) {
   EXPECT_EQ(index, (std::vector<int32_t>{1, 2, 0}));
 }
 
-TEST(Endpoint, SortWithIndexSortsRandomArrays) {
+TEST(Endpoint, SortWithIndexSortsRandomArraysAndOnlyTheGivenRange) {
+  expectSortedWithIndex({9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, 3, 7);
+  expectSortedWithIndex({2, 1}, 1, 1);
+  expectSortedWithIndex({2, 1}, 1, 0);
   std::mt19937 random(20240611);
   for (const size_t size : {1u, 2u, 3u, 5u, 17u, 100u, 1000u}) {
     for (const int32_t range : {2, 10, 1000000}) {
@@ -176,12 +151,6 @@ TEST(Endpoint, SortWithIndexSortsRandomArrays) {
       expectSortedWithIndex(values, 0, static_cast<int32_t>(size) - 1);
     }
   }
-}
-
-TEST(Endpoint, SortWithIndexSortsOnlyTheGivenRange) {
-  expectSortedWithIndex({9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, 3, 7);
-  expectSortedWithIndex({2, 1}, 1, 1);
-  expectSortedWithIndex({2, 1}, 1, 0);
 }
 
 // Sorts `values` on a thread whose stack holds only 64 KiB, then exits with status 0 when the

@@ -47,18 +47,13 @@ PtParam trackerParam() {
 // 200 Hz at 8000 Hz: a period of 40 samples.
 const double kPitchOfLag40 = 69 + 12 * std::log2(200.0 / 440.0);
 
-TEST(PitchTracker, FindsThePeriodOfASteadyTone) {
-  const std::vector<int32_t> tone = testsignal::harmonicTone(8000, 200, 100, 10 * kFrame);
-  std::vector<double> pitch(10, -1);
-  trackPitch(tone, trackerParam(), pitch);
-  for (size_t k = 0; k < pitch.size(); ++k) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
-}
-
-TEST(PitchTracker, FindsThePeriodOfAPulseTrain) {
-  const std::vector<int32_t> pulses = testsignal::pulseTrain(40, 120, 6 * kFrame);
-  std::vector<double> pitch(6, -1);
-  trackPitch(pulses, trackerParam(), pitch);
-  for (size_t k = 0; k < pitch.size(); ++k) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
+TEST(PitchTracker, FindsThePeriodOfAToneAndAPulseTrain) {
+  for (const auto& signal : {testsignal::harmonicTone(8000, 200, 100, 10 * kFrame),
+                             testsignal::pulseTrain(40, 120, 6 * kFrame)}) {
+    std::vector<double> pitch(signal.size() / kFrame, -1);
+    trackPitch(signal, trackerParam(), pitch);
+    for (size_t k = 0; k < pitch.size(); ++k) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
+  }
 }
 
 TEST(PitchTracker, FramesWithoutCandidatesKeepTheCallersValues) {
@@ -116,20 +111,14 @@ TEST(PitchTracker, RunsAreCutAtFramesWithoutCandidates) {
   for (const size_t k : {3u, 4u, 5u}) EXPECT_NEAR(pitch[k], lag80, 1e-9) << k;
 }
 
-TEST(PitchTracker, ConstantSignalLeavesEveryValue) {
-  const std::vector<int32_t> flat = testsignal::silence(4 * kFrame, 12);
-  std::vector<double> pitch(4, -1);
-  trackPitch(flat, trackerParam(), pitch);
-  EXPECT_EQ(pitch, std::vector<double>(4, -1));
-}
-
-TEST(PitchTracker, FewerThanTwoFramesWriteNothing) {
-  const std::vector<int32_t> tone = testsignal::harmonicTone(8000, 200, 100, 2 * kFrame - 1);
-  std::vector<double> pitch(2, -1);
-  trackPitch(tone, trackerParam(), pitch);
-  EXPECT_EQ(pitch, std::vector<double>(2, -1));
-  trackPitch(std::vector<int32_t>{}, trackerParam(), pitch);
-  EXPECT_EQ(pitch, std::vector<double>(2, -1));
+TEST(PitchTracker, ConstantOrTooShortSignalWritesNothing) {
+  for (const auto& signal :
+       {testsignal::silence(4 * kFrame, 12),
+        testsignal::harmonicTone(8000, 200, 100, 2 * kFrame - 1), std::vector<int32_t>{}}) {
+    std::vector<double> pitch(4, -1);
+    trackPitch(signal, trackerParam(), pitch);
+    EXPECT_EQ(pitch, std::vector<double>(4, -1)) << signal.size();
+  }
 }
 
 TEST(PitchTracker, ExposesThePitchFunctionsOfThePreparedSignal) {

@@ -1,11 +1,13 @@
 // A temporary directory for test files, removed with everything in it when the object dies.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace testsupport {
 
@@ -37,6 +39,15 @@ class TempDir {
   const std::filesystem::path& root() const { return root_; }
   // The full path of a file (or subdirectory) called name inside the directory.
   std::filesystem::path path(const std::string& name) const { return root_ / name; }
+  // The sorted names of what the directory (or its subdirectory sub) holds.
+  std::vector<std::string> names(const std::string& sub = "") const {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(root_ / sub)) {
+      found.push_back(entry.path().filename());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  }
 
  private:
   std::filesystem::path root_;

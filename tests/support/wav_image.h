@@ -68,15 +68,13 @@ inline Bytes chunk(std::string_view id, std::span<const uint8_t> payload,
 }
 
 // The fields of a "fmt " chunk, set by chaining: Format().withChannels(2).withBits(24).
-// blockAlign and avgBytesPerSec follow from the layout unless set. With extra bytes, or for
+// blockAlign and avgBytesPerSec follow from the layout. With extra bytes, or for
 // WAVE_FORMAT_EXTENSIBLE, the payload gets the cbSize field.
 struct Format {
   uint16_t tag = kTagPcm;
   uint16_t channels = 1;
   uint32_t rate = 8000;
   uint16_t bits = 16;
-  std::optional<uint16_t> blockAlign;
-  std::optional<uint32_t> avgBytesPerSec;
   Bytes extra;                      // bytes after cbSize
   uint16_t subFormatTag = kTagPcm;  // first two GUID bytes of an extensible format
 
@@ -94,14 +92,6 @@ struct Format {
   }
   Format& withBits(uint16_t value) {
     bits = value;
-    return *this;
-  }
-  Format& withBlockAlign(uint16_t value) {
-    blockAlign = value;
-    return *this;
-  }
-  Format& withAvgBytesPerSec(uint32_t value) {
-    avgBytesPerSec = value;
     return *this;
   }
   Format& withExtra(Bytes value) {
@@ -139,13 +129,12 @@ inline Bytes extensibleExtra(const Format& format) {
 }
 
 inline Bytes fmtPayload(const Format& format) {
-  const uint16_t align =
-      format.blockAlign.value_or(static_cast<uint16_t>(format.channels * ((format.bits + 7) / 8)));
+  const auto align = static_cast<uint16_t>(format.channels * ((format.bits + 7) / 8));
   Bytes out;
   appendU16(out, format.tag);
   appendU16(out, format.channels);
   appendU32(out, format.rate);
-  appendU32(out, format.avgBytesPerSec.value_or(format.rate * align));
+  appendU32(out, format.rate * align);
   appendU16(out, align);
   appendU16(out, format.bits);
   const Bytes extra = format.tag == kTagExtensible ? extensibleExtra(format) : format.extra;

@@ -34,11 +34,17 @@ std::vector<int32_t> allSamples(const WaveData& wave) {
   return samples;
 }
 
-// The samples of a successfully loaded image; fails the test when the load fails.
 std::vector<int32_t> loadedSamples(const Bytes& image) {
   WaveData wave(1, 8000, 8);
   EXPECT_TRUE(loadImage(wave, image)) << wave.lastError();
   return allSamples(wave);
+}
+
+// "tag/channels/rate/bits/blockAlign" of the loaded layout.
+std::string layoutOf(const WaveData& w) {
+  return std::to_string(w.getFormatTag()) + "/" + std::to_string(w.getChannels()) + "/" +
+         std::to_string(w.getSampleRate()) + "/" + std::to_string(w.getBitsPerSample()) + "/" +
+         std::to_string(w.getBlockAlign());
 }
 
 Bytes fmtChunk(const Format& format) { return testwav::chunk("fmt ", testwav::fmtPayload(format)); }
@@ -54,30 +60,20 @@ const Bytes kFourSamples = {1, 0, 2, 0, 3, 0, 4, 0};
 }  // namespace
 
 TEST(WaveData, ErrorTextsFollowTheNumberedTable) {
-  const std::vector<std::string> texts = {"No error.",
-                                          kMismatch,
-                                          "Device required in use.",
-                                          "MMTIME required time format not supported.",
-                                          kOpenError,
-                                          "File close error.",
-                                          kChunkError,
-                                          kDataError,
-                                          "File chunk write error.",
-                                          "File data write error."};
-  for (uint32_t code = 0; code < texts.size(); ++code) {
-    EXPECT_EQ(WaveData::errorText(code), texts[code]) << code;
-  }
-  EXPECT_STREQ(WaveData::errorText(10), "Unspecified error.");
-  EXPECT_STREQ(WaveData::errorText(0xFFFFFFFF), "Unspecified error.");
+  const std::vector<std::pair<uint32_t, std::string>> texts = {{0, "No error."},
+                                                               {1, kMismatch},
+                                                               {4, kOpenError},
+                                                               {6, kChunkError},
+                                                               {7, kDataError},
+                                                               {9, "File data write error."},
+                                                               {10, "Unspecified error."},
+                                                               {0xFFFFFFFF, "Unspecified error."}};
+  for (const auto& [code, text] : texts) EXPECT_EQ(WaveData::errorText(code), text) << code;
 }
 
 TEST(WaveData, CreateSetsAPcmLayoutAndDropsTheData) {
   WaveData wave(2, 44100, 16);
-  EXPECT_EQ(wave.getChannels(), 2);
-  EXPECT_EQ(wave.getSampleRate(), 44100);
-  EXPECT_EQ(wave.getBitsPerSample(), 16U);
-  EXPECT_EQ(wave.getBlockAlign(), 4);
-  EXPECT_EQ(wave.getFormatTag(), 1);
+  EXPECT_EQ(layoutOf(wave), "1/2/44100/16/4");
   EXPECT_EQ(wave.getDataBytes(), 0);
   EXPECT_EQ(wave.lastError(), "");
 
@@ -88,27 +84,29 @@ TEST(WaveData, CreateSetsAPcmLayoutAndDropsTheData) {
 
   ASSERT_TRUE(loadImage(wave, testwav::pcm8Wave(Bytes{1, 2, 3})));
   EXPECT_TRUE(wave.create(0x10003, 22050, 0x10008));  // only the low 16 bits are kept
-  EXPECT_EQ(wave.getChannels(), 3);
-  EXPECT_EQ(wave.getBitsPerSample(), 8U);
-  EXPECT_EQ(wave.getBlockAlign(), 3);
+  EXPECT_EQ(layoutOf(wave), "1/3/22050/8/3");
   EXPECT_EQ(wave.getDataBytes(), 0);
 }
 
-TEST(WaveData, FileThatCannotBeOpenedIsAnOpenError) {
+TEST(WaveData, LastErrorIsReplacedByEachFaultAndKeptBySuccess) {
   testsupport::TempDir dir;
   WaveData wave(1, 8000, 8);
   EXPECT_FALSE(wave.load(dir.path("missing.wav").string()));
   EXPECT_EQ(wave.lastError(), kOpenError);
-  WaveData other(1, 8000, 8);
-  EXPECT_FALSE(other.load(dir.root().string()));
-  EXPECT_EQ(other.lastError(), kOpenError);
+  EXPECT_FALSE(loadImage(wave, testwav::wave(Format().withChannels(0), kFourSamples)));
+  EXPECT_EQ(wave.lastError(), kMismatch);
+  EXPECT_FALSE(wave.load(dir.root().string()));  // a directory
+  EXPECT_EQ(wave.lastError(), kOpenError);
+  EXPECT_FALSE(loadImage(wave, testwav::wave(Format().withChannels(0), kFourSamples)));
+  EXPECT_TRUE(loadImage(wave, testwav::wave(Format(), kFourSamples)));
+  EXPECT_EQ(wave.lastError(), kMismatch);
 }
 
-TEST(WaveData, DamagedStructureFailsWithItsErrorText) {
+TEST(WaveData, DamagedOrUnsupportedFilesFailWithTheirErrorText) {
   const Bytes fmt = fmtChunk(Format().withBits(16));
   const Bytes data = testwav::chunk("data", kFourSamples);
   struct Case {
-    const char* what;
+    std::string what;
     Bytes image;
     const char* error;
   };
@@ -117,7 +115,7 @@ TEST(WaveData, DamagedStructureFailsWithItsErrorText) {
   // A declared size of 0xFFFFFFFF (plus pad) brought back into 32 bits points at the chunk's own
   // payload; only 64-bit offsets see that it runs past the end of the file.
   const Bytes runaway = testwav::chunk("LIST", concat({fmt, data}), 0xFFFFFFFF);
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"empty file", {}, kChunkError},
       {"text file", text, kChunkError},
       {"RIFF of another form type",
@@ -140,6 +138,32 @@ TEST(WaveData, DamagedStructureFailsWithItsErrorText) {
        testwav::riffWave(concat({fmt, testwav::chunk("data", kFourSamples, 0xFFFFFFFF)})),
        kDataError},
   };
+  const Format floatTag = Format().withTag(testwav::kTagFloat);
+  for (const Format& f : {
+           Format().withChannels(0),
+           Format().withRate(0),
+           Format().withRate(999),
+           Format().withRate(768001),
+           Format().withRate(0x80000000),
+           Format().withBits(0),
+           Format().withBits(4),
+           Format().withBits(12),
+           Format().withBits(20),
+           Format().withBits(64),
+           Format(floatTag).withBits(16),
+           Format(floatTag).withBits(24),
+           Format().withTag(testwav::kTagMuLaw).withChannels(0).withBits(8),
+           Format().withTag(0),
+           Format().withTag(2).withBits(4),
+           Format().withSubFormat(2),
+           Format().withSubFormat(testwav::kTagExtensible),
+           Format().withSubFormat(testwav::kTagFloat),
+       }) {
+    cases.push_back({"tag " + std::to_string(f.tag) + " sub " + std::to_string(f.subFormatTag) +
+                         " channels " + std::to_string(f.channels) + " rate " +
+                         std::to_string(f.rate) + " bits " + std::to_string(f.bits),
+                     testwav::wave(f, kFourSamples), kMismatch});
+  }
   for (const Case& c : cases) {
     WaveData wave(1, 8000, 8);
     EXPECT_FALSE(loadImage(wave, c.image)) << c.what;
@@ -148,134 +172,144 @@ TEST(WaveData, DamagedStructureFailsWithItsErrorText) {
   }
 }
 
-TEST(WaveData, UnsupportedFormatsAreAMismatch) {
-  const std::vector<Format> formats = {
-      Format().withChannels(0),
-      Format().withRate(0),
-      Format().withRate(999),
-      Format().withRate(768001),
-      Format().withRate(0x80000000),
-      Format().withBits(0),
-      Format().withBits(4),
-      Format().withBits(12),
-      Format().withBits(20),
-      Format().withBits(64),
-      Format().withTag(testwav::kTagFloat).withBits(16),
-      Format().withTag(testwav::kTagFloat).withBits(24),
-      Format().withTag(testwav::kTagMuLaw).withChannels(0).withBits(8),
-      Format().withTag(0),
-      Format().withTag(2).withBits(4),
-      Format().withBits(16).withSubFormat(2),
-      Format().withBits(16).withSubFormat(testwav::kTagExtensible),
-      Format().withBits(16).withSubFormat(testwav::kTagFloat),
+TEST(WaveData, DecodesEveryEncodingAndLayout) {
+  struct Case {
+    const char* what;
+    Bytes image;
+    std::vector<int32_t> samples;
+    std::string layout;  // as layoutOf gives it; "" to leave unchecked
+    int32_t dataBytes = -1;
   };
-  for (const Format& format : formats) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<double> floats = {
+      0.5,          -0.5,        1.0,          -1.0,         2.0, -3.0, 0.5 / 32768,
+      -0.5 / 32768, 1.5 / 32768, -1.5 / 32768, 0.49 / 32768, nan, inf,  -inf};
+  const std::vector<int32_t> floatsScaled = {16384, -16384, 32767, -32768, 32767, -32768, 1,
+                                             -1,    2,      -2,    0,      0,     32767,  -32768};
+  Bytes oddData = fmtChunk(Format());  // an odd last chunk without its pad byte
+  testwav::appendText(oddData, "data");
+  testwav::appendU32(oddData, 5);
+  testwav::appendBytes(oddData, Bytes{0x10, 0x00, 0xFF, 0xFF, 0x7F});
+  Bytes quarter;
+  testwav::appendU32(quarter, std::bit_cast<uint32_t>(0.25F));
+  const Bytes padded =
+      concat({testwav::chunk("LIST", Bytes{'a', 'b', 'c'}), fmtChunk(Format().withBits(8)),
+              testwav::chunk("junk", Bytes{1, 2, 3, 4, 5}), testwav::chunk("data", Bytes{9, 8, 7}),
+              testwav::chunk("LIST", Bytes{6})});
+  const Bytes listFirst = concat({testwav::chunk("LIST", Bytes(6, 0)), fmtChunk(Format()),
+                                  testwav::chunk("data", kFourSamples)});
+  Bytes million;
+  million.reserve(8000064);
+  for (size_t i = 0; i < 1000000; ++i) testwav::appendChunk(million, "junk", Bytes{});
+  testwav::appendBytes(million,
+                       concat({fmtChunk(Format().withBits(8)), testwav::chunk("data", Bytes{42})}));
+  const Format muLaw16 = Format().withTag(testwav::kTagMuLaw).withChannels(2).withBits(16);
+  const std::vector<Case> cases = {
+      {"8-bit unsigned",
+       testwav::pcm8Wave(Bytes{0, 127, 128, 255, 7}, 22050),
+       {0, 127, 128, 255, 7},
+       "1/1/22050/8/1"},
+      {"16-bit mono",
+       testwav::pcmWave(std::vector<int16_t>{0, 1, -1, 32767, -32768, 0x1234}),
+       {0, 1, -1, 32767, -32768, 0x1234},
+       "1/1/8000/16/2"},
+      {"16-bit stereo, left first",
+       testwav::pcmWave(std::vector<int16_t>{100, -100, 200, -200}, 44100, 2),
+       {100, -100, 200, -200},
+       "1/2/44100/16/4",
+       8},
+      {"odd trailing byte", testwav::riffWave(oddData), {16, -1}, "", 5},
+      {"mu-law",
+       testwav::muLawWave(Bytes{0xFF, 0x7F, 0x80, 0x00, 0xFE, 0x7E, 0xEF}),
+       {0, 0, 32124, -32124, 8, -8, 132},
+       "1/1/8000/16/2"},
+      {"mu-law claiming 16 bits",
+       testwav::wave(muLaw16, Bytes{0xFF, 0x80, 0x00, 0xFE}),
+       {0, 32124, -32124, 8},
+       "1/2/8000/16/4"},
+      {"A-law",
+       testwav::aLawWave(Bytes{0xD5, 0x55, 0xAA, 0x2A, 0xD4, 0xC5}),
+       {8, -8, 32256, -32256, 24, 264},
+       ""},
+      {"24-bit keeps the top 16 bits",
+       testwav::pcm24Wave(
+           std::vector<int32_t>{0x7FFFFF, -0x800000, 0x100, 0xFF, -1, -0x100, -0x101, 0x123456}),
+       {32767, -32768, 1, 0, -1, -1, -2, 0x1234},
+       "1/1/8000/16/2"},
+      {"32-bit keeps the top 16 bits",
+       testwav::pcm32Wave(std::vector<int32_t>{0x7FFFFFFF, std::numeric_limits<int32_t>::min(),
+                                               0x10000, 0xFFFF, -1, -0x10001, 0x12345678}),
+       {32767, -32768, 1, 0, -1, -2, 0x1234},
+       ""},
+      {"24-bit stereo with two stray bytes",
+       testwav::wave(Format().withChannels(2).withRate(48000).withBits(24),
+                     Bytes{0x00, 0x00, 0x01, 0x00, 0x00, 0xFF, 0xAA, 0xBB}),
+       {0x0100, -256},
+       "1/2/48000/16/4"},
+      {"32-bit float", testwav::floatWave(floats, 32), floatsScaled, ""},
+      {"64-bit float", testwav::floatWave(floats, 64), floatsScaled, ""},
+      // Precision a 32-bit float cannot carry: halves round away from zero, not to even.
+      {"64-bit float halves",
+       testwav::floatWave(std::vector<double>{2.5 / 32768, -2.5 / 32768, 32766.5 / 32768, 1e300},
+                          64),
+       {3, -3, 32767, 32767},
+       ""},
+      {"extensible PCM",
+       testwav::wave(Format().withSubFormat(testwav::kTagPcm), Bytes{0x34, 0x12, 0xFE, 0xFF}),
+       {0x1234, -2},
+       ""},
+      {"extensible float",
+       testwav::wave(Format().withBits(32).withSubFormat(testwav::kTagFloat), quarter),
+       {8192},
+       ""},
+      {"extensible mu-law",
+       testwav::wave(Format().withBits(8).withSubFormat(testwav::kTagMuLaw), Bytes{0x80, 0xFE}),
+       {32124, 8},
+       "1/1/8000/16/2"},
+      {"odd chunks with pad bytes",
+       concat({testwav::chunk("JUNK", Bytes{0x52}), testwav::riffWave(padded)}),
+       {9, 8, 7},
+       ""},
+      {"fmt chunk of 40 bytes",
+       testwav::wave(Format().withChannels(2).withExtra(Bytes(22, 0xEE)), kFourSamples),
+       {1, 2, 3, 4},
+       "1/2/8000/16/4"},
+      {"RIFF size 0", testwav::riffWave(listFirst, 0), {1, 2, 3, 4}, ""},
+      {"RIFF size 4", testwav::riffWave(listFirst, 4), {1, 2, 3, 4}, ""},
+      {"RIFF size 20", testwav::riffWave(listFirst, 20), {1, 2, 3, 4}, ""},
+      {"RIFF size 0xFFFFFFFF", testwav::riffWave(listFirst, 0xFFFFFFFF), {1, 2, 3, 4}, ""},
+      {"first wave form and its first chunks",
+       concat({{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'A', 'V', 'I', ' ', 0x33, 0},
+               testwav::riffWave(
+                   concat({fmtChunk(Format().withBits(8)), testwav::chunk("data", Bytes{1, 2}),
+                           fmtChunk(Format()), testwav::chunk("data", Bytes{3, 4})})),
+               testwav::pcm8Wave(Bytes{5, 6, 7})}),
+       {1, 2},
+       ""},
+      {"a million tiny chunks", testwav::riffWave(million), {42}, ""},
+      {"lowest rate",
+       testwav::wave(Format().withRate(1000), kFourSamples),
+       {1, 2, 3, 4},
+       "1/1/1000/16/2"},
+      {"highest rate",
+       testwav::wave(Format().withRate(768000), kFourSamples),
+       {1, 2, 3, 4},
+       "1/1/768000/16/2"},
+  };
+  for (const Case& c : cases) {
     WaveData wave(1, 8000, 8);
-    EXPECT_FALSE(loadImage(wave, testwav::wave(format, kFourSamples)))
-        << "tag " << format.tag << " channels " << format.channels << " rate " << format.rate
-        << " bits " << format.bits << " sub-format " << format.subFormatTag;
-    EXPECT_EQ(wave.lastError(), kMismatch);
+    ASSERT_TRUE(loadImage(wave, c.image)) << c.what << ": " << wave.lastError();
+    EXPECT_EQ(allSamples(wave), c.samples) << c.what;
+    EXPECT_TRUE(c.layout.empty() || layoutOf(wave) == c.layout) << c.what << ": " << layoutOf(wave);
+    EXPECT_TRUE(c.dataBytes < 0 || wave.getDataBytes() == c.dataBytes) << c.what;
   }
-}
-
-TEST(WaveData, SampleRateLimitsAreInclusive) {
-  for (const uint32_t rate : {1000U, 768000U}) {
-    WaveData wave(1, 8000, 8);
-    EXPECT_TRUE(loadImage(wave, testwav::wave(Format().withRate(rate), kFourSamples))) << rate;
-    EXPECT_EQ(wave.getSampleRate(), static_cast<int32_t>(rate));
-  }
-}
-
-TEST(WaveData, LastErrorIsReplacedByEachFaultAndKeptBySuccess) {
-  WaveData wave(1, 8000, 8);
-  EXPECT_FALSE(wave.load("/nonexistent/directory/sound.wav"));
-  EXPECT_EQ(wave.lastError(), kOpenError);
-  EXPECT_FALSE(loadImage(wave, testwav::wave(Format().withChannels(0), kFourSamples)));
-  EXPECT_EQ(wave.lastError(), kMismatch);
-  EXPECT_TRUE(loadImage(wave, testwav::wave(Format(), kFourSamples)));
-  EXPECT_EQ(wave.lastError(), kMismatch);
-}
-
-TEST(WaveData, EightBitSamplesAreUnsignedBytes) {
-  WaveData wave(1, 8000, 16);
-  ASSERT_TRUE(loadImage(wave, testwav::pcm8Wave(Bytes{0, 127, 128, 255, 7}, 22050)));
-  EXPECT_EQ(wave.getBitsPerSample(), 8U);
-  EXPECT_EQ(wave.getSampleRate(), 22050);
-  EXPECT_EQ(wave.getSampleCount(), 5);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{0, 127, 128, 255, 7}));
-}
-
-TEST(WaveData, SixteenBitSamplesAreSignedAndInterleavedLeftFirst) {
-  const std::vector<int16_t> mono = {0, 1, -1, 32767, -32768, 0x1234};
-  EXPECT_EQ(loadedSamples(testwav::pcmWave(mono)), std::vector<int32_t>(mono.begin(), mono.end()));
-
-  WaveData wave(1, 8000, 8);
-  const std::vector<int16_t> stereo = {100, -100, 200, -200};
-  ASSERT_TRUE(loadImage(wave, testwav::pcmWave(stereo, 44100, 2)));
-  EXPECT_EQ(wave.getChannels(), 2);
-  EXPECT_EQ(wave.getBlockAlign(), 4);
-  EXPECT_EQ(wave.getDataBytes(), 8);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{100, -100, 200, -200}));
-}
-
-TEST(WaveData, OddTrailingByteIsNotASample) {
-  // An odd "data" chunk as the last chunk, without the pad byte the end of the file would hold.
-  Bytes body = fmtChunk(Format().withBits(16));
-  testwav::appendText(body, "data");
-  testwav::appendU32(body, 5);
-  testwav::appendBytes(body, Bytes{0x10, 0x00, 0xFF, 0xFF, 0x7F});
-  WaveData wave(1, 8000, 8);
-  ASSERT_TRUE(loadImage(wave, testwav::riffWave(body)));
-  EXPECT_EQ(wave.getDataBytes(), 5);
-  EXPECT_EQ(wave.getSampleCount(), 2);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{16, -1}));
-}
-
-TEST(WaveData, ReadSamplesStopsAtCountDestinationAndData) {
-  WaveData wave(1, 8000, 8);
-  ASSERT_TRUE(loadImage(wave, testwav::pcmWave(std::vector<int16_t>{5, 6, 7, 8})));
-  std::vector<int32_t> big(6, -99);
-  EXPECT_EQ(wave.readSamples(big, 100), 4);
-  EXPECT_EQ(big, (std::vector<int32_t>{5, 6, 7, 8, -99, -99}));
-  std::vector<int32_t> small(2, -99);
-  EXPECT_EQ(wave.readSamples(small, 4), 2);
-  EXPECT_EQ(small, (std::vector<int32_t>{5, 6}));
-  std::vector<int32_t> untouched(3, -99);
-  EXPECT_EQ(wave.readSamples(untouched, 1), 1);
-  EXPECT_EQ(wave.readSamples(untouched, 0), 0);
-  EXPECT_EQ(wave.readSamples(untouched, -5), -5);
-  EXPECT_EQ(untouched, (std::vector<int32_t>{5, -99, -99}));
-
-  WaveData unreadable(1, 8000, 24);
-  EXPECT_EQ(unreadable.readSamples(big, 6), 0);
-  EXPECT_TRUE(unreadable.monoSamples().empty());
-}
-
-TEST(WaveData, ExpandsMuLawToSixteenBits) {
-  const Bytes codes = {0xFF, 0x7F, 0x80, 0x00, 0xFE, 0x7E, 0xEF};
-  WaveData wave(1, 8000, 8);
-  ASSERT_TRUE(loadImage(wave, testwav::muLawWave(codes, 8000, 1)));
-  EXPECT_EQ(wave.getFormatTag(), 1);
-  EXPECT_EQ(wave.getBitsPerSample(), 16U);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{0, 0, 32124, -32124, 8, -8, 132}));
-
-  // One sample per byte even when the header claims another sample size.
-  const Format claimsSixteen = Format().withTag(testwav::kTagMuLaw).withChannels(2).withBits(16);
-  ASSERT_TRUE(loadImage(wave, testwav::wave(claimsSixteen, Bytes{0xFF, 0x80, 0x00, 0xFE})));
-  EXPECT_EQ(wave.getBlockAlign(), 4);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{0, 32124, -32124, 8}));
-}
-
-TEST(WaveData, ExpandsALawToSixteenBits) {
-  EXPECT_EQ(loadedSamples(testwav::aLawWave(Bytes{0xD5, 0x55, 0xAA, 0x2A, 0xD4, 0xC5})),
-            (std::vector<int32_t>{8, -8, 32256, -32256, 24, 264}));
 }
 
 TEST(WaveData, G711CodesAreOddSymmetricAndMonotonic) {
   Bytes everyCode(256);
-  for (size_t code = 0; code < everyCode.size(); ++code) {
+  for (size_t code = 0; code < everyCode.size(); ++code)
     everyCode[code] = static_cast<uint8_t>(code);
-  }
   struct Law {
     const char* name;
     Bytes image;
@@ -300,95 +334,24 @@ TEST(WaveData, G711CodesAreOddSymmetricAndMonotonic) {
   }
 }
 
-TEST(WaveData, WideIntegerPcmKeepsTheTopSixteenBits) {
-  const std::vector<int32_t> wide24 = {0x7FFFFF, -0x800000, 0x100,  0xFF,
-                                       -1,       -0x100,    -0x101, 0x123456};
-  EXPECT_EQ(loadedSamples(testwav::pcm24Wave(wide24)),
-            (std::vector<int32_t>{32767, -32768, 1, 0, -1, -1, -2, 0x1234}));
-  const std::vector<int32_t> wide32 = {
-      0x7FFFFFFF, std::numeric_limits<int32_t>::min(), 0x10000, 0xFFFF, -1, -0x10001, 0x12345678};
-  EXPECT_EQ(loadedSamples(testwav::pcm32Wave(wide32)),
-            (std::vector<int32_t>{32767, -32768, 1, 0, -1, -2, 0x1234}));
-
-  // Stereo 24-bit with two stray bytes: the layout becomes 16-bit, the partial sample is dropped.
-  Bytes data = {0x00, 0x00, 0x01, 0x00, 0x00, 0xFF, 0xAA, 0xBB};
+TEST(WaveData, ReadSamplesStopsAtCountDestinationAndData) {
   WaveData wave(1, 8000, 8);
-  ASSERT_TRUE(
-      loadImage(wave, testwav::wave(Format().withChannels(2).withRate(48000).withBits(24), data)));
-  EXPECT_EQ(wave.getBitsPerSample(), 16U);
-  EXPECT_EQ(wave.getBlockAlign(), 4);
-  EXPECT_EQ(wave.getChannels(), 2);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{0x0100, -256}));
-}
+  ASSERT_TRUE(loadImage(wave, testwav::pcmWave(std::vector<int16_t>{5, 6, 7, 8})));
+  std::vector<int32_t> big(6, -99);
+  EXPECT_EQ(wave.readSamples(big, 100), 4);
+  EXPECT_EQ(big, (std::vector<int32_t>{5, 6, 7, 8, -99, -99}));
+  std::vector<int32_t> small(2, -99);
+  EXPECT_EQ(wave.readSamples(small, 4), 2);
+  EXPECT_EQ(small, (std::vector<int32_t>{5, 6}));
+  std::vector<int32_t> untouched(3, -99);
+  EXPECT_EQ(wave.readSamples(untouched, 1), 1);
+  EXPECT_EQ(wave.readSamples(untouched, 0), 0);
+  EXPECT_EQ(wave.readSamples(untouched, -5), -5);
+  EXPECT_EQ(untouched, (std::vector<int32_t>{5, -99, -99}));
 
-TEST(WaveData, FloatSamplesAreScaledRoundedAndClamped) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
-  const std::vector<double> values = {
-      0.5,          -0.5,        1.0,          -1.0,         2.0, -3.0, 0.5 / 32768,
-      -0.5 / 32768, 1.5 / 32768, -1.5 / 32768, 0.49 / 32768, nan, inf,  -inf};
-  const std::vector<int32_t> expected = {16384, -16384, 32767, -32768, 32767, -32768, 1,
-                                         -1,    2,      -2,    0,      0,     32767,  -32768};
-  EXPECT_EQ(loadedSamples(testwav::floatWave(values, 32)), expected);
-  EXPECT_EQ(loadedSamples(testwav::floatWave(values, 64)), expected);
-  // Precision a 32-bit float cannot carry: halves round away from zero, not to even.
-  EXPECT_EQ(loadedSamples(testwav::floatWave(
-                std::vector<double>{2.5 / 32768, -2.5 / 32768, 32766.5 / 32768, 1e300}, 64)),
-            (std::vector<int32_t>{3, -3, 32767, 32767}));
-}
-
-TEST(WaveData, ExtensibleFormatsUseTheirSubFormatTag) {
-  const Format pcm = Format().withBits(16).withSubFormat(testwav::kTagPcm);
-  EXPECT_EQ(loadedSamples(testwav::wave(pcm, Bytes{0x34, 0x12, 0xFE, 0xFF})),
-            (std::vector<int32_t>{0x1234, -2}));
-
-  Bytes floats;
-  testwav::appendU32(floats, std::bit_cast<uint32_t>(0.25F));
-  const Format ieee = Format().withBits(32).withSubFormat(testwav::kTagFloat);
-  EXPECT_EQ(loadedSamples(testwav::wave(ieee, floats)), (std::vector<int32_t>{8192}));
-
-  const Format muLaw = Format().withBits(8).withSubFormat(testwav::kTagMuLaw);
-  WaveData wave(1, 8000, 8);
-  ASSERT_TRUE(loadImage(wave, testwav::wave(muLaw, Bytes{0x80, 0xFE})));
-  EXPECT_EQ(wave.getFormatTag(), 1);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{32124, 8}));
-}
-
-TEST(WaveData, StepsOverOddSizedChunksAndTheirPadBytes) {
-  const Bytes body =
-      concat({testwav::chunk("LIST", Bytes{'a', 'b', 'c'}), fmtChunk(Format().withBits(8)),
-              testwav::chunk("junk", Bytes{1, 2, 3, 4, 5}), testwav::chunk("data", Bytes{9, 8, 7}),
-              testwav::chunk("LIST", Bytes{6})});
-  const Bytes leadingJunk = testwav::chunk("JUNK", Bytes{0x52});
-  EXPECT_EQ(loadedSamples(concat({leadingJunk, testwav::riffWave(body)})),
-            (std::vector<int32_t>{9, 8, 7}));
-}
-
-TEST(WaveData, LongFormatChunksUseTheirFirstEighteenBytes) {
-  const Format longPcm = Format().withChannels(2).withBits(16).withExtra(Bytes(22, 0xEE));
-  ASSERT_EQ(testwav::fmtPayload(longPcm).size(), 40U);
-  WaveData wave(1, 8000, 8);
-  ASSERT_TRUE(loadImage(wave, testwav::wave(longPcm, kFourSamples)));
-  EXPECT_EQ(wave.getChannels(), 2);
-  EXPECT_EQ(allSamples(wave), (std::vector<int32_t>{1, 2, 3, 4}));
-}
-
-TEST(WaveData, ChunkSearchRunsToTheEndOfTheFileWhateverTheRiffSize) {
-  const Bytes body = concat({testwav::chunk("LIST", Bytes(6, 0)), fmtChunk(Format().withBits(16)),
-                             testwav::chunk("data", kFourSamples)});
-  for (const uint32_t riffSize : {0U, 4U, 20U, 0xFFFFFFFFU}) {
-    EXPECT_EQ(loadedSamples(testwav::riffWave(body, riffSize)), (std::vector<int32_t>{1, 2, 3, 4}))
-        << "RIFF size " << riffSize;
-  }
-}
-
-TEST(WaveData, ReadsTheFirstWaveFormAndItsFirstChunks) {
-  const Bytes otherForm = concat({{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'A', 'V', 'I', ' ', 0x33, 0}});
-  const Bytes first = testwav::riffWave(
-      concat({fmtChunk(Format().withBits(8)), testwav::chunk("data", Bytes{1, 2}),
-              fmtChunk(Format().withBits(16)), testwav::chunk("data", Bytes{3, 4})}));
-  const Bytes second = testwav::pcm8Wave(Bytes{5, 6, 7});
-  EXPECT_EQ(loadedSamples(concat({otherForm, first, second})), (std::vector<int32_t>{1, 2}));
+  WaveData unreadable(1, 8000, 24);
+  EXPECT_EQ(unreadable.readSamples(big, 6), 0);
+  EXPECT_TRUE(unreadable.monoSamples().empty());
 }
 
 TEST(WaveData, MonoSamplesAverageEachFrameTowardZero) {
@@ -415,17 +378,4 @@ TEST(WaveData, MonoSamplesAverageEachFrameTowardZero) {
     ASSERT_TRUE(loadImage(wave, c.image)) << c.what;
     EXPECT_EQ(wave.monoSamples(), c.mono) << c.what;
   }
-}
-
-// The walk over many chunks is timed by the hostile-file benchmark, not here; this guards that
-// every chunk is skipped by its header and the data after them is still found.
-TEST(WaveData, WalksAMillionSmallChunks) {
-  constexpr size_t kChunks = 1000000;
-  Bytes body;
-  body.reserve(kChunks * 8 + 64);
-  for (size_t i = 0; i < kChunks; ++i) testwav::appendChunk(body, "junk", Bytes{});
-  const Bytes tail = concat({fmtChunk(Format().withBits(8)), testwav::chunk("data", Bytes{42})});
-  body.insert(body.end(), tail.begin(), tail.end());
-  const Bytes image = testwav::riffWave(body);
-  EXPECT_EQ(loadedSamples(image), (std::vector<int32_t>{42}));
 }
