@@ -34,7 +34,8 @@ class WorkingSignal {
     } else {
       complete_ = readAll(length, read);
     }
-    view_ = owned_;
+    if (!complete_) return;
+    view_ = owned_.samples();
     reduceSixteenBits(nbits);
   }
 
@@ -45,7 +46,7 @@ class WorkingSignal {
                                    pipeline::kWorkingRate);
       resampler.push(samples);
       owned_ = resampler.finish();
-      view_ = owned_;
+      view_ = owned_.samples();
     }
     reduceSixteenBits(nbits);
   }
@@ -72,14 +73,14 @@ class WorkingSignal {
     return true;
   }
 
+  // Reads straight into the working signal, block by block.
   bool readAll(size_t length, const SampleReader& read) {
-    owned_.reserve(length);
-    std::vector<int16_t> block(std::min(length, kStreamBlock));
-    while (owned_.size() < length) {
-      const size_t count =
-          read(std::span(block).first(std::min(block.size(), length - owned_.size())));
+    owned_ = SampleBuffer(length);
+    const std::span<int16_t> all = owned_.samples();
+    for (size_t done = 0; done < length;) {
+      const size_t count = read(all.subspan(done, std::min(kStreamBlock, length - done)));
       if (count == 0) return false;
-      owned_.insert(owned_.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(count));
+      done += count;
     }
     return true;
   }
@@ -87,13 +88,16 @@ class WorkingSignal {
   void reduceSixteenBits(int32_t& nbits) {
     if (nbits != 16) return;
     std::printf("nbits=%d ===> Convert from nbits=16 to 8!\n", nbits);
-    if (owned_.empty()) owned_.assign(view_.begin(), view_.end());
-    for (int16_t& v : owned_) v = static_cast<int16_t>(v / 256);
-    view_ = owned_;
+    if (owned_.empty()) {
+      owned_ = SampleBuffer(view_.size());
+      std::copy(view_.begin(), view_.end(), owned_.samples().begin());
+    }
+    for (int16_t& v : owned_.samples()) v = static_cast<int16_t>(v / 256);
+    view_ = owned_.samples();
     nbits = 8;
   }
 
-  std::vector<int16_t> owned_;
+  SampleBuffer owned_;
   std::span<const int16_t> view_;
   bool complete_ = true;
 };

@@ -123,7 +123,8 @@ StreamingResampler::StreamingResampler(int32_t srcLength, int32_t srcRate, int32
     : srcLength_(static_cast<size_t>(std::max(srcLength, 0))),
       srcRate_(srcRate),
       dstRate_(dstRate) {
-  dst_.resize(static_cast<size_t>(resampledLength(srcLength, srcRate, dstRate)));
+  buffer_ = SampleBuffer(static_cast<size_t>(resampledLength(srcLength, srcRate, dstRate)));
+  dst_ = buffer_.samples();
 }
 
 int32_t StreamingResampler::at(size_t index, std::span<const int16_t> block) const {
@@ -171,7 +172,8 @@ void StreamingResampler::push(std::span<const int16_t> block) {
   carry_ = block.back();
 }
 
-std::vector<int16_t> StreamingResampler::finish() {
+SampleBuffer StreamingResampler::finish() {
   if (!dst_.empty() && blockStart_ > 0) dst_.back() = carry_;
-  return std::move(dst_);
+  dst_ = {};
+  return std::move(buffer_);
 }

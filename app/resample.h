@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "sample_buffer.h"
+
 // Fills dst (its size is the target length, chosen by the caller) from src: dst[0] = src[0],
 // the last output sample is the last input sample, and every inner output i takes the value at
 // position t = i * srcRate / dstRate interpolated between src[floor(t)] and src[floor(t) + 1],
@@ -31,7 +33,7 @@ class StreamingResampler {
 
   void push(std::span<const int16_t> block);
   // The resampled signal (resampledLength values); the resampler is spent afterwards.
-  std::vector<int16_t> finish();
+  SampleBuffer finish();
 
  private:
   void interpolateUpTo(size_t available, std::span<const int16_t> block);
@@ -41,7 +43,8 @@ class StreamingResampler {
   size_t srcLength_;
   int32_t srcRate_;
   int32_t dstRate_;
-  std::vector<int16_t> dst_;
+  SampleBuffer buffer_;
+  std::span<int16_t> dst_;
   size_t next_ = 1;        // next inner output to compute
   size_t blockStart_ = 0;  // source index of the current block's first sample
   int16_t carry_ = 0;      // the source sample just before the current block

@@ -15,8 +15,9 @@ BUILD=${1:-build}
 RUNS=${RUNS:-5}
 TOOL=$PWD/$BUILD/pitchtrack
 MAKE_RECORDING=$PWD/$BUILD/bench/make_recording
+FLOOR=$PWD/$BUILD/bench/process_floor
 OUT=bench/RESULTS.md
-[ -x "$TOOL" ] && [ -x "$MAKE_RECORDING" ] || { echo "build first: make" >&2; exit 1; }
+[ -x "$TOOL" ] && [ -x "$MAKE_RECORDING" ] && [ -x "$FLOOR" ] || { echo "build first: make" >&2; exit 1; }
 if command -v aubiopitch >/dev/null 2>&1; then PEER=aubiopitch; else
   PEER=""; echo "aubiopitch is missing (Debian package: aubio-tools): measuring pitchtrack alone" >&2
 fi
@@ -66,9 +67,9 @@ corpus() {
   echo "| 1,000 recordings of 8 s, 8 kHz 8-bit, xargs -P 2 | ${ours} s wall | ${peer} s wall |" \
     "$(awk -v a="$ours" -v b="$peer" 'BEGIN {if (b + 0 > 0) printf "%.1f x", b / a; else print "–"}') |"
   start=$(date +%s.%N)
-  find "$WORK/corpus" -name '*.wav' -print0 | xargs -0 -P 2 -I{} /bin/true {} {}.pitch
+  find "$WORK/corpus" -name '*.wav' -print0 | xargs -0 -P 2 -I{} "$FLOOR" {} {}.pitch
   end=$(date +%s.%N)
-  echo "| the same 1,000 files through /bin/true (starting the processes alone) |" \
+  echo "| the same 1,000 files through an empty program (starting the processes alone) |" \
     "$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.2f", b - a}') s wall | – | – |"
 }
 
@@ -87,8 +88,8 @@ corpus() {
   row "60 min, 8 kHz 8-bit" 3600 8000 8
   row "10 s, 44.1 kHz 16-bit" 10 44100 16
   row "60 min, 44.1 kHz 16-bit" 3600 44100 16
-  read -r _ floorCpu floorMem < <(measure /bin/true)
-  printf '| no analysis: /bin/true, the cost of starting a process here | – | – | – | %.3f s | %s MB | – | – |\n' \
+  read -r _ floorCpu floorMem < <(measure "$FLOOR")
+  printf '| no analysis: an empty program linked like the tool (starting a process) | – | – | – | %.4f s | %s MB | – | – |\n' \
     "$floorCpu" "$((floorMem / 1024))"
   echo
   echo "| corpus | pitchtrack | aubiopitch -p yinfft | pitchtrack faster by |"

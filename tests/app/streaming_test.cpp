@@ -56,7 +56,8 @@ TEST_P(StreamingKernel, ResamplerEqualsTheWholeArrayResampler) {
         for (size_t start = 0; start < length; start += block) {
           resampler.push(std::span(source).subspan(start, std::min(block, length - start)));
         }
-        const std::vector<int16_t> actual = resampler.finish();
+        const SampleBuffer resampled = resampler.finish();
+        const auto actual = resampled.samples();
         EXPECT_TRUE(std::equal(actual.begin(), actual.end(), expected.begin(), expected.end()))
             << "rate " << rate << ", length " << length << ", block " << block;
       }
