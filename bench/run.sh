@@ -95,4 +95,6 @@ corpus() {
   echo "| corpus | pitchtrack | aubiopitch -p yinfft | pitchtrack faster by |"
   echo "|---|---|---|---|"
   corpus
+  echo
+  cat bench/targets.md
 } | tee "$OUT"
