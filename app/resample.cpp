@@ -12,11 +12,8 @@ int32_t resampledLength(int32_t srcLength, int32_t srcRate, int32_t dstRate) {
   return truncToInt(length) + 1;
 }
 
-namespace {
-
-template <typename Sample>
-void interpolate(std::span<const Sample> src, int32_t srcRate, int32_t dstRate,
-                 std::span<int32_t> dst) {
+void resampleLinear(std::span<const int32_t> src, int32_t srcRate, int32_t dstRate,
+                    std::span<int32_t> dst) {
   if (src.empty() || dst.empty()) return;
   dst.front() = src.front();
   dst.back() = src.back();
@@ -29,21 +26,9 @@ void interpolate(std::span<const Sample> src, int32_t srcRate, int32_t dstRate,
     // clamp only guards callers that choose a longer target.
     const size_t k = std::min(static_cast<size_t>(whole), lastSource);
     const size_t next = std::min(k + 1, lastSource);
-    const double v = static_cast<int32_t>(src[k]) * (1 - f) + static_cast<int32_t>(src[next]) * f;
+    const double v = src[k] * (1 - f) + src[next] * f;
     dst[i] = roundToInt(static_cast<float>(v));
   }
-}
-
-}  // namespace
-
-void resampleLinear(std::span<const int32_t> src, int32_t srcRate, int32_t dstRate,
-                    std::span<int32_t> dst) {
-  interpolate(src, srcRate, dstRate, dst);
-}
-
-void resampleLinear(std::span<const int16_t> src, int32_t srcRate, int32_t dstRate,
-                    std::span<int32_t> dst) {
-  interpolate(src, srcRate, dstRate, dst);
 }
 
 namespace {

@@ -15,10 +15,6 @@
 void resampleLinear(std::span<const int32_t> src, int32_t srcRate, int32_t dstRate,
                     std::span<int32_t> dst);
 
-// The same interpolation straight from 16-bit samples, without a 32-bit copy of the source.
-void resampleLinear(std::span<const int16_t> src, int32_t srcRate, int32_t dstRate,
-                    std::span<int32_t> dst);
-
 // The target length for a rate change: floor((srcLength - 1) * dstRate / srcRate) + 1, in
 // double precision; 0 for an empty source.
 int32_t resampledLength(int32_t srcLength, int32_t srcRate, int32_t dstRate);
