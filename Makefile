@@ -1,6 +1,7 @@
 # Front door for newcomers: every target drives CMake + Ninja.
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
+TSAN_DIR     ?= build-tsan
 FUZZ_DIR     ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
@@ -8,7 +9,7 @@ CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build run plot test sanitize bench fuzz format clean
+.PHONY: all build tools run plot test sanitize tsan bench fuzz format clean
 
 all: build
 
@@ -18,7 +19,11 @@ $(BUILD_DIR)/build.ninja:
 build: $(BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# The tools alone: GoogleTest and Google Benchmark are not needed for them.
+tools: $(BUILD_DIR)/build.ninja
+	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS) --target pitchtrack_tool pitchplot
+
+run: tools
 	./$(BUILD_DIR)/pitchtrack $(EXAMPLE) $(EXAMPLE_OUT)
 	@echo "Pitch contour of $(EXAMPLE) written to $(EXAMPLE_OUT):"
 	@cat $(EXAMPLE_OUT)
@@ -40,6 +45,16 @@ sanitize: $(SANITIZE_DIR)/build.ninja
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+# The thread tests under ThreadSanitizer (the library's promise that threads may share it).
+$(TSAN_DIR)/build.ninja:
+	$(CMAKE) -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPT_TSAN=ON -DPT_BUILD_BENCH=OFF
+
+tsan: $(TSAN_DIR)/build.ninja
+	$(CMAKE) --build $(TSAN_DIR) -j $(JOBS) --target pitchtrack_tests
+	TSAN_OPTIONS=halt_on_error=1 ./$(TSAN_DIR)/tests/pitchtrack_tests \
+	  --gtest_filter='Threads.*:Library.*'
+
 # Builds the libFuzzer targets with clang in $(FUZZ_DIR), seeds them and runs each for
 # FUZZ_SECONDS; any finding fails the target.
 fuzz:
@@ -53,4 +68,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR)

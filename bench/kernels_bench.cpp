@@ -14,6 +14,8 @@
 #include "extract_pitch.h"
 #include "resample.h"
 
+namespace pitchtrack {
+
 namespace {
 
 constexpr int kRate = 8000;
@@ -64,15 +66,13 @@ void BM_AutocorrelationKernel(benchmark::State& state) {
     state.SkipWithError("instruction set not available");
     return;
   }
-  acf::forcePath(path);
   const auto samples = voiceLike(kRate, 1, 127, 0);
   const std::vector<int32_t> frame(samples.begin() + 4000, samples.begin() + 4256);
   std::vector<int32_t> row(128);
   for (auto _ : state) {
-    autocorrelate(frame, row);
+    acf::autocorrelate(path, frame, row);
     benchmark::DoNotOptimize(row.data());
   }
-  acf::resetPath();
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 BENCHMARK(BM_AutocorrelationKernel)
@@ -132,3 +132,5 @@ void BM_WholeExtraction(benchmark::State& state) {
 BENCHMARK(BM_WholeExtraction);
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -1,14 +1,16 @@
-# What `cmake --install` puts under the prefix: the two tools, libpitchtrack.a with its public
-# header, a CMake package (find_package(pitchtrack CONFIG) -> pitchtrack::audio), a pkg-config
-# file and the manual pages.
+# What `cmake --install` puts under the prefix: the two tools, libpitchtrack.a and
+# libpitchtrack.so with the public headers, a CMake package (find_package(pitchtrack CONFIG) ->
+# pitchtrack::pitchtrack, pitchtrack::shared, and pitchtrack::audio for consumers of the first
+# version), pkg-config files for shared and static use, and the manual pages.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(PT_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/pitchtrack)
 
-install(TARGETS pitchtrack pitchplot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS pt_public EXPORT pitchtrackTargets
+install(TARGETS pitchtrack_tool pitchplot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pitchtrack pitchtrack_shared EXPORT pitchtrackTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/pitchtrack
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
@@ -23,7 +25,7 @@ install(FILES ${PROJECT_BINARY_DIR}/pitchtrackConfig.cmake
               ${PROJECT_BINARY_DIR}/pitchtrackConfigVersion.cmake
         DESTINATION ${PT_PACKAGE_DIR})
 
-# The pkg-config file finds the prefix from its own place, so it stays right whatever prefix
+# The pkg-config files find the prefix from their own place, so they stay right whatever prefix
 # `cmake --install --prefix` is given.
 set(PT_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
@@ -38,11 +40,15 @@ else()
   set(PT_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
 set(PT_PC_EXTRA_LIBS "")
-if(PT_SANITIZE)
-  set(PT_PC_EXTRA_LIBS " -fsanitize=address,undefined")
+if(PT_CHECK_FLAGS)
+  list(JOIN PT_CHECK_FLAGS " " PT_PC_EXTRA_LIBS)
+  set(PT_PC_EXTRA_LIBS " ${PT_PC_EXTRA_LIBS}")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/pitchtrack.pc.in ${PROJECT_BINARY_DIR}/pitchtrack.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/pitchtrack.pc DESTINATION ${PT_PC_DIR})
+configure_file(${CMAKE_CURRENT_LIST_DIR}/pitchtrack-static.pc.in
+               ${PROJECT_BINARY_DIR}/pitchtrack-static.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/pitchtrack.pc ${PROJECT_BINARY_DIR}/pitchtrack-static.pc
+        DESTINATION ${PT_PC_DIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/man/pitchtrack.1 ${PROJECT_SOURCE_DIR}/man/pitchplot.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -1,16 +1,16 @@
 // libFuzzer target: the extraction pipeline on arbitrary samples, rates and sample sizes, both
-// from samples in memory and streamed from a reader.
+// from samples in memory and streamed block by block through a Tracker.
 //
 // Input layout: 4 bytes little-endian choose the sample rate (1 Hz .. 1 MHz), 1 byte of flags
 // (bit 0: 16-bit samples, else 8-bit; bit 1: 8-bit samples kept to the unsigned 0..255 range a
-// wave file gives; bits 2..4: the largest block the streaming reader hands over; bit 5: the
-// reader ends one sample early), then 16-bit little-endian samples, at most kMaxSeconds of them.
+// wave file gives; bits 2..4: the largest block handed to the Tracker), then 16-bit
+// little-endian samples, at most kMaxSeconds of them.
 //
 // Checked beyond the sanitizers: a rate the pipeline does not accept gives an empty contour
 // without allocating anything; otherwise the contour holds no more values than there are
 // 32 ms frames, starts and ends with a pitch, and every value is 0 or a whole semitone in the
 // kept range, times ten. The streamed contour equals the in-memory one whatever the block
-// sizes, and a reader that ends early makes the streamed extraction fail with no contour.
+// sizes, and a Tracker refuses a rate the pipeline does not accept.
 #include <sanitizer/allocator_interface.h>
 
 #include <algorithm>
@@ -20,10 +20,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 #include "extract_pitch.h"
+#include "pitchtrack/pitchtrack.h"
 #include "resample.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -37,26 +41,20 @@ constexpr int32_t kHighestValue = 900;
 std::atomic<bool> counting{false};
 std::atomic<size_t> allocations{0};
 
-// Largest blocks the streaming reader delivers, chosen by flag bits 2..4.
+// Largest blocks handed to the Tracker, chosen by flag bits 2..4.
 constexpr size_t kBlockLimits[8] = {1, 3, 255, 256, 4097, 65535, 65536, SIZE_MAX};
 
-// A SampleReader over `samples` that hands over at most `limit` samples per call.
-class BlockReader {
- public:
-  BlockReader(std::span<const int16_t> samples, size_t limit) : samples_(samples), limit_(limit) {}
-
-  size_t operator()(std::span<int16_t> block) {
-    const size_t count = std::min({block.size(), limit_, samples_.size() - done_});
-    std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(done_), count, block.begin());
-    done_ += count;
-    return count;
+// The contour of `samples` pushed into a Tracker in blocks of at most `limit`.
+std::vector<int32_t> streamedContour(std::span<const int16_t> samples, size_t limit, int32_t rate,
+                                     int32_t nbits) {
+  Tracker tracker(rate, nbits);
+  for (size_t done = 0; done < samples.size();) {
+    const size_t count = std::min(limit, samples.size() - done);
+    tracker.push(samples.data() + done, count);
+    done += count;
   }
-
- private:
-  std::span<const int16_t> samples_;
-  size_t limit_;
-  size_t done_ = 0;
-};
+  return tracker.finish().values;
+}
 
 void countAllocation(const volatile void*, size_t) {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
@@ -68,16 +66,14 @@ void ignoreFree(const volatile void*) {}
   std::abort();
 }
 
-bool rateAccepted(int32_t rate) {
-  return rate >= pipeline::kMinInputRate && rate <= pipeline::kMaxInputRate;
-}
+bool rateAccepted(int32_t rate) { return rate >= kMinSampleRate && rate <= kMaxSampleRate; }
 
 void checkContour(const std::vector<int32_t>& contour, size_t inputSamples, int32_t rate) {
-  const int32_t working =
+  const int64_t working =
       rate == pipeline::kWorkingRate
-          ? static_cast<int32_t>(inputSamples)
-          : resampledLength(static_cast<int32_t>(inputSamples), rate, pipeline::kWorkingRate);
-  const int32_t frames = working / kFrameSize;
+          ? static_cast<int64_t>(inputSamples)
+          : resampledLength(static_cast<int64_t>(inputSamples), rate, pipeline::kWorkingRate);
+  const auto frames = static_cast<int32_t>(working / kFrameSize);
   if (frames < 2 && !contour.empty()) broken("a contour from fewer than two frames");
   if (contour.size() > static_cast<size_t>(std::max(frames, 0))) {
     broken("more contour values than frames");
@@ -123,36 +119,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const size_t blockLimit = kBlockLimits[(flags >> 2) & 7];
-  const bool endsEarly = (flags & 32) != 0 && !samples.empty();
-  // The reader is built before any counting: wrapping it in a SampleReader may allocate.
-  const SampleReader reader =
-      BlockReader(std::span(samples).first(samples.size() - (endsEarly ? 1 : 0)), blockLimit);
-
   std::vector<int32_t> contour;
-  std::vector<int32_t> streamed;
   if (!rateAccepted(rate)) {
     contour.assign({1, 2, 3});
-    streamed.assign({4, 5, 6});
     allocations = 0;
     counting = true;
     const bool ok = extractPitch(samples, contour, rate, nbits);
-    const bool streamedOk = extractPitch(samples.size(), reader, streamed, rate, nbits);
     counting = false;
-    if (!ok || !contour.empty() || !streamedOk || !streamed.empty()) {
-      broken("a refused rate gave a contour");
-    }
+    if (!ok || !contour.empty()) broken("a refused rate gave a contour");
     if (allocations != 0) broken("a refused rate allocated memory");
+    try {
+      streamedContour(samples, blockLimit, rate, nbits);
+      broken("a Tracker took a refused rate");
+    } catch (const std::invalid_argument&) {
+    }
     return 0;
   }
   if (!extractPitch(samples, contour, rate, nbits)) broken("extractPitch reported failure");
   checkContour(contour, count, rate);
-
-  streamed.assign({4, 5, 6});
-  const bool streamedOk = extractPitch(samples.size(), reader, streamed, rate, nbits);
-  if (endsEarly) {
-    if (streamedOk || !streamed.empty()) broken("a reader that ended early was not noticed");
-  } else if (!streamedOk || streamed != contour) {
+  if (streamedContour(samples, blockLimit, rate, nbits) != contour) {
     broken("the streamed contour differs from the in-memory one");
   }
   return 0;
 }
+
+}  // namespace pitchtrack

@@ -18,6 +18,8 @@
 
 #include "wave/wave_data.h"
 
+namespace pitchtrack {
+
 namespace {
 
 int memoryFile = -1;
@@ -152,3 +154,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   checkStreaming(wave, loaded);
   return 0;
 }
+
+}  // namespace pitchtrack

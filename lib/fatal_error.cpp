@@ -1,7 +1,15 @@
 #include "fatal_error.h"
 
 #include <cstdio>
-#include <cstdlib>
+
+namespace pitchtrack {
+
+InternalError::InternalError(const std::string& message, bool logged)
+    : std::runtime_error(message), logged_(logged) {}
+
+void fatalError(const char* message) { throw InternalError(message); }
+
+void fatalErrorUnlogged(const char* message) { throw InternalError(message, false); }
 
 std::string errorLogName(const std::tm& localTime) {
   char name[100];
@@ -15,23 +23,30 @@ namespace {
 
 std::tm localNow() {
   const std::time_t now = std::time(nullptr);
-  // The process is single-threaded, so the shared buffer of std::localtime is safe here.
-  const std::tm* local = std::localtime(&now);
-  return local != nullptr ? *local : std::tm{};
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return std::tm{};
+  return local;
+}
+
+bool writeErrorLog(const std::string& logName, const char* message) {
+  std::FILE* log = std::fopen(logName.c_str(), "w");
+  if (log == nullptr) return false;
+  const bool written = std::fprintf(log, "%s\n", message) >= 0;
+  return (std::fclose(log) == 0) && written;
 }
 
 }  // namespace
 
-void fatalError(const char* message) {
-  std::printf("%s\n", message);
+int reportFatalError(const InternalError& fault) {
+  std::printf("%s\n", fault.what());
   std::fflush(stdout);
-  const std::string logName = errorLogName(localNow());
-  std::FILE* log = std::fopen(logName.c_str(), "w");
-  bool logged = false;
-  if (log != nullptr) {
-    logged = std::fprintf(log, "%s\n", message) >= 0;
-    logged = (std::fclose(log) == 0) && logged;
+  if (fault.logged()) {
+    const std::string logName = errorLogName(localNow());
+    if (!writeErrorLog(logName, fault.what())) {
+      std::printf("Error: cannot write error log %s!\n", logName.c_str());
+    }
   }
-  if (!logged) std::printf("Error: cannot write error log %s!\n", logName.c_str());
-  std::exit(1);
+  return 1;
 }
+
+}  // namespace pitchtrack

@@ -1,17 +1,30 @@
-// The one fault path of the analysis library.
+// The one fault path of the library.
 //
-// fatalError prints `message` and a newline on standard output, writes the same line to a log
-// file named error_YYYYMMDD_HHMMSS.log (local time) in the current directory, and ends the
-// process with exit status 1 through the normal exit path, so buffered output is flushed. The
-// message is printed and logged literally ('%' is not a conversion). If the log cannot be
-// written, a line saying so follows on standard output and the status is still 1.
+// fatalError raises an internal fault: it throws pitchtrack::InternalError carrying `message`,
+// so the library never ends its host. A program that wants the classic report catches it and
+// calls reportFatalError.
 #pragma once
 
 #include <ctime>
 #include <string>
 
+#include "pitchtrack/pitchtrack.h"
+
+namespace pitchtrack {
+
 [[noreturn]] void fatalError(const char* message);
+
+// The same fault, printed without an error log ("Unsupported order!").
+[[noreturn]] void fatalErrorUnlogged(const char* message);
+
+// The classic report of a fault: prints its message and a newline on standard output, and, for
+// a logged fault, writes the same line to a log file named error_YYYYMMDD_HHMMSS.log (local
+// time) in the current directory. If the log cannot be written, a line saying so follows on
+// standard output. Returns the exit status the tool ends with, 1.
+int reportFatalError(const InternalError& fault);
 
 // The log file name for a local time: "error_" YYYYMMDD "_" HHMMSS ".log", the year padded with
 // spaces to at least four characters, the other fields with leading zeros.
 std::string errorLogName(const std::tm& localTime);
+
+}  // namespace pitchtrack

@@ -7,6 +7,9 @@
 #include <string>
 
 #include "support/dying_child.h"
+#include "support/expect_fault.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -34,7 +37,7 @@ TEST(FatalErrorDeathTest, PrintsAndLogsTheMessageLiterally) {
     EXPECT_EXIT(
         {
           testsupport::enterScratchDirectory();
-          fatalError(message);
+          std::exit(reportFatalError(InternalError(message)));
         },
         testing::ExitedWithCode(1), testsupport::fatalErrorReport(message));
   }
@@ -50,13 +53,28 @@ void blockLogNames() {
   }
 }
 
+TEST(FatalError, RaisesTheFaultInsteadOfEndingTheProcess) {
+  testsupport::expectFault([] { fatalError("Unknown pfType=3 (line 1200 of file lib/audio)"); },
+                           "Unknown pfType=3 (line 1200 of file lib/audio)");
+}
+
+TEST(FatalErrorDeathTest, UnloggedFaultIsOnlyPrinted) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        testsupport::enterScratchDirectory();
+        std::exit(reportFatalError(InternalError("Unsupported order!", false)));
+      },
+      testing::ExitedWithCode(1), testing::Eq(std::string("Unsupported order!\n")));
+}
+
 TEST(FatalErrorDeathTest, UnwritableLogIsReportedAndStillFails) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         testsupport::enterScratchDirectory();
         blockLogNames();
-        fatalError("disk trouble");
+        std::exit(reportFatalError(InternalError("disk trouble")));
       },
       testing::ExitedWithCode(1),
       testing::MatchesRegex(
@@ -64,3 +82,5 @@ TEST(FatalErrorDeathTest, UnwritableLogIsReportedAndStillFails) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

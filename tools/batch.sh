@@ -9,7 +9,7 @@
 #   PITCHTRACK_BATCH_RUNNER  "parallel" or "xargs" to choose the runner
 #
 # The tool's progress lines are dropped; a recording it fails on is reported on standard error
-# with the tool's message. Exit status: 0 when every recording was tracked, 1 when any failed
+# with the tool's reason. Exit status: 0 when every recording was tracked, 1 when any failed
 # or the tool cannot be run, 2 for a wrong command line.
 set -euo pipefail
 
@@ -53,10 +53,11 @@ if [ "$count" -eq 0 ]; then
   exit 0
 fi
 
-# One recording: $1 is the wave file. The tool's output is kept only to explain a failure.
+# One recording: $1 is the wave file. The tool's progress lines are dropped; its reason for a
+# failure ("pitchtrack: FILE: REASON", on standard error) is passed on.
 # shellcheck disable=SC2016  # expanded by the shell that runs each job
-one='out=$("$0" "$1" "${1%.wav}.pitch" 2>&1) || {
-  printf "%s: %s\n" "$1" "$(printf "%s" "$out" | tail -n 1)" >&2
+one='err=$("$0" "$1" "${1%.wav}.pitch" 2>&1 >/dev/null) || {
+  printf "%s\n" "${err:-pitchtrack: $1: failed}" >&2
   exit 1
 }'
 

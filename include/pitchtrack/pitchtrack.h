@@ -1,57 +1,195 @@
 // pitchtrack as a library: the pitch contour of a recording, the same one the pitchtrack tool
-// writes to its pitch file.
+// writes to its pitch file. The header compiles as C++17 and later.
 //
 //   #include <pitchtrack/pitchtrack.h>
 //
-//   std::vector<int16_t> samples = ...;  // one channel, 16-bit signed
-//   std::vector<int32_t> contour = pitchtrack::trackContour(samples, 44100, 16);
+//   pitchtrack::Contour contour = pitchtrack::trackFile("song.wav");
 //   std::string line = pitchtrack::formatContour(contour);  // "480+480+0+550\n"
+//   double t = contour.startSeconds(0);                      // where the first value lies
 //
-// CMake: find_package(pitchtrack CONFIG REQUIRED) and target_link_libraries(app PRIVATE
-// pitchtrack::audio). pkg-config: `pkg-config --cflags --libs pitchtrack`. C++20.
+// Samples already in memory go to track(); samples that arrive over time (a socket, a sound
+// card) go to a Tracker, block by block. All three give the same contour for the same samples.
 //
-// Two things a caller should know:
-//   - trackContour reports its preparation steps on standard output, exactly as the tool does:
-//     "fs=44100 ===> Resample to have fs=8000" when the rate is not 8000 Hz and
-//     "nbits=16 ===> Convert from nbits=16 to 8!" for 16-bit samples. Programs that use their
-//     standard output for something else should send it elsewhere around the call.
-//   - An internal fault of the analysis (an inconsistency that valid input never reaches) does
-//     not return: it prints a line on standard output, writes error_YYYYMMDD_HHMMSS.log into the
-//     current directory and ends the process with exit status 1.
+// The contour has one value per 32 ms frame: the pitch in tenths of a semitone, truncated to a
+// whole semitone (so a multiple of 10; 690 is A4 = 440 Hz, 600 is C4), or 0 for a frame without
+// pitch. Unpitched frames at either end are cut, so the first and the last value are pitched;
+// Contour::firstFrame says how many frames were cut at the start. A recording without pitch, or
+// shorter than two frames, gives an empty contour.
+//
+// The library prints nothing and never ends its host: progress lines go to the optional sink of
+// Options, and every failure is an exception:
+//   - WaveError: a WAV file that cannot be read (with the reader's numbered code and a reason);
+//   - std::invalid_argument: a sample rate outside 1000..768000 Hz or a sample size other than
+//     8 or 16 bits;
+//   - std::length_error: a recording longer than the analysis can index (about 74 hours);
+//   - std::bad_alloc: not enough memory;
+//   - InternalError: an internal fault of the analysis, which valid input never reaches.
+// After any of them the library is in a good state and the next call works normally.
+//
+// Any number of threads may track different recordings at once. A Tracker belongs to one thread
+// at a time.
+//
+// CMake: find_package(pitchtrack CONFIG REQUIRED), then link pitchtrack::pitchtrack.
+// pkg-config: `pkg-config --cflags --libs pitchtrack` (add --static for the static library).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <span>
+#include <functional>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#if __cplusplus >= 202002L
+#include <span>
+#endif
+
+#if defined(__GNUC__) || defined(__clang__)
+#define PITCHTRACK_API __attribute__((visibility("default")))
+#else
+#define PITCHTRACK_API
+#endif
 
 namespace pitchtrack {
 
 // Every contour value covers this many milliseconds of the recording.
 inline constexpr int32_t kFrameMilliseconds = 32;
 
-// The sample rates trackContour accepts, in Hz.
+// The sample rates the library accepts, in Hz.
 inline constexpr int32_t kMinSampleRate = 1000;
 inline constexpr int32_t kMaxSampleRate = 768000;
 
-// The pitch contour of one channel of sound.
-//
-// `samples` holds the recording at `sampleRate` Hz. With `bitsPerSample` 16 they are signed
-// 16-bit values; with 8 they are the unsigned byte values 0..255 of 8-bit PCM. Mix several
-// channels down before the call (the tool takes the mean of the channels of each sample frame).
-//
-// The result has one value per 32 ms frame: the pitch in tenths of a semitone, truncated to a
-// whole semitone (so a multiple of 10; semitone 69 is 440 Hz, 60 is C4), or 0 for a frame
-// without pitch. Unpitched frames at either end are removed, so the first and the last value
-// are pitched; a recording without pitch, or shorter than two frames, gives an empty contour.
-//
-// Throws std::invalid_argument when `bitsPerSample` is neither 8 nor 16 or `sampleRate` lies
-// outside kMinSampleRate..kMaxSampleRate.
-std::vector<int32_t> trackContour(std::span<const int16_t> samples, int32_t sampleRate,
-                                  int32_t bitsPerSample);
+// Receives one progress line at a time, without its line end: "fs=44100 ===> Resample to have
+// fs=8000" when the rate is not 8000 Hz, "nbits=16 ===> Convert from nbits=16 to 8!" for 16-bit
+// samples. These are the lines the tool prints.
+using ProgressSink = std::function<void(const std::string& line)>;
+
+// Settings of one analysis.
+struct Options {
+  ProgressSink progress;  // empty: the lines are dropped
+};
+
+// The pitch contour of a recording, placed in time.
+struct Contour {
+  std::vector<int32_t> values;  // tenths of a semitone; 0 = no pitch
+  int64_t firstFrame = 0;       // index in the recording of the frame of values[0]
+  double frameSeconds = 0.032;  // duration (and hop) of one frame
+
+  size_t size() const { return values.size(); }
+  bool empty() const { return values.empty(); }
+
+  // Start of value i's frame, in seconds from the start of the recording.
+  double startSeconds(size_t i) const {
+    return static_cast<double>(firstFrame + static_cast<int64_t>(i)) * frameSeconds;
+  }
+  // Value i as a MIDI note number (69 = A4 = 440 Hz); 0 where there is no pitch.
+  double midiNote(size_t i) const { return values[i] / 10.0; }
+  // Value i in Hz (equal temperament, A4 = 440 Hz); 0 where there is no pitch.
+  PITCHTRACK_API double frequencyHz(size_t i) const;
+};
+
+// A WAV file that cannot be tracked: it is missing or unreadable, is not a RIFF WAVE file, uses
+// an encoding or layout the reader does not take, or ends before its sample data does.
+class PITCHTRACK_API WaveError : public std::runtime_error {
+ public:
+  WaveError(std::string path, uint32_t code, std::string reason);
+
+  const std::string& path() const noexcept { return path_; }
+  // The reader's numbered code: 1 = wave format mismatch, 4 = file open error, 6 = file chunk
+  // read error, 7 = file data read error.
+  uint32_t code() const noexcept { return code_; }
+  // The text of the numbered code ("File open error.").
+  const char* codeText() const noexcept;
+  // What a person needs to know: "no such file", "no data chunk", "unsupported encoding IMA
+  // ADPCM (0x0011)", "rate 800000 Hz outside 1000-768000 Hz", ...
+  const std::string& reason() const noexcept { return reason_; }
+
+ private:
+  std::string path_;
+  uint32_t code_;
+  std::string reason_;
+};
+
+// An internal fault of the analysis; what() is the fault's fixed message, such as
+// "Unknown pfType=3 (line 1200 of file lib/audio)".
+class PITCHTRACK_API InternalError : public std::runtime_error {
+ public:
+  explicit InternalError(const std::string& message, bool logged = true);
+  // Whether the tool records this fault in an error log as well as printing it.
+  bool logged() const noexcept { return logged_; }
+
+ private:
+  bool logged_;
+};
+
+// The contour of a RIFF WAVE file read with the library's reader: 8-, 16-, 24- and 32-bit PCM,
+// 32- and 64-bit float, mu-law, A-law and the extensible layout, any channel count (mixed down by
+// the mean of each sample frame). The file is read block by block, never held whole.
+PITCHTRACK_API Contour trackFile(const std::string& path, const Options& options = {});
+
+// The contour of one channel of samples at `sampleRate` Hz. With `bitsPerSample` 16 they are
+// signed 16-bit values; with 8 they are the unsigned byte values 0..255 of 8-bit PCM.
+PITCHTRACK_API Contour track(const int16_t* samples, size_t count, int32_t sampleRate,
+                             int32_t bitsPerSample, const Options& options = {});
+inline Contour track(const std::vector<int16_t>& samples, int32_t sampleRate, int32_t bitsPerSample,
+                     const Options& options = {}) {
+  return track(samples.data(), samples.size(), sampleRate, bitsPerSample, options);
+}
+
+// Tracks a recording that arrives block by block: push() every block in order, then finish().
+// Blocks may have any size; the contour equals track() of all the samples at once, and the
+// progress lines come at the same points. Memory grows with the recording at 8000 Hz 16-bit,
+// whatever its own rate. Throws std::invalid_argument for a rate or sample size track() refuses,
+// and std::logic_error for a push() or finish() after finish().
+class PITCHTRACK_API Tracker {
+ public:
+  Tracker(int32_t sampleRate, int32_t bitsPerSample, const Options& options = {});
+  ~Tracker();
+  Tracker(Tracker&&) noexcept;
+  Tracker& operator=(Tracker&&) noexcept;
+
+  void push(const int16_t* samples, size_t count);
+  void push(const std::vector<int16_t>& samples) { push(samples.data(), samples.size()); }
+  Contour finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // The contour as the tool's pitch file holds it: the values in decimal joined by "+" and ended
 // by a newline ("600+0+610\n"); a single "\n" for an empty contour.
-std::string formatContour(std::span<const int32_t> contour);
+PITCHTRACK_API std::string formatContour(const int32_t* values, size_t count);
+inline std::string formatContour(const Contour& contour) {
+  return formatContour(contour.values.data(), contour.values.size());
+}
+inline std::string formatContour(const std::vector<int32_t>& values) {
+  return formatContour(values.data(), values.size());
+}
+
+// The reader's conversions, for callers that hold other sample formats:
+// a float sample of full scale -1..1 becomes x * 32768 rounded half away from zero, clamped to
+// the 16-bit range, NaN giving 0;
+PITCHTRACK_API int16_t sampleFromFloat(double x);
+// and `frames` sample frames of `channels` interleaved samples become one channel, each value the
+// sum of its frame's samples divided by the channel count, truncated toward zero.
+PITCHTRACK_API void mixDown(const int16_t* interleaved, size_t frames, size_t channels,
+                            int16_t* mono);
+
+#if __cplusplus >= 202002L
+inline Contour track(std::span<const int16_t> samples, int32_t sampleRate, int32_t bitsPerSample,
+                     const Options& options = {}) {
+  return track(samples.data(), samples.size(), sampleRate, bitsPerSample, options);
+}
+// The contour's values alone, for callers of the first version of this header.
+inline std::vector<int32_t> trackContour(std::span<const int16_t> samples, int32_t sampleRate,
+                                         int32_t bitsPerSample) {
+  return track(samples, sampleRate, bitsPerSample).values;
+}
+inline std::string formatContour(std::span<const int32_t> values) {
+  return formatContour(values.data(), values.size());
+}
+#endif
 
 }  // namespace pitchtrack

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "frame.h"
+#include "simd.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define PT_HAVE_X86_KERNELS 1
@@ -12,6 +13,8 @@
 #else
 #define PT_HAVE_X86_KERNELS 0
 #endif
+
+namespace pitchtrack {
 
 namespace {
 
@@ -107,19 +110,6 @@ __attribute__((target("avx512bw"))) void avx512Kernel(const int16_t* w, int32_t 
 }
 #endif
 
-acf::KernelPath bestPath() {
-#if PT_HAVE_X86_KERNELS
-  if (__builtin_cpu_supports("avx512bw")) return acf::KernelPath::kAvx512;
-  if (__builtin_cpu_supports("avx2")) return acf::KernelPath::kAvx2;
-#endif
-  return acf::KernelPath::kPortable;
-}
-
-acf::KernelPath& chosenPath() {
-  static acf::KernelPath path = bestPath();
-  return path;
-}
-
 NarrowKernel narrowKernel(acf::KernelPath path) {
 #if PT_HAVE_X86_KERNELS
   if (path == acf::KernelPath::kAvx512) return avx512Kernel;
@@ -149,11 +139,36 @@ bool narrow(std::span<const int32_t> frame, NarrowFrame& narrowed) {
 
 }  // namespace
 
-void autocorrelate(std::span<const int32_t> frame, std::span<int32_t> row) {
-  const acf::KernelPath path = chosenPath();
+namespace acf {
+
+bool available(KernelPath path) {
+  switch (path) {
+    case KernelPath::kReference:
+    case KernelPath::kPortable:
+      return true;
+    case KernelPath::kAvx2:
+      return PT_HAVE_X86_KERNELS && simdAvailable(SimdLevel::kAvx2);
+    case KernelPath::kAvx512:
+      return PT_HAVE_X86_KERNELS && simdAvailable(SimdLevel::kAvx512);
+  }
+  return false;
+}
+
+KernelPath activePath() {
+  switch (simdLevel()) {
+    case SimdLevel::kAvx512:
+      return PT_HAVE_X86_KERNELS ? KernelPath::kAvx512 : KernelPath::kPortable;
+    case SimdLevel::kAvx2:
+      return PT_HAVE_X86_KERNELS ? KernelPath::kAvx2 : KernelPath::kPortable;
+    case SimdLevel::kPortable:
+      break;
+  }
+  return KernelPath::kPortable;
+}
+
+void autocorrelate(KernelPath path, std::span<const int32_t> frame, std::span<int32_t> row) {
   NarrowFrame narrowed;
-  if (path == acf::KernelPath::kReference || row.size() > frame.size() ||
-      !narrow(frame, narrowed)) {
+  if (path == KernelPath::kReference || row.size() > frame.size() || !narrow(frame, narrowed)) {
     referenceKernel(frame, row);
     return;
   }
@@ -161,15 +176,15 @@ void autocorrelate(std::span<const int32_t> frame, std::span<int32_t> row) {
                      static_cast<int32_t>(row.size()), row.data());
 }
 
-void centredAutocorrelation(std::span<const int16_t> frame, std::span<int32_t> row) {
-  const acf::KernelPath path = chosenPath();
+void centredAutocorrelation(KernelPath path, std::span<const int16_t> frame,
+                            std::span<int32_t> row) {
   int32_t sum = 0;
   for (const int16_t v : frame) sum += v;
   const int32_t mean = sum / static_cast<int32_t>(frame.size());
   NarrowFrame narrowed;
   std::transform(frame.begin(), frame.end(), narrowed.begin(),
                  [mean](int16_t v) { return static_cast<int16_t>(v - mean); });
-  if (path == acf::KernelPath::kReference) {
+  if (path == KernelPath::kReference) {
     std::array<int32_t, kNarrowMaxLength> wide;
     std::copy(narrowed.begin(), narrowed.begin() + static_cast<ptrdiff_t>(frame.size()),
               wide.begin());
@@ -182,28 +197,14 @@ void centredAutocorrelation(std::span<const int16_t> frame, std::span<int32_t> r
                      static_cast<int32_t>(row.size()), row.data());
 }
 
-namespace acf {
+}  // namespace acf
 
-bool available(KernelPath path) {
-  switch (path) {
-    case KernelPath::kReference:
-    case KernelPath::kPortable:
-      return true;
-#if PT_HAVE_X86_KERNELS
-    case KernelPath::kAvx2:
-      return __builtin_cpu_supports("avx2");
-    case KernelPath::kAvx512:
-      return __builtin_cpu_supports("avx512bw");
-#else
-    default:
-      return false;
-#endif
-  }
-  return false;
+void autocorrelate(std::span<const int32_t> frame, std::span<int32_t> row) {
+  acf::autocorrelate(acf::activePath(), frame, row);
 }
 
-KernelPath activePath() { return chosenPath(); }
-void forcePath(KernelPath path) { chosenPath() = path; }
-void resetPath() { chosenPath() = bestPath(); }
+void centredAutocorrelation(std::span<const int16_t> frame, std::span<int32_t> row) {
+  acf::centredAutocorrelation(acf::activePath(), frame, row);
+}
 
-}  // namespace acf
+}  // namespace pitchtrack

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <span>
 
+namespace pitchtrack {
+
 void autocorrelate(std::span<const int32_t> frame, std::span<int32_t> row);
 
 // The autocorrelation of a frame of small 16-bit samples after removing its truncated integer
@@ -28,13 +30,19 @@ namespace acf {
 
 enum class KernelPath { kReference, kPortable, kAvx2, kAvx512 };
 
-// Whether the processor (and the build) can run a path. kReference and kPortable always can.
+// Whether the processor (and the build) can run a path. kReference (the straightforward 32-bit
+// loop) and kPortable always can.
 bool available(KernelPath path);
-// The path autocorrelate uses for frames that can be narrowed.
+// The path autocorrelate uses for frames that can be narrowed: the widest the processor offers,
+// or the one the PITCHTRACK_SIMD environment variable names (see simd.h). Fixed for the life of
+// the process.
 KernelPath activePath();
-// Makes autocorrelate use `path` (which must be available); for tests and benchmarks.
-void forcePath(KernelPath path);
-// Restores the automatic choice.
-void resetPath();
+// autocorrelate and centredAutocorrelation on a given path, which must be available: for tests
+// and benchmarks that compare the paths.
+void autocorrelate(KernelPath path, std::span<const int32_t> frame, std::span<int32_t> row);
+void centredAutocorrelation(KernelPath path, std::span<const int16_t> frame,
+                            std::span<int32_t> row);
 
 }  // namespace acf
+
+}  // namespace pitchtrack

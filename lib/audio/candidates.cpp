@@ -3,6 +3,8 @@
 #include "fault.h"
 #include "frame.h"
 
+namespace pitchtrack {
+
 namespace {
 
 // Middles of the local extrema. `rises(p, c)` says the function moves toward an extremum
@@ -37,8 +39,8 @@ int32_t pickRawCandidates(std::span<const int32_t> values, const PtParam& ptPara
   }
   const auto less = [](int32_t a, int32_t b) { return a < b; };
   const auto greater = [](int32_t a, int32_t b) { return a > b; };
-  if (ptParam.pfType == 2) return extremaMiddles(values, lags, less, greater);
-  if (ptParam.pfType == 1) return extremaMiddles(values, lags, greater, less);
+  if (ptParam.pfType == kAutocorrelation) return extremaMiddles(values, lags, less, greater);
+  if (ptParam.pfType == kMagnitudeDifference) return extremaMiddles(values, lags, greater, less);
   audio_fault::unknownCode(audio_fault::kUnknownPtParamPfType, ptParam.pfType,
                            audio_fault::kLineCandidates);
 }
@@ -69,7 +71,9 @@ int32_t pickCandidates(std::span<const int32_t> pitchFunction, const PtParam& pt
 int32_t keepLagsInRange(std::span<int32_t> lags, LagRange range) {
   size_t kept = 0;
   for (const int32_t lag : lags) {
-    if (lag != 0 && lag >= range.minLag && lag <= range.maxLag) lags[kept++] = lag;
+    if (lagInRange(lag, range)) lags[kept++] = lag;
   }
   return static_cast<int32_t>(kept);
 }
+
+}  // namespace pitchtrack

@@ -19,6 +19,8 @@
 
 #include "pt_param.h"
 
+namespace pitchtrack {
+
 // `lags` must hold pitchFunction.size() values. Allocates nothing.
 int32_t pickCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
                        std::span<int32_t> lags);
@@ -37,3 +39,10 @@ LagRange lagRange(const PtParam& ptParam);
 int32_t pickRawCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
                           std::span<int32_t> lags);
 int32_t keepLagsInRange(std::span<int32_t> lags, LagRange range);
+
+// Whether a candidate lag survives the range: nonzero and inside [minLag, maxLag].
+inline bool lagInRange(int32_t lag, LagRange range) {
+  return lag != 0 && lag >= range.minLag && lag <= range.maxLag;
+}
+
+}  // namespace pitchtrack

@@ -6,6 +6,8 @@
 #include "frame.h"
 #include "volume.h"
 
+namespace pitchtrack {
+
 namespace {
 
 constexpr int32_t kVolumeMethodMedian = 1;
@@ -161,3 +163,5 @@ void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,
     }
   }
 }
+
+}  // namespace pitchtrack

@@ -12,6 +12,8 @@
 #include <span>
 #include <vector>
 
+namespace pitchtrack {
+
 // Detector parameters; setEpdParam is the one place their values are set.
 struct EpdParam {
   int32_t frameSize = 0;         // frame length in samples (16 ms)
@@ -53,3 +55,5 @@ std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
 // values. Not stable.
 void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,
                    std::span<int32_t> index);
+
+}  // namespace pitchtrack

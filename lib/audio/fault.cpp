@@ -4,6 +4,8 @@
 
 #include "fatal_error.h"
 
+namespace pitchtrack {
+
 namespace audio_fault {
 
 void unknownCode(const char* pattern, int32_t code, int32_t line) {
@@ -17,3 +19,5 @@ void unknownCode(const char* pattern, int32_t code, int32_t line) {
 }
 
 }  // namespace audio_fault
+
+}  // namespace pitchtrack

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace pitchtrack {
+
 namespace audio_fault {
 
 // Source path named in every fault message of the library.
@@ -24,3 +26,5 @@ inline constexpr int32_t kLineFrameVolume = 1644;
 [[noreturn]] void unknownCode(const char* pattern, int32_t code, int32_t line);
 
 }  // namespace audio_fault
+
+}  // namespace pitchtrack

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+namespace pitchtrack {
+
 int32_t roundToInt(float x) {
   const double shifted = x > 0 ? static_cast<double>(x) + 0.5 : static_cast<double>(x) - 0.5;
   // The hardware conversion gives INT64_MIN for NaN, infinities and |x| >= 2^63; its low 32
@@ -41,14 +43,18 @@ int32_t sample2frame(int32_t sample, int32_t frameSize, int32_t overlap) {
   return frame < 0 ? 0 : frame;
 }
 
+double semitoneOfFrequency(double frequency) {
+  return 69 + kSemitonesPerNaturalLog * std::log(frequency * kInverseA4Hz);
+}
+
 double freq2semitone(float frequency) {
   if (!(frequency > 0)) return 0;
-  return 69 + 17.312340490667445 * std::log(frequency * 0.0022727272727272726);
+  return semitoneOfFrequency(frequency);
 }
 
 double semitone2freq(float semitone) {
   if (!(semitone > 0)) return 0;
-  return 440 * std::pow(2.0, (static_cast<double>(semitone) - 69) * 0.08333333333333333);
+  return 440 * std::pow(2.0, (static_cast<double>(semitone) - 69) * kInverseSemitonesPerOctave);
 }
 
 int32_t dotProduct(const int32_t* a, const int32_t* b, int32_t n) {
@@ -58,3 +64,5 @@ int32_t dotProduct(const int32_t* a, const int32_t* b, int32_t n) {
   }
   return static_cast<int32_t>(sum);
 }
+
+}  // namespace pitchtrack

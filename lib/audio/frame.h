@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <span>
 
+namespace pitchtrack {
+
 // Rounds half away from zero: x + 0.5 (or x - 0.5 when x <= 0 or NaN) in double precision,
 // truncated to 64 bits, low 32 bits returned. NaN, infinities and magnitudes of 2^63 or more
 // give 0; magnitudes between 2^31 and 2^63 wrap modulo 2^32.
@@ -38,8 +40,21 @@ int32_t frame2sample(int32_t frame, int32_t frameSize, int32_t overlap);
 // below 0 and with no upper bound: roundToInt(float(((s + 1) - frameSize*0.5) / hop)).
 int32_t sample2frame(int32_t sample, int32_t frameSize, int32_t overlap);
 
+// The semitone arithmetic's constants, written as the double literals the contours were
+// defined with: 12/ln 2, 1/440 and 1/12. Each is the double nearest its exact value, but the
+// formulas must multiply by these very literals (not divide by 440, not call log2): another
+// spelling of the same mathematics rounds differently in the last bit, and a pitch near a whole
+// semitone would then truncate to a different contour value.
+inline constexpr double kSemitonesPerNaturalLog = 17.312340490667445;
+inline constexpr double kInverseA4Hz = 0.0022727272727272726;
+inline constexpr double kInverseSemitonesPerOctave = 0.08333333333333333;
+
 // 69 + 12*log2(f/440) in double precision for f > 0; 0 otherwise (also for NaN).
 double freq2semitone(float frequency);
+
+// The same formula for a frequency already in double precision: the pitch the path search
+// gives a lag, fs / lag formed in double.
+double semitoneOfFrequency(double frequency);
 
 // 440 * 2^((p - 69)/12) for p > 0; 0 otherwise (also for NaN).
 double semitone2freq(float semitone);
@@ -65,3 +80,5 @@ inline int32_t wrapAbsDiff(int32_t a, int32_t b) {
                             : static_cast<uint32_t>(b) - static_cast<uint32_t>(a);
   return static_cast<int32_t>(d);
 }
+
+}  // namespace pitchtrack

@@ -6,6 +6,9 @@
 #include "autocorrelation.h"
 #include "fault.h"
 #include "frame.h"
+#include "pt_param.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -70,10 +73,10 @@ void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t o
 }
 
 void framePitchFunction(std::span<int32_t> frame, int32_t pfType, std::span<int32_t> row) {
-  if (pfType == 1) {
+  if (pfType == kMagnitudeDifference) {
     frameFlip(frame);
     magnitudeDifference(frame, row);
-  } else if (pfType == 2) {
+  } else if (pfType == kAutocorrelation) {
     // Reversing a frame changes neither its sum nor the set of sample pairs at any lag, so the
     // flip is skipped: the autocorrelation is the same either way.
     autocorrelation(frame, row);
@@ -81,3 +84,5 @@ void framePitchFunction(std::span<int32_t> frame, int32_t pfType, std::span<int3
     audio_fault::unknownCode(audio_fault::kUnknownPfType, pfType, audio_fault::kLinePitchFunction);
   }
 }
+
+}  // namespace pitchtrack

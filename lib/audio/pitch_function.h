@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <span>
 
+namespace pitchtrack {
+
 // Reverses `frame` in place when the deviation from its rounded mean is strictly larger in its
 // second half (which holds the middle sample of an odd frame) than in its first half, so that
 // the livelier half serves as the reference window of the difference function.
@@ -29,3 +31,5 @@ void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t o
 // chosen function needs) into row (frameSize/2 lags): the per-frame step of pitchFunction.
 // An unknown pfType ends the process through fatalError.
 void framePitchFunction(std::span<int32_t> frame, int32_t pfType, std::span<int32_t> row);
+
+}  // namespace pitchtrack

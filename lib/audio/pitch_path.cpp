@@ -6,6 +6,8 @@
 #include "fault.h"
 #include "frame.h"
 
+namespace pitchtrack {
+
 namespace {
 
 // Pitch-jump penalty between two neighbouring candidates, in double precision.
@@ -45,7 +47,7 @@ int32_t localTerm(const PtParam& ptParam, const Candidate& c) {
 // otherwise. Sums are formed in double and compared with the stored single-precision best.
 void linkBestPredecessor(const FrameCandidates& prev, Candidate& to, const JumpPenalty& penalty,
                          const PtParam& ptParam) {
-  const bool minimise = ptParam.pfType == 1;
+  const bool minimise = ptParam.pfType == kMagnitudeDifference;
   const auto score = [&](const Candidate& from) {
     const double jump = penalty(from.lag, to.lag);
     return minimise ? static_cast<double>(from.cost) + jump : static_cast<double>(from.cost) - jump;
@@ -64,7 +66,7 @@ void linkBestPredecessor(const FrameCandidates& prev, Candidate& to, const JumpP
 }
 
 int32_t bestEndIndex(const FrameCandidates& last, const PtParam& ptParam) {
-  if (ptParam.pfType != 1 && ptParam.pfType != 2) {
+  if (ptParam.pfType != kMagnitudeDifference && ptParam.pfType != kAutocorrelation) {
     audio_fault::unknownCode(audio_fault::kUnknownPtParamPfType, ptParam.pfType,
                              audio_fault::kLinePitchPath);
   }
@@ -72,7 +74,7 @@ int32_t bestEndIndex(const FrameCandidates& last, const PtParam& ptParam) {
   for (int32_t i = 1; i < last.count; ++i) {
     const float cost = last.candidates[static_cast<size_t>(i)].cost;
     const float bestCost = last.candidates[static_cast<size_t>(best)].cost;
-    if (ptParam.pfType == 1 ? cost < bestCost : cost > bestCost) best = i;
+    if (ptParam.pfType == kMagnitudeDifference ? cost < bestCost : cost > bestCost) best = i;
   }
   return best;
 }
@@ -105,6 +107,8 @@ void dpPitchPath(std::span<FrameCandidates> run, const PtParam& ptParam, std::sp
   }
   for (size_t f = 0; f < run.size(); ++f) {
     const double frequency = static_cast<double>(ptParam.fs) / run[f].chosenLag;
-    pitch[f] = 69 + 17.312340490667445 * std::log(frequency * 0.0022727272727272726);
+    pitch[f] = semitoneOfFrequency(frequency);
   }
 }
+
+}  // namespace pitchtrack

@@ -18,6 +18,8 @@
 
 #include "pt_param.h"
 
+namespace pitchtrack {
+
 // One pitch candidate of one frame.
 struct Candidate {
   int32_t lag = 0;           // lag in samples, 1 .. frameSize/2 - 1
@@ -42,3 +44,5 @@ void dpPitchPath(std::span<FrameCandidates> run, const PtParam& ptParam, std::sp
 // Pitch of `lag` in tenths of a semitone: roundToInt(float(10 * freq2semitone(float(fs/lag)))),
 // 0 for lag 0. The table of the distType 2 jump measure.
 int32_t lagTenthsOfSemitone(int32_t fs, int32_t lag);
+
+}  // namespace pitchtrack

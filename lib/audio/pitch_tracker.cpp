@@ -12,6 +12,8 @@
 #include "pitch_function.h"
 #include "pitch_path.h"
 
+namespace pitchtrack {
+
 namespace {
 
 // Mean removal and scaling of one sample, as trackPitch prepares the signal.
@@ -104,7 +106,7 @@ CandidateLattice buildLattice(const FrameAnalysis& analysis, const PtParam& ptPa
     const size_t before = lattice.pool.size();
     for (size_t c = analysis.firstCandidate[f]; c < analysis.firstCandidate[f + 1]; ++c) {
       const int32_t lag = analysis.lags[c];
-      if (lag != 0 && lag >= range.minLag && lag <= range.maxLag) {
+      if (lagInRange(lag, range)) {
         lattice.pool.push_back(Candidate{lag, analysis.values[c], -1, 0.0f});
       }
     }
@@ -156,8 +158,8 @@ FrameAnalysis analyse(std::span<const Sample> signal, const PtParam& ptParam) {
   analysis.firstCandidate.reserve(static_cast<size_t>(frames) + 1);
   analysis.firstCandidate.push_back(0);
   // Autocorrelation frames of small prepared samples (every 8-bit-range signal) stay in 16 bits.
-  const bool small = ptParam.pfType == 2 && scaler.largestPrepared() <= kSmallSampleLimit &&
-                     size <= kSmallFrameLimit;
+  const bool small = ptParam.pfType == kAutocorrelation &&
+                     scaler.largestPrepared() <= kSmallSampleLimit && size <= kSmallFrameLimit;
   std::vector<int16_t> work16(small ? size : 0);
   for (size_t f = 0; f < static_cast<size_t>(frames); ++f) {
     const auto frame = signal.subspan(f * hop, size);
@@ -215,3 +217,5 @@ void trackPitch(std::span<const int32_t> signal, const PtParam& ptParam, std::sp
   }
   trackPitch(analysis, ptParam, pitch);
 }
+
+}  // namespace pitchtrack

@@ -18,6 +18,8 @@
 
 #include "pt_param.h"
 
+namespace pitchtrack {
+
 void trackPitch(std::span<const int32_t> signal, const PtParam& ptParam, std::span<double> pitch);
 
 // As above, and leaves the pitch functions of all frames in `pitchFunctions` (row-major,
@@ -50,3 +52,5 @@ void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span
 
 // The centred and scaled signal that trackPitch analyses.
 void centreAndScale(std::span<const int32_t> signal, int32_t nbits, std::span<int32_t> prepared);
+
+}  // namespace pitchtrack

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace pitchtrack {
+
 namespace {
 
 constexpr double kMinFrameDuration = 32.0;  // ms
@@ -29,31 +31,34 @@ struct PathWeights {
 };
 
 PathWeights pathWeightsFor(int32_t fs, int32_t pfType) {
-  if (fs == 8000 && pfType == 1) return {540, 40, 1, 2, 0};
-  if (fs == 8000 && pfType == 2) return {200, 1, 1, 1, 1};
+  if (fs == 8000 && pfType == kMagnitudeDifference) return {540, 40, 1, 2, 0};
+  if (fs == 8000 && pfType == kAutocorrelation) return {200, 1, 1, 1, 1};
   if (fs == 16000) return {11000, 1, 1, 2, 0};
   return {1, 1, 1, 2, 0};
 }
 
-void warnIfFrameTooShort(int32_t frameSize, int32_t fs) {
+void warnIfFrameTooShort(int32_t frameSize, int32_t fs, const ProgressSink& progress) {
   const double frameDuration = frameSize * 1000.0 / fs;
-  if (frameDuration < kMinFrameDuration) {
-    std::printf(
-        "Warning: frameSize too small! (frameSize=%d, frameDuration=%g ms < "
-        "minFrameDuration=%g ms\n",
-        frameSize, frameDuration, kMinFrameDuration);
+  if (frameDuration < kMinFrameDuration && progress) {
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "Warning: frameSize too small! (frameSize=%d, frameDuration=%g ms < "
+                  "minFrameDuration=%g ms",
+                  frameSize, frameDuration, kMinFrameDuration);
+    progress(line);
   }
 }
 
 }  // namespace
 
-void setPtParam(PtParam& ptParam, int32_t fs, int32_t nbits, int32_t pfType) {
+void setPtParam(PtParam& ptParam, int32_t fs, int32_t nbits, int32_t pfType,
+                const ProgressSink& progress) {
   const FrameLayout layout = frameLayoutFor(fs);
   ptParam.frameSize = layout.frameSize;
   ptParam.overlap = layout.overlap;
   ptParam.fs = fs;
   ptParam.nbits = nbits;
-  warnIfFrameTooShort(ptParam.frameSize, fs);
+  warnIfFrameTooShort(ptParam.frameSize, fs, progress);
 
   ptParam.auxInt = 10;
   ptParam.pitchRangeWidth = 24.0f;
@@ -76,3 +81,5 @@ void setPtParam(PtParam& ptParam, int32_t fs, int32_t nbits, int32_t pfType) {
   const int32_t hop = ptParam.frameSize - ptParam.overlap;
   ptParam.auxHopScale = static_cast<float>(static_cast<double>(hop) / fs * 31.25 * 7.0);
 }
+
+}  // namespace pitchtrack

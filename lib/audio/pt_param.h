@@ -7,14 +7,24 @@
 //     (truncated) without overlap;
 //   - pitch range 30..84 semitones, pitchRangeWidth 24;
 //   - path-search weights tuned for 8000 Hz (per pfType) and 16000 Hz, defaults elsewhere.
-// It prints "Warning: frameSize too small! ..." on standard output when the frame lasts less
-// than 32 ms (rates whose frame size was truncated). Callers pass 32 <= fs <= 8388607.
+// It sends "Warning: frameSize too small! ..." to `progress` when the frame lasts less than
+// 32 ms (rates whose frame size was truncated). Callers pass 32 <= fs <= 8388607.
 //
 // pfType: 1 = average magnitude difference (a period is a minimum), 2 = autocorrelation (a
 // period is a maximum). Other values are stored and rejected by the operations that read them.
 #pragma once
 
 #include <cstdint>
+
+#include "pitchtrack/pitchtrack.h"
+
+namespace pitchtrack {
+
+// The pitch functions a tracker can use: the values of PtParam::pfType.
+enum PitchFunctionType : int32_t {
+  kMagnitudeDifference = 1,  // average magnitude difference: a period is a minimum
+  kAutocorrelation = 2,      // autocorrelation: a period is a maximum
+};
 
 struct PtParam {
   int32_t fs = 0;                // sample rate in Hz
@@ -40,4 +50,7 @@ struct PtParam {
   bool auxFlagB = false;         // read by no operation
 };
 
-void setPtParam(PtParam& ptParam, int32_t fs, int32_t nbits, int32_t pfType);
+void setPtParam(PtParam& ptParam, int32_t fs, int32_t nbits, int32_t pfType,
+                const ProgressSink& progress = {});
+
+}  // namespace pitchtrack

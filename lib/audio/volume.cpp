@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "fatal_error.h"
 #include "fault.h"
 #include "frame.h"
+#include "median.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -175,8 +178,7 @@ void differences(std::span<const Sample> signal, int32_t frameSize, int32_t over
   if (frames <= 0) return;
   const DifferenceKernel<Sample> kernel = differenceKernel<Sample>(order);
   if (kernel == nullptr) {
-    std::printf("Unsupported order!\n");
-    std::exit(1);
+    fatalErrorUnlogged("Unsupported order!");
   }
   const auto size = static_cast<size_t>(frameSize);
   const auto hop = static_cast<size_t>(frameSize - overlap);
@@ -188,12 +190,7 @@ void differences(std::span<const Sample> signal, int32_t frameSize, int32_t over
 }  // namespace
 
 int32_t frameMedian(std::span<int32_t> values) {
-  const size_t t = (values.size() - 1) / 2;
-  std::nth_element(values.begin(), values.begin() + static_cast<ptrdiff_t>(t), values.end());
-  const int32_t lower = values[t];
-  if (values.size() % 2 == 1) return lower;
-  const int32_t upper =
-      *std::min_element(values.begin() + static_cast<ptrdiff_t>(t) + 1, values.end());
+  const auto [lower, upper] = middleValues(values);
   return static_cast<int32_t>((static_cast<int64_t>(lower) + upper) / 2);
 }
 
@@ -216,3 +213,5 @@ void highOrderDiff(std::span<const int16_t> signal, int32_t frameSize, int32_t o
                    std::span<int32_t> diff, int32_t order) {
   differences(signal, frameSize, overlap, diff, order);
 }
+
+}  // namespace pitchtrack

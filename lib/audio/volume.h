@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+namespace pitchtrack {
+
 // method 1: sum of |x - median| over the frame; the median of an even frame is the mean of its
 //           two middle values, truncated toward zero.
 // method 2: sum of (x - mean)^2, the mean an integer quotient truncated toward zero.
@@ -32,3 +34,5 @@ void highOrderDiff(std::span<const int16_t> signal, int32_t frameSize, int32_t o
 // is the selection used for frames of a wide value range; narrow frames are counted instead,
 // which gives the same value.
 int32_t frameMedian(std::span<int32_t> values);
+
+}  // namespace pitchtrack

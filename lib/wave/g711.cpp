@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+namespace pitchtrack {
+
 namespace g711 {
 namespace {
 
@@ -52,3 +54,5 @@ int16_t muLawToLinear(uint8_t code) { return kMuLawTable[code]; }
 int16_t aLawToLinear(uint8_t code) { return kALawTable[code]; }
 
 }  // namespace g711
+
+}  // namespace pitchtrack

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace pitchtrack {
+
 namespace g711 {
 
 // The linear value of a mu-law byte, in -32124..32124 (0xFF and 0x7F are both silence).
@@ -15,3 +17,5 @@ int16_t muLawToLinear(uint8_t code);
 int16_t aLawToLinear(uint8_t code);
 
 }  // namespace g711
+
+}  // namespace pitchtrack

@@ -3,7 +3,11 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+namespace pitchtrack {
 
 namespace riff {
 namespace {
@@ -24,11 +28,19 @@ ChunkHeader parseHeader(uint64_t offset, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-std::optional<File> File::open(const std::string& path) {
+std::optional<File> File::open(const std::string& path, std::string& reason) {
   std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return std::nullopt;
+  if (std::filesystem::is_directory(path, ignored)) {
+    reason = "is a directory";
+    return std::nullopt;
+  }
   Handle handle(std::fopen(path.c_str(), "rb"));
-  if (!handle) return std::nullopt;
+  if (!handle) {
+    reason = errno == ENOENT ? "no such file" : std::strerror(errno);
+    if (errno == EACCES) reason = "permission denied";
+    return std::nullopt;
+  }
+  reason = "cannot seek in the file";
   // Reads go through our own window or straight into the destination; a second buffer in the
   // stream would only add a copy.
   std::setvbuf(handle.get(), nullptr, _IONBF, 0);
@@ -90,3 +102,5 @@ bool File::readDirect(uint64_t offset, std::span<uint8_t> destination) {
 }
 
 }  // namespace riff
+
+}  // namespace pitchtrack

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+namespace pitchtrack {
+
 namespace riff {
 
 // A chunk id or form type, as its four bytes in the file.
@@ -68,8 +70,9 @@ struct ChunkHeader {
 
 class File {
  public:
-  // Opens path for reading; nullopt when it cannot be opened (missing, unreadable, a directory).
-  static std::optional<File> open(const std::string& path);
+  // Opens path for reading; nullopt when it cannot be opened (missing, unreadable, a directory),
+  // with `reason` saying why.
+  static std::optional<File> open(const std::string& path, std::string& reason);
 
   uint64_t size() const { return size_; }
   // The bytes of the file from offset on; never more than the file holds.
@@ -105,3 +108,5 @@ class File {
 };
 
 }  // namespace riff
+
+}  // namespace pitchtrack

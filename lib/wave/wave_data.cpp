@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <optional>
+#include <string>
 
 #include "wave/g711.h"
 #include "wave/riff.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -63,12 +67,6 @@ void keepTopSixteenBits(std::span<const uint8_t> in, std::span<uint8_t> out) {
     out[2 * i] = in[i * Bytes + Bytes - 2];
     out[2 * i + 1] = in[i * Bytes + Bytes - 1];
   }
-}
-
-// Full scale +-1.0 maps to +-32768, rounded half away from zero and clamped; NaN is silence.
-int16_t floatToSample16(double x) {
-  if (std::isnan(x)) return 0;
-  return static_cast<int16_t>(std::clamp(std::round(x * 32768.0), -32768.0, 32767.0));
 }
 
 template <typename Float>
@@ -197,21 +195,25 @@ void copySamples(std::span<const uint8_t> data, std::span<int32_t> destination) 
   for (size_t i = 0; i < destination.size(); ++i) destination[i] = sampleAt<Bits>(data, i);
 }
 
-// Mixes whole sample frames of kept 8- or 16-bit data into `mono`: the sum of the channels
-// divided by the channel count, truncating toward zero.
-template <uint16_t Bits>
-void mixInto(std::span<const uint8_t> data, size_t channels, std::span<int16_t> mono) {
+// Mixes whole sample frames into `mono`: the sum of the channels divided by the channel count,
+// truncating toward zero. `sample(i)` is the i-th interleaved sample.
+template <typename SampleAt>
+void mixFrames(SampleAt sample, size_t channels, std::span<int16_t> mono) {
   if (channels == 1) {
-    for (size_t i = 0; i < mono.size(); ++i)
-      mono[i] = static_cast<int16_t>(sampleAt<Bits>(data, i));
+    for (size_t i = 0; i < mono.size(); ++i) mono[i] = static_cast<int16_t>(sample(i));
     return;
   }
   const auto divisor = static_cast<int64_t>(channels);
   for (size_t frame = 0; frame < mono.size(); ++frame) {
     int64_t sum = 0;
-    for (size_t c = 0; c < channels; ++c) sum += sampleAt<Bits>(data, frame * channels + c);
+    for (size_t c = 0; c < channels; ++c) sum += sample(frame * channels + c);
     mono[frame] = static_cast<int16_t>(sum / divisor);
   }
+}
+
+template <uint16_t Bits>
+void mixInto(std::span<const uint8_t> data, size_t channels, std::span<int16_t> mono) {
+  mixFrames([data](size_t i) { return sampleAt<Bits>(data, i); }, channels, mono);
 }
 
 void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
@@ -221,6 +223,73 @@ void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
   } else {
     mixInto<16>(data, channels, mono);
   }
+}
+
+std::string hexTag(uint16_t tag) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", tag);
+  return text;
+}
+
+// Names of the encodings a person is likely to meet in a WAVE file that this reader refuses.
+const char* encodingName(uint16_t tag) {
+  switch (tag) {
+    case 0x0002:
+      return "Microsoft ADPCM";
+    case 0x0011:
+      return "IMA ADPCM";
+    case 0x0031:
+      return "GSM 6.10";
+    case 0x0040:
+      return "G.721 ADPCM";
+    case 0x0050:
+      return "MPEG";
+    case 0x0055:
+      return "MPEG Layer 3";
+    case 0x00FF:
+      return "AAC";
+    case 0x0160:
+    case 0x0161:
+      return "Windows Media Audio";
+    case 0xF1AC:
+      return "FLAC";
+    default:
+      return nullptr;
+  }
+}
+
+std::string encodingProblem(uint16_t tag, uint16_t bits, uint16_t subFormatTag) {
+  const uint16_t real = tag == kTagExtensible ? subFormatTag : tag;
+  if (real == kTagPcm || real == kTagFloat) {
+    return "unsupported sample size: " + std::to_string(bits) + "-bit " +
+           (real == kTagPcm ? "PCM" : "float");
+  }
+  const char* name = encodingName(real);
+  return std::string("unsupported encoding ") + (name != nullptr ? name : "") +
+         (name != nullptr ? " (" : "(") + hexTag(real) + ")";
+}
+
+std::string layoutProblem(uint16_t channels, int32_t samplesPerSec) {
+  if (channels == 0) return "no channels";
+  return "rate " + std::to_string(samplesPerSec) + " Hz outside " +
+         std::to_string(WaveData::kMinSampleRate) + "-" + std::to_string(WaveData::kMaxSampleRate) +
+         " Hz";
+}
+
+std::string formatChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk) {
+  if (chunk.size < kMinFormatChunkBytes) return "fmt chunk too short";
+  if (chunk.size > file.bytesFrom(chunk.payloadOffset())) {
+    return "truncated: the file ends inside the fmt chunk";
+  }
+  return "read error in the fmt chunk";
+}
+
+std::string dataChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk) {
+  if (chunk.size == 0) return "empty data chunk";
+  if (chunk.size > file.bytesFrom(chunk.payloadOffset())) {
+    return "truncated: the file ends inside the data chunk";
+  }
+  return "data chunk larger than 2 GiB";
 }
 
 }  // namespace
@@ -260,6 +329,15 @@ struct WaveData::MonoStream {
   }
 };
 
+int16_t floatToSample16(double x) {
+  if (std::isnan(x)) return 0;
+  return static_cast<int16_t>(std::clamp(std::round(x * 32768.0), -32768.0, 32767.0));
+}
+
+void mixDownFrames(std::span<const int16_t> interleaved, size_t channels, std::span<int16_t> mono) {
+  mixFrames([interleaved](size_t i) { return int32_t{interleaved[i]}; }, channels, mono);
+}
+
 WaveData::~WaveData() = default;
 
 WaveData::WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample) {
@@ -288,21 +366,24 @@ bool WaveData::release() {
 // one never holds the old and the new samples together.
 bool WaveData::load(const std::string& fileName) {
   release();
-  auto file = riff::File::open(fileName);
-  if (!file) return fail(kFileOpen);
-  const uint32_t code = loadFrom(*file, nullptr);
-  if (code == kNoError) return true;
+  std::string reason;
+  auto file = riff::File::open(fileName, reason);
+  if (!file) return fail(kFileOpen, reason);
+  Failure failure = loadFrom(*file, nullptr);
+  if (failure.code == kNoError) return succeed();
   release();
-  return fail(code);
+  return fail(failure.code, std::move(failure.reason));
 }
 
 bool WaveData::openMono(const std::string& fileName) {
   release();
-  auto file = riff::File::open(fileName);
-  if (!file) return fail(kFileOpen);
+  std::string reason;
+  auto file = riff::File::open(fileName, reason);
+  if (!file) return fail(kFileOpen, reason);
   auto stream = std::make_unique<MonoStream>();
-  const uint32_t code = loadFrom(*file, stream.get());
-  if (code != kNoError) return fail(code);
+  Failure failure = loadFrom(*file, stream.get());
+  if (failure.code != kNoError) return fail(failure.code, std::move(failure.reason));
+  succeed();
   stream->file = std::move(file);
   stream_ = std::move(stream);
   return true;
@@ -313,7 +394,7 @@ size_t WaveData::monoLength() const { return stream_ ? stream_->frames : 0; }
 size_t WaveData::readMono(std::span<int16_t> block) {
   if (!stream_) return 0;
   const size_t count = stream_->read(block);
-  if (stream_->failed) fail(kDataRead);
+  if (stream_->failed) fail(kDataRead, "read error: the file ends inside the data chunk");
   return count;
 }
 
@@ -336,30 +417,38 @@ bool WaveData::loadMono(const std::string& fileName, std::vector<int16_t>& sampl
   return true;
 }
 
-uint32_t WaveData::loadFrom(riff::File& file, MonoStream* stream) {
+WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
   const auto form = file.findForm(kWaveForm);
-  if (!form) return kChunkRead;
-  const auto format = file.findChunk(kFormatId, form->payloadOffset() + riff::kFormTypeBytes);
-  if (!format) return kChunkRead;
+  if (!form) return {kChunkRead, "not a RIFF WAVE file"};
+  const uint64_t formStart = form->payloadOffset() + riff::kFormTypeBytes;
+  const auto format = file.findChunk(kFormatId, formStart);
+  if (!format) return {kChunkRead, "no fmt chunk"};
   FormatRecord record = formatRecord();
   const auto subFormatTag = readFormatChunk(file, *format, record);
-  if (!subFormatTag) return kChunkRead;
+  if (!subFormatTag) return {kChunkRead, formatChunkProblem(file, *format)};
   setFormatRecord(record);
   const auto data = file.findChunk(kDataId, format->nextOffset());
-  if (!data) return kChunkRead;
-  if (!dataSizeAcceptable(file, *data)) return kDataRead;
+  if (!data) {
+    const bool before = file.findChunk(kDataId, formStart).has_value();
+    return {kChunkRead, before ? "the data chunk comes before the fmt chunk" : "no data chunk"};
+  }
+  if (!dataSizeAcceptable(file, *data)) return {kDataRead, dataChunkProblem(file, *data)};
   const auto decoder = chooseDecoder(formatTag_, bitsPerSample_, *subFormatTag);
-  if (!decoder || !layoutAcceptable(channels_, samplesPerSec_)) return kFormatMismatch;
+  if (!decoder)
+    return {kFormatMismatch, encodingProblem(formatTag_, bitsPerSample_, *subFormatTag)};
+  if (!layoutAcceptable(channels_, samplesPerSec_)) {
+    return {kFormatMismatch, layoutProblem(channels_, samplesPerSec_)};
+  }
   if (stream != nullptr) {
     stream->chunk = *data;
     stream->decoder = *decoder;
     stream->channels = channels_;
     stream->frames = data->size / (decoder->storedBytes * channels_);
   } else if (!readSampleData(file, *data, *decoder, data_)) {
-    return kDataRead;
+    return {kDataRead, "read error: the file ends inside the data chunk"};
   }
   setPcmFormat(decoder->keptBits);
-  return kNoError;
+  return {};
 }
 
 WaveData::FormatRecord WaveData::formatRecord() const {
@@ -423,7 +512,19 @@ const char* WaveData::errorText(uint32_t code) {
   return kErrorTexts[code];
 }
 
-bool WaveData::fail(uint32_t code) {
+bool WaveData::fail(uint32_t code) { return fail(code, errorText(code)); }
+
+bool WaveData::fail(uint32_t code, std::string reason) {
   lastError_ = errorText(code);
+  lastErrorCode_ = code;
+  lastReason_ = std::move(reason);
   return false;
 }
+
+bool WaveData::succeed() {
+  lastErrorCode_ = kNoError;
+  lastReason_.clear();
+  return true;
+}
+
+}  // namespace pitchtrack

@@ -26,9 +26,21 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/pitchtrack.h"
+
+namespace pitchtrack {
+
 namespace riff {
 class File;
 }
+
+// A float sample of full scale -1..1 as the reader keeps it: x * 32768 rounded half away from
+// zero, clamped to the 16-bit range; NaN gives 0.
+int16_t floatToSample16(double x);
+
+// Mixes mono.size() sample frames of `channels` interleaved samples into one channel as the
+// reader does: the sum of each frame divided by the channel count, truncating toward zero.
+void mixDownFrames(std::span<const int16_t> interleaved, size_t channels, std::span<int16_t> mono);
 
 class WaveData {
  public:
@@ -47,8 +59,8 @@ class WaveData {
   };
 
   // Lowest and highest sample rates a load accepts; other rates are refused as unreadable.
-  static constexpr int32_t kMinSampleRate = 1000;
-  static constexpr int32_t kMaxSampleRate = 768000;
+  static constexpr int32_t kMinSampleRate = pitchtrack::kMinSampleRate;
+  static constexpr int32_t kMaxSampleRate = pitchtrack::kMaxSampleRate;
 
   WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
   ~WaveData();
@@ -100,6 +112,12 @@ class WaveData {
   bool loadMono(const std::string& fileName, std::vector<int16_t>& samples);
 
   const std::string& lastError() const { return lastError_; }
+  // What a person needs to know about the last failure: "no such file", "not a RIFF WAVE file",
+  // "no data chunk", "unsupported encoding IMA ADPCM (0x0011)", "rate 800000 Hz outside
+  // 1000-768000 Hz", "truncated: the file ends inside the data chunk", ...
+  const std::string& lastReason() const { return lastReason_; }
+  // The numbered code of the last failure (kNoError after a success).
+  uint32_t lastErrorCode() const { return lastErrorCode_; }
 
   // The text of a code of the numbered table ("Unspecified error." for unknown codes).
   static const char* errorText(uint32_t code);
@@ -110,13 +128,20 @@ class WaveData {
   static constexpr size_t kFormatRecordBytes = 18;
   using FormatRecord = std::array<uint8_t, kFormatRecordBytes>;
 
+  bool succeed();
   bool fail(uint32_t code);
+  bool fail(uint32_t code, std::string reason);
+  // A failure of the load: its numbered code and its reason.
+  struct Failure {
+    uint32_t code = kNoError;
+    std::string reason;
+  };
   // State of a streaming read (the open file, the data chunk and its decoder).
   struct MonoStream;
 
-  // The whole load after the file is open; returns an ErrorCode. With `stream`, the sample
+  // The whole load after the file is open. With `stream`, the sample
   // data is left in the file for readMono instead of being read into data_.
-  uint32_t loadFrom(riff::File& file, MonoStream* stream);
+  Failure loadFrom(riff::File& file, MonoStream* stream);
   FormatRecord formatRecord() const;
   void setFormatRecord(const FormatRecord& record);
   // The format of the kept linear PCM samples: tag 1, the file's channels and rate.
@@ -132,4 +157,8 @@ class WaveData {
   std::vector<uint8_t> data_;
   std::unique_ptr<MonoStream> stream_;
   std::string lastError_;
+  std::string lastReason_;
+  uint32_t lastErrorCode_ = kNoError;
 };
+
+}  // namespace pitchtrack

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "support/signals.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -49,12 +52,15 @@ TEST(Pipeline, FindNonzeroBounds) {
   }
 }
 
-// extractPitch with standard output captured.
+// extractPitch with its progress lines collected, each ended by a newline as the tool prints it.
 std::string extract(const std::vector<int16_t>& samples, std::vector<int32_t>& contour, int32_t fs,
                     int32_t nbits) {
+  std::string lines;
   testing::internal::CaptureStdout();
-  EXPECT_TRUE(extractPitch(samples, contour, fs, nbits));
-  return testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(extractPitch(samples, contour, fs, nbits,
+                           [&lines](const std::string& line) { lines += line + "\n"; }));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "the library printed";
+  return lines;
 }
 
 TEST(Pipeline, WorkingFormatNeedsNoPreparation) {
@@ -110,6 +116,8 @@ struct ToneCase {
   int32_t value;  // the contour value of every frame
 };
 
+void PrintTo(const ToneCase& c, std::ostream* os) { *os << c.frequency << "Hz->" << c.value; }
+
 class SteadyToneTest : public testing::TestWithParam<ToneCase> {};
 
 TEST_P(SteadyToneTest, GivesAnUninterruptedContourBetweenSilences) {
@@ -135,3 +143,5 @@ INSTANTIATE_TEST_SUITE_P(Pipeline, SteadyToneTest,
                              ToneCase{8000.0 / 37, 560}));
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -17,6 +17,8 @@
 #include "support/wav_image.h"
 #include "wave/g711.h"
 
+namespace pitchtrack {
+
 namespace {
 
 using testwav::Bytes;
@@ -153,3 +155,5 @@ TEST(Formats, EveryEncodingAgreesWithTheSixteenBitRecording) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -15,9 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/pitchtrack.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -143,6 +146,8 @@ Bytes threeChannel24Bit() {
 }
 
 constexpr const char* kToEight = "nbits=16 ===> Convert from nbits=16 to 8!\n";
+constexpr const char* kNotWave = "not a RIFF WAVE file";
+constexpr const char* kTruncated = "truncated: the file ends inside the data chunk";
 
 // What an accepted file's pitch file holds: exactly `line`, or, for a tone, at least 20 values
 // that are all the tone's semitone times ten or 0, with pitched ends. Neither: any line.
@@ -161,19 +166,21 @@ struct HostileCase {
   bool accepted = false;
   std::string progress;  // lines before "Writing pitch to" when accepted
   Contour contour;
+  std::string reason;  // why a refused file is refused
 };
 
-HostileCase refused(std::string name, std::function<Bytes()> image) {
-  return {std::move(name), std::move(image), false, "", {}};
+HostileCase refused(std::string name, std::function<Bytes()> image, std::string reason) {
+  return {std::move(name), std::move(image), false, "", {}, std::move(reason)};
 }
 
-HostileCase refused(std::string name, Bytes image) {
-  return refused(std::move(name), [image] { return image; });
+HostileCase refused(std::string name, Bytes image, std::string reason) {
+  return refused(
+      std::move(name), [image] { return image; }, std::move(reason));
 }
 
 HostileCase accepted(std::string name, std::function<Bytes()> image, std::string progress,
                      Contour contour) {
-  return {std::move(name), std::move(image), true, std::move(progress), std::move(contour)};
+  return {std::move(name), std::move(image), true, std::move(progress), std::move(contour), ""};
 }
 
 std::vector<HostileCase> hostileCases() {
@@ -185,34 +192,53 @@ std::vector<HostileCase> hostileCases() {
   };
   const std::string resampled = "fs=48000 ===> Resample to have fs=8000\n";
   return {
-      refused("empty file", Bytes{}),
-      refused("text file", Bytes{'p', 'i', 't', 'c', 'h', '\t', 'n', 'o', 't', '\n'}),
-      refused("truncated header",
-              [] {
-                Bytes image = toneFile(800);
-                image.resize(30);  // inside the fmt chunk
-                return image;
-              }),
-      refused("RIFF of another form type", concat({aviHeader, fmt, data})),
+      refused("empty file", Bytes{}, kNotWave),
+      refused("text file", Bytes{'p', 'i', 't', 'c', 'h', '\t', 'n', 'o', 't', '\n'}, kNotWave),
+      refused(
+          "truncated header",
+          [] {
+            Bytes image = toneFile(800);
+            image.resize(30);  // inside the fmt chunk
+            return image;
+          },
+          "truncated: the file ends inside the fmt chunk"),
+      refused("RIFF of another form type", concat({aviHeader, fmt, data}), kNotWave),
       refused("fmt of 2 bytes",
-              testwav::riffWave(concat({testwav::chunk("fmt ", Bytes{1, 0}), data}))),
-      refused("fmt after data", testwav::riffWave(concat({data, fmt}))),
-      refused("no data chunk", testwav::riffWave(fmt)),
-      refused("data size 0", withData(testwav::chunk("data", Bytes{}))),
+              testwav::riffWave(concat({testwav::chunk("fmt ", Bytes{1, 0}), data})),
+              "fmt chunk too short"),
+      refused("fmt after data", testwav::riffWave(concat({data, fmt})),
+              "the data chunk comes before the fmt chunk"),
+      refused("no data chunk", testwav::riffWave(fmt), "no data chunk"),
+      refused("data size 0", withData(testwav::chunk("data", Bytes{})), "empty data chunk"),
       refused("data size 0x7FFFFFFF on a tiny file",
-              withData(testwav::chunk("data", Bytes(8, 1), 0x7FFFFFFF))),
-      refused("data size 0xFFFFFFFF", withData(testwav::chunk("data", Bytes(8, 1), 0xFFFFFFFF))),
-      refused("chunk size wrapping a 32-bit offset to itself", sizeWrappingToItself),
-      refused("odd chunk size wrapping a 32-bit offset backwards", oddSizeWrappingBackwards),
-      refused("form size wrapping a 32-bit offset to the start", formSizeWrappingToStart),
+              withData(testwav::chunk("data", Bytes(8, 1), 0x7FFFFFFF)), kTruncated),
+      refused("data size 0xFFFFFFFF", withData(testwav::chunk("data", Bytes(8, 1), 0xFFFFFFFF)),
+              kTruncated),
+      refused("chunk size wrapping a 32-bit offset to itself", sizeWrappingToItself,
+              "no data chunk"),
+      refused("odd chunk size wrapping a 32-bit offset backwards", oddSizeWrappingBackwards,
+              "no data chunk"),
+      refused("form size wrapping a 32-bit offset to the start", formSizeWrappingToStart, kNotWave),
       accepted("a million tiny chunks before data", millionTinyChunks, kToEight, toneOf("570")),
-      refused("bits per sample 0", longDataWithFormat(Format().withBits(0))),
-      refused("bits per sample 4", longDataWithFormat(Format().withBits(4))),
-      refused("bits per sample 12", longDataWithFormat(Format().withBits(12))),
-      refused("channels 0", longDataWithFormat(Format().withChannels(0))),
-      refused("sample rate 0", longDataWithFormat(Format().withRate(0))),
-      refused("sample rate 1", longDataWithFormat(Format().withRate(1))),
-      refused("sample rate 999", longDataWithFormat(Format().withRate(999))),
+      refused("bits per sample 0", longDataWithFormat(Format().withBits(0)),
+              "unsupported sample size: 0-bit PCM"),
+      refused("bits per sample 4", longDataWithFormat(Format().withBits(4)),
+              "unsupported sample size: 4-bit PCM"),
+      refused("bits per sample 12", longDataWithFormat(Format().withBits(12)),
+              "unsupported sample size: 12-bit PCM"),
+      refused("IMA ADPCM", longDataWithFormat(testwav::format(0x0011, 1, 8000, 4)),
+              "unsupported encoding IMA ADPCM (0x0011)"),
+      refused("unknown encoding", longDataWithFormat(testwav::format(0x1234, 1, 8000, 16)),
+              "unsupported encoding (0x1234)"),
+      refused("channels 0", longDataWithFormat(Format().withChannels(0)), "no channels"),
+      refused("sample rate 0", longDataWithFormat(Format().withRate(0)),
+              "rate 0 Hz outside 1000-768000 Hz"),
+      refused("sample rate 1", longDataWithFormat(Format().withRate(1)),
+              "rate 1 Hz outside 1000-768000 Hz"),
+      refused("sample rate 999", longDataWithFormat(Format().withRate(999)),
+              "rate 999 Hz outside 1000-768000 Hz"),
+      refused("sample rate 800000", longDataWithFormat(Format().withRate(800000)),
+              "rate 800000 Hz outside 1000-768000 Hz"),
       accepted(
           "one sample", [] { return toneFile(1); }, kToEight, exactly("\n")),
       accepted(
@@ -265,6 +291,7 @@ TEST(HostileFiles, EachIsRefusedCleanlyOrAnalysedCompletely) {
     if (!c.accepted) {
       EXPECT_EQ(run.status, 1);
       EXPECT_EQ(run.output, "Error: cannot open wave file in.wav!\n");
+      EXPECT_EQ(run.error, "pitchtrack: in.wav: " + c.reason + "\n");
       EXPECT_EQ(work.names(), std::vector<std::string>{"in.wav"});
       continue;
     }
@@ -275,4 +302,33 @@ TEST(HostileFiles, EachIsRefusedCleanlyOrAnalysedCompletely) {
   }
 }
 
+// The same matrix through the library, in this process: each refused file raises WaveError with
+// its code and reason and the next call works; each accepted one gives the tool's contour and
+// progress lines. Nothing reaches standard output.
+TEST(HostileFiles, LibraryRefusesEachWithAnExceptionAndGoesOn) {
+  testsupport::TempDir work;
+  testing::internal::CaptureStdout();
+  for (const HostileCase& c : hostileCases()) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = work.path("in.wav");
+    testwav::writeFile(path, c.image());
+    std::string progress;
+    const Options options{[&progress](const std::string& line) { progress += line + "\n"; }};
+    try {
+      const std::string line = formatContour(trackFile(path.string(), options));
+      EXPECT_TRUE(c.accepted) << "accepted a file the tool refuses";
+      EXPECT_EQ(progress, c.progress);
+      expectContour(line, c.contour);
+    } catch (const WaveError& error) {
+      EXPECT_FALSE(c.accepted) << error.what();
+      EXPECT_EQ(error.reason(), c.reason);
+      EXPECT_EQ(error.path(), path.string());
+      EXPECT_NE(error.code(), 0u);
+    }
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
 }  // namespace
+
+}  // namespace pitchtrack

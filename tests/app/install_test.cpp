@@ -14,6 +14,8 @@
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
 
+namespace pitchtrack {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -74,28 +76,38 @@ class InstalledPackage : public testing::Test {
   inline static fs::path libDir_;
 };
 
-TEST_F(InstalledPackage, HoldsTheToolsLibraryHeaderPackageAndManualPages) {
+TEST_F(InstalledPackage, HoldsTheToolsLibrariesHeadersPackageAndManualPages) {
   for (const char* file : {"bin/pitchtrack", "bin/pitchplot", "include/pitchtrack/pitchtrack.h",
-                           "share/man/man1/pitchtrack.1", "share/man/man1/pitchplot.1"}) {
+                           "include/pitchtrack/pitchtrack_c.h", "share/man/man1/pitchtrack.1",
+                           "share/man/man1/pitchplot.1"}) {
     EXPECT_TRUE(fs::is_regular_file(prefix() / file)) << file;
   }
   ASSERT_FALSE(libDir_.empty()) << "libpitchtrack.a is not installed";
-  for (const char* file :
-       {"cmake/pitchtrack/pitchtrackConfig.cmake", "cmake/pitchtrack/pitchtrackConfigVersion.cmake",
-        "cmake/pitchtrack/pitchtrackTargets.cmake", "pkgconfig/pitchtrack.pc"}) {
-    EXPECT_TRUE(fs::is_regular_file(libDir_ / file)) << file;
+  for (const char* file : {"libpitchtrack.so.1", "cmake/pitchtrack/pitchtrackConfig.cmake",
+                           "cmake/pitchtrack/pitchtrackConfigVersion.cmake",
+                           "cmake/pitchtrack/pitchtrackTargets.cmake", "pkgconfig/pitchtrack.pc",
+                           "pkgconfig/pitchtrack-static.pc"}) {
+    EXPECT_TRUE(fs::exists(libDir_ / file)) << file;
   }
-  // The public header stands alone: nothing of the internals comes with it.
+  // The shared library names its major version, so that programs keep the one they were
+  // linked with.
+  const auto soname =
+      runShell("readelf -d " + shellQuote((libDir_ / "libpitchtrack.so").string()), prefix());
+  EXPECT_NE(soname.out.find("Library soname: [libpitchtrack.so.1]"), std::string::npos)
+      << soname.out;
+  // The public headers stand alone: nothing of the internals comes with them.
   const auto headers = std::distance(fs::recursive_directory_iterator(prefix() / "include"),
                                      fs::recursive_directory_iterator());
-  EXPECT_EQ(headers, 2) << "include/pitchtrack and its one header";
+  EXPECT_EQ(headers, 3) << "include/pitchtrack and its two headers";
   // The package is the project's version.
   EXPECT_NE(readFile(libDir_ / "cmake/pitchtrack/pitchtrackConfigVersion.cmake")
                 .find("set(PACKAGE_VERSION \"1.0.0\")"),
             std::string::npos);
 }
 
-TEST_F(InstalledPackage, ConsumerFoundThroughCMakeComputesTheToolsContour) {
+// A C++17 program on the static library, a C program on the shared one, and a program using the
+// first version's target name, all found through find_package(pitchtrack CONFIG).
+TEST_F(InstalledPackage, ConsumersFoundThroughCMakeComputeTheToolsContour) {
   TempDir work;
   recordAndTrack(work);
   const std::string build = work.path("build").string();
@@ -103,6 +115,7 @@ TEST_F(InstalledPackage, ConsumerFoundThroughCMakeComputesTheToolsContour) {
               shellQuote(build) + " -G " + shellQuote(PT_CMAKE_GENERATOR) +
               " -DCMAKE_MAKE_PROGRAM=" + shellQuote(PT_CMAKE_MAKE_PROGRAM) +
               " -DCMAKE_CXX_COMPILER=" + shellQuote(PT_CXX_COMPILER) +
+              " -DCMAKE_C_COMPILER=" + shellQuote(PT_C_COMPILER) +
               " -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF" +
               " -DCMAKE_PREFIX_PATH=" + shellQuote(prefix().string()),
           work);
@@ -111,21 +124,40 @@ TEST_F(InstalledPackage, ConsumerFoundThroughCMakeComputesTheToolsContour) {
                 .find("pitchtrack_DIR:PATH=" + (libDir_ / "cmake" / "pitchtrack").string()),
             std::string::npos);
   mustRun(shellQuote(PT_CMAKE_COMMAND) + " --build " + shellQuote(build), work);
-  mustRun(shellQuote(build + "/consumer") + " rec.wav library.pitch", work);
-  EXPECT_EQ(readFile(work.path("library.pitch")), readFile(work.path("tool.pitch")));
+  for (const char* program : {"consumer", "consumer_c", "consumer_first_name"}) {
+    const std::string output = std::string(program) + ".pitch";
+    mustRun(shellQuote(build + "/" + program) + " rec.wav " + output, work);
+    EXPECT_EQ(readFile(work.path(output)), readFile(work.path("tool.pitch"))) << program;
+  }
 }
 
-TEST_F(InstalledPackage, ConsumerBuiltThroughPkgConfigComputesTheToolsContour) {
+// Built by hand with pkg-config: the C++ program with the compiler's default language level
+// (C++17 for g++ 12) on the shared library, the C program with cc on the static one.
+TEST_F(InstalledPackage, ConsumersBuiltThroughPkgConfigComputeTheToolsContour) {
   if (!testsupport::haveProgram("pkg-config")) GTEST_SKIP() << "pkg-config is not installed";
   TempDir work;
   recordAndTrack(work);
-  const std::string flags = "PKG_CONFIG_PATH=" + shellQuote((libDir_ / "pkgconfig").string()) +
-                            " pkg-config --cflags --libs pitchtrack";
-  mustRun(shellQuote(PT_CXX_COMPILER) + " -std=c++20 -Wall -Wextra -Wpedantic -Werror " +
-              shellQuote((kConsumerSource / "main.cpp").string()) + " $(" + flags + ") -o consumer",
+  const std::string pkgConfig =
+      "PKG_CONFIG_PATH=" + shellQuote((libDir_ / "pkgconfig").string()) + " pkg-config";
+  const std::string rpath = " -Wl,-rpath," + shellQuote(libDir_.string());
+  mustRun(shellQuote(PT_CXX_COMPILER) + " -Wall -Wextra -Wpedantic -Werror " +
+              shellQuote((kConsumerSource / "main.cpp").string()) + " $(" + pkgConfig +
+              " --cflags --libs pitchtrack)" + rpath + " -o consumer",
           work);
-  mustRun("./consumer rec.wav library.pitch", work);
-  EXPECT_EQ(readFile(work.path("library.pitch")), readFile(work.path("tool.pitch")));
+  mustRun(shellQuote(PT_C_COMPILER) + " -std=c99 -Wall -Wextra -Wpedantic -Werror " +
+              shellQuote((kConsumerSource / "main.c").string()) + " $(" + pkgConfig +
+              " --cflags --libs pitchtrack-static) -o consumer_c",
+          work);
+  for (const char* program : {"consumer", "consumer_c"}) {
+    const std::string output = std::string(program) + ".pitch";
+    mustRun(std::string("./") + program + " rec.wav " + output, work);
+    EXPECT_EQ(readFile(work.path(output)), readFile(work.path("tool.pitch"))) << program;
+  }
+  // The C program really holds the library: it runs with no shared pitchtrack to find.
+  const auto needed = runShell("readelf -d consumer_c", work.root());
+  EXPECT_EQ(needed.out.find("libpitchtrack"), std::string::npos) << needed.out;
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "pitch_line.h"
 #include "support/shell.h"
 #include "support/temp_dir.h"
+
+namespace pitchtrack {
 
 namespace fs = std::filesystem;
 
@@ -51,3 +54,5 @@ TEST(PitchFile, ReportsFilesThatCannotBeWritten) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -4,13 +4,21 @@
 
 #include <vector>
 
+#include "support/resample_oracle.h"
+
+namespace pitchtrack {
+
 namespace {
 
+using testsignal::resampleLinear;
+
+// The streaming resampler's output for `src` pushed in one block.
 std::vector<int32_t> resample(const std::vector<int32_t>& src, int32_t srcRate, int32_t dstRate) {
-  std::vector<int32_t> dst(
-      static_cast<size_t>(resampledLength(static_cast<int32_t>(src.size()), srcRate, dstRate)));
-  resampleLinear(src, srcRate, dstRate, dst);
-  return dst;
+  const std::vector<int16_t> narrow(src.begin(), src.end());
+  StreamingResampler resampler(srcRate, dstRate);
+  resampler.push(narrow);
+  const SampleBuffer out = resampler.finish();
+  return std::vector<int32_t>(out.samples().begin(), out.samples().end());
 }
 
 TEST(Resample, LengthIsFlooredFromTheLastSampleTime) {
@@ -18,6 +26,8 @@ TEST(Resample, LengthIsFlooredFromTheLastSampleTime) {
   EXPECT_EQ(resampledLength(3, 4000, 8000), 5);
   EXPECT_EQ(resampledLength(11025, 11025, 8000), 8000);  // 7999.27
   EXPECT_EQ(resampledLength(44101, 44100, 8000), 8001);  // exactly 8000 + 1
+  // Lengths past the 32-bit range stay exact (a day at 768 kHz).
+  EXPECT_EQ(resampledLength(int64_t{66355200001}, 768000, 8000), int64_t{691200001});
   EXPECT_EQ(resampledLength(1, 44100, 8000), 1);
   EXPECT_EQ(resampledLength(0, 44100, 8000), 0);
 }
@@ -48,16 +58,9 @@ TEST(Resample, InterpolatesAtFractionalPositions) {
 TEST(Resample, DegenerateLengths) {
   EXPECT_EQ(resample({-7}, 44100, 8000), (std::vector<int32_t>{-7}));
   EXPECT_EQ(resample({}, 44100, 8000), (std::vector<int32_t>{}));
-  std::vector<int32_t> dst{5, 5};
-  resampleLinear(std::vector<int32_t>{}, 4000, 8000, dst);
-  EXPECT_EQ(dst, (std::vector<int32_t>{5, 5}));
-}
-
-TEST(Resample, LongerTargetNeverReadsPastTheSource) {
-  const std::vector<int32_t> src{0, 100, 200};
-  std::vector<int32_t> dst(7, -1);
-  resampleLinear(src, 4000, 8000, dst);
-  EXPECT_EQ(dst, (std::vector<int32_t>{0, 50, 100, 150, 200, 200, 200}));
+  EXPECT_EQ(resample({3, -3}, 1000, 8000), (std::vector<int32_t>{3, 2, 2, 1, 0, -1, -2, -2, -3}));
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

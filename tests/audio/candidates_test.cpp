@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <string>
+#include <ostream>
 #include <utility>
 #include <vector>
 
 #include "audio/pt_param.h"
-#include "support/dying_child.h"
+#include "support/expect_fault.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -50,6 +52,8 @@ struct PickCase {
   std::vector<int32_t> expected;
 };
 
+void PrintTo(const PickCase& c, std::ostream* os) { *os << c.name; }
+
 class AutocorrelationPeaksTest : public testing::TestWithParam<PickCase> {};
 
 TEST_P(AutocorrelationPeaksTest, PicksMiddlesOfLocalMaxima) {
@@ -71,8 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         PickCase{"PeaksKeptInLagOrder", withPoints({{20, 5}, {40, 50}, {80, 30}}), {20, 40, 80}},
         // The lag range at 8000 Hz is 8..173: lag 7 is too short a period.
         PickCase{"BelowMinLagDropped", withPoints({{7, 1000}, {9, 0}, {12, 1}}), {12}},
-        PickCase{"MinLagKept", withPoints({{8, 1000}, {9, 0}, {12, 1}}), {8, 12}}),
-    [](const testing::TestParamInfo<PickCase>& info) { return std::string(info.param.name); });
+        PickCase{"MinLagKept", withPoints({{8, 1000}, {9, 0}, {12, 1}}), {8, 12}}));
 
 TEST(Candidates, MagnitudeDifferencePicksMinima) {
   PtParam p = trackerParam(1);
@@ -135,18 +138,14 @@ TEST(Candidates, LagRangeFollowsRateAndPitchRange) {
   EXPECT_EQ(at16k.maxLag, 346);
 }
 
-TEST(CandidatesDeathTest, UnknownTypeIsFatalForExtrema) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST(Candidates, UnknownTypeIsAFaultForExtrema) {
   PtParam p = trackerParam(2);
   p.pfType = 9;
   const std::vector<int32_t> function = withPoints({{40, 50}});
-  EXPECT_EXIT(
-      {
-        testsupport::enterScratchDirectory();
-        pick(function, p);
-      },
-      testing::ExitedWithCode(1),
-      testsupport::fatalErrorReport("Unknown ptParam.pfType=9 (line 1235 of file lib/audio)"));
+  testsupport::expectFault([&] { pick(function, p); },
+                           "Unknown ptParam.pfType=9 (line 1235 of file lib/audio)");
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace pitchtrack {
+
 namespace {
 
 constexpr size_t kFrame = 128;  // detector frame at 8000 Hz
@@ -192,3 +194,5 @@ TEST(EndpointDeathTest, SortWithIndexRecursionStaysShallow) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

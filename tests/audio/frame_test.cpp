@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <ostream>
+#include <string>
+
+namespace pitchtrack {
 
 namespace {
 
@@ -12,6 +17,14 @@ struct RoundCase {
   float x;
   int32_t expected;
 };
+
+// Shortest round trip, e.g. "0.49999997->0" or "3e09->-1294967296" (no '+' for ctest -R).
+void PrintTo(const RoundCase& c, std::ostream* os) {
+  char digits[32];
+  std::string x(digits, std::to_chars(digits, digits + sizeof digits, c.x).ptr);
+  std::erase(x, '+');
+  *os << x << "->" << c.expected;
+}
 
 class RoundToIntTest : public testing::TestWithParam<RoundCase> {};
 
@@ -49,6 +62,11 @@ struct CountCase {
   int32_t length, frameSize, overlap, frames;
 };
 
+void PrintTo(const CountCase& c, std::ostream* os) {
+  *os << "length" << c.length << "_frame" << c.frameSize << "_overlap" << c.overlap << "->"
+      << c.frames;
+}
+
 class FrameCountTest : public testing::TestWithParam<CountCase> {};
 
 TEST_P(FrameCountTest, CountsCompleteFramesOnly) {
@@ -75,6 +93,11 @@ TEST(Frame, FrameStartsStepByTheHop) {
 struct CentreCase {
   int32_t frameOrSample, frameSize, overlap, expected;
 };
+
+void PrintTo(const CentreCase& c, std::ostream* os) {
+  *os << "sample" << c.frameOrSample << "_frame" << c.frameSize << "_overlap" << c.overlap << "->"
+      << c.expected;
+}
 
 TEST(Frame, Frame2SampleGivesTheCentreSample) {
   EXPECT_EQ(frame2sample(0, 256, 0), 127);
@@ -129,3 +152,5 @@ TEST(Frame, DotProductWrapsLikeThirtyTwoBitArithmetic) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -2,16 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
-#include "support/dying_child.h"
+#include "support/expect_fault.h"
+
+namespace pitchtrack {
 
 namespace {
+
+// The values joined by '_', for short test names.
+void printValues(const std::vector<int32_t>& values, std::ostream* os) {
+  if (values.empty()) *os << "empty";
+  for (size_t i = 0; i < values.size(); ++i) *os << (i == 0 ? "" : "_") << values[i];
+}
 
 struct FlipCase {
   std::vector<int32_t> frame;
   std::vector<int32_t> expected;
 };
+
+void PrintTo(const FlipCase& c, std::ostream* os) {
+  printValues(c.frame, os);
+  *os << "->";
+  printValues(c.expected, os);
+}
 
 class FrameFlipTest : public testing::TestWithParam<FlipCase> {};
 
@@ -40,6 +55,12 @@ struct FunctionCase {
   int32_t frameSize, overlap, pfType;
   std::vector<int32_t> expected;
 };
+
+void PrintTo(const FunctionCase& c, std::ostream* os) {
+  printValues(c.signal, os);
+  *os << "_frame" << c.frameSize << "_overlap" << c.overlap << "_pf" << c.pfType << "->";
+  printValues(c.expected, os);
+}
 
 class PitchFunctionTest : public testing::TestWithParam<FunctionCase> {};
 
@@ -82,17 +103,13 @@ TEST(PitchFunction, SumsWrapInsteadOfOverflowing) {
   EXPECT_EQ(out[0], 0);
 }
 
-TEST(PitchFunctionDeathTest, UnknownTypeIsFatal) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST(PitchFunction, UnknownTypeIsAFault) {
   const std::vector<int32_t> signal{1, 2, 3, 4};
   std::vector<int32_t> out(2);
-  EXPECT_EXIT(
-      {
-        testsupport::enterScratchDirectory();
-        pitchFunction(signal, 4, 0, 5, out);
-      },
-      testing::ExitedWithCode(1),
-      testsupport::fatalErrorReport("Unknown pfType=5 (line 1200 of file lib/audio)"));
+  testsupport::expectFault([&] { pitchFunction(signal, 4, 0, 5, out); },
+                           "Unknown pfType=5 (line 1200 of file lib/audio)");
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -4,11 +4,14 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <ostream>
 #include <utility>
 #include <vector>
 
 #include "audio/pt_param.h"
-#include "support/dying_child.h"
+#include "support/expect_fault.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -131,6 +134,10 @@ struct JumpCase {
   float cost;
 };
 
+void PrintTo(const JumpCase& c, std::ostream* os) {
+  *os << "dist" << c.distType << "_power" << c.distPower << "->" << c.cost;
+}
+
 class JumpMeasureTest : public testing::TestWithParam<JumpCase> {};
 
 TEST_P(JumpMeasureTest, PenalisesTheJumpFromFortyToEighty) {
@@ -162,15 +169,11 @@ void searchTwoFrames(const PtParam& p) {
   run.search(p);
 }
 
-TEST(PitchPathDeathTest, UnknownTypeIsFatal) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        testsupport::enterScratchDirectory();
-        searchTwoFrames(searchParam(9));
-      },
-      testing::ExitedWithCode(1),
-      testsupport::fatalErrorReport("Unknown ptParam.pfType=9 (line 1409 of file lib/audio)"));
+TEST(PitchPath, UnknownTypeIsAFault) {
+  testsupport::expectFault([] { searchTwoFrames(searchParam(9)); },
+                           "Unknown ptParam.pfType=9 (line 1409 of file lib/audio)");
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

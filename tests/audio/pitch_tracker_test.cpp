@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "audio/pitch_function.h"
 #include "audio/pt_param.h"
 #include "support/signals.h"
+
+namespace pitchtrack {
 
 namespace {
 
@@ -19,6 +22,13 @@ struct ScaleCase {
   std::vector<int32_t> signal;
   std::vector<int32_t> expected;
 };
+
+// The values joined by '_', e.g. "1_2->0_128".
+void PrintTo(const ScaleCase& c, std::ostream* os) {
+  for (size_t i = 0; i < c.signal.size(); ++i) *os << (i == 0 ? "" : "_") << c.signal[i];
+  *os << "->";
+  for (size_t i = 0; i < c.expected.size(); ++i) *os << (i == 0 ? "" : "_") << c.expected[i];
+}
 
 class CentreAndScaleTest : public testing::TestWithParam<ScaleCase> {};
 
@@ -138,3 +148,5 @@ TEST(PitchTracker, ExposesThePitchFunctionsOfThePreparedSignal) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

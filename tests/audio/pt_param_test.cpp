@@ -2,21 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+
+namespace pitchtrack {
 
 namespace {
 
-// setPtParam with standard output captured; returns what it printed.
+// setPtParam with its progress lines collected, each ended by a newline; nothing may reach
+// standard output.
 std::string setCapturing(PtParam& p, int32_t fs, int32_t nbits, int32_t pfType) {
+  std::string lines;
   testing::internal::CaptureStdout();
-  setPtParam(p, fs, nbits, pfType);
-  return testing::internal::GetCapturedStdout();
+  setPtParam(p, fs, nbits, pfType, [&lines](const std::string& line) { lines += line + "\n"; });
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  return lines;
 }
 
 struct WeightsCase {
   int32_t fs, pfType;
   int32_t transitionWeight, localWeight, distType, distPower, extremaOnly;
 };
+
+void PrintTo(const WeightsCase& c, std::ostream* os) { *os << "fs" << c.fs << "_pf" << c.pfType; }
 
 class PtParamWeightsTest : public testing::TestWithParam<WeightsCase> {};
 
@@ -43,6 +51,11 @@ struct LayoutCase {
   int32_t fs, frameSize, overlap;
   const char* warning;
 };
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+  *os << "fs" << c.fs << "->frame" << c.frameSize << "_overlap" << c.overlap
+      << (*c.warning == '\0' ? "" : "_warns");
+}
 
 class PtParamLayoutTest : public testing::TestWithParam<LayoutCase> {};
 
@@ -82,3 +95,5 @@ TEST(PtParam, SetsTheSharedPitchRangeWhateverWasThereBefore) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -3,19 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 #include <vector>
 
-#include "support/dying_child.h"
+#include "support/expect_fault.h"
+
+namespace pitchtrack {
 
 namespace {
 
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
+// The values joined by '_', for short test names.
+void printValues(const std::vector<int32_t>& values, std::ostream* os) {
+  if (values.empty()) *os << "empty";
+  for (size_t i = 0; i < values.size(); ++i) *os << (i == 0 ? "" : "_") << values[i];
+}
+
 struct MedianCase {
   std::vector<int32_t> values;
   int32_t median;
 };
+
+void PrintTo(const MedianCase& c, std::ostream* os) {
+  printValues(c.values, os);
+  *os << "->" << c.median;
+}
 
 class FrameMedianTest : public testing::TestWithParam<MedianCase> {};
 
@@ -37,6 +51,12 @@ struct VolumeCase {
   int32_t frameSize, overlap, method;
   std::vector<int32_t> expected;
 };
+
+void PrintTo(const VolumeCase& c, std::ostream* os) {
+  printValues(c.signal, os);
+  *os << "_frame" << c.frameSize << "_overlap" << c.overlap << "_method" << c.method << "->";
+  printValues(c.expected, os);
+}
 
 class FrameVolumeTest : public testing::TestWithParam<VolumeCase> {};
 
@@ -77,6 +97,11 @@ struct DiffCase {
   int32_t expected;
 };
 
+void PrintTo(const DiffCase& c, std::ostream* os) {
+  printValues(c.frame, os);
+  *os << "_order" << c.order << "->" << c.expected;
+}
+
 class HighOrderDiffTest : public testing::TestWithParam<DiffCase> {};
 
 TEST_P(HighOrderDiffTest, SumsAbsoluteDifferencesOfTheOrder) {
@@ -114,30 +139,23 @@ TEST(Volume, UnsupportedOrderIsHarmlessWithoutFrames) {
   EXPECT_EQ(diff[0], -1);
 }
 
-TEST(VolumeDeathTest, UnknownMethodIsFatalEvenWithoutFrames) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST(Volume, UnknownMethodIsAFaultEvenWithoutFrames) {
   std::vector<int32_t> volume(1);
-  EXPECT_EXIT(
-      {
-        testsupport::enterScratchDirectory();
-        frameVolume(std::vector<int32_t>{1}, 4, 0, volume, 3);
-      },
-      testing::ExitedWithCode(1),
-      testsupport::fatalErrorReport("Unknown volume method=3 (line 1644 of file lib/audio)"));
+  testsupport::expectFault([&] { frameVolume(std::vector<int32_t>{1}, 4, 0, volume, 3); },
+                           "Unknown volume method=3 (line 1644 of file lib/audio)");
 }
 
-TEST(VolumeDeathTest, UnsupportedOrderExitsWithoutAnErrorLog) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST(Volume, UnsupportedOrderIsAFaultWithoutAnErrorLog) {
   std::vector<int32_t> diff(1);
   for (const int32_t order : {0, 6}) {
-    EXPECT_EXIT(
-        {
-          testsupport::enterScratchDirectory();
+    testsupport::expectFault(
+        [&] {
           highOrderDiff(std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7}, 7, 0, diff, order);
         },
-        testing::ExitedWithCode(1), testing::Eq(std::string("Unsupported order!\n")))
-        << "order " << order;
+        "Unsupported order!", false);
   }
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

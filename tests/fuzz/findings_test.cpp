@@ -15,6 +15,8 @@
 #include "support/wav_image.h"
 #include "wave/wave_data.h"
 
+namespace pitchtrack {
+
 namespace {
 
 using testwav::Bytes;
@@ -86,3 +88,5 @@ TEST(FuzzFindings, ToolWritesAnEmptyContourForDataShorterThanOneFrame) {
 }
 
 }  // namespace
+
+}  // namespace pitchtrack

@@ -1,5 +1,5 @@
 // Runs the built pitchtrack binary the way a user would, inside a working directory, and
-// captures its exit status and standard output.
+// captures its exit status, standard output and standard error.
 #pragma once
 
 #include <sys/wait.h>
@@ -15,6 +15,7 @@ namespace testsupport {
 struct ToolRun {
   int status = -1;     // exit status, or -1 when the process did not exit normally
   std::string output;  // everything the tool wrote to standard output
+  std::string error;   // everything the tool wrote to standard error
 };
 
 inline std::string readFile(const std::filesystem::path& path) {
@@ -35,14 +36,18 @@ inline std::string shellQuote(const std::string& word) {
 inline ToolRun runTool(const std::filesystem::path& workDir, const std::string& arguments,
                        const std::string& prefix = "", const std::string& tool = PITCHTRACK_BIN) {
   const std::filesystem::path captured = workDir / ".stdout";
+  const std::filesystem::path capturedError = workDir / ".stderr";
   const std::string command = "cd " + shellQuote(workDir.string()) + " && " + prefix + " " +
                               shellQuote(tool) + " " + arguments + " > " +
-                              shellQuote(captured.string());
+                              shellQuote(captured.string()) + " 2> " +
+                              shellQuote(capturedError.string());
   const int raw = std::system(command.c_str());
   ToolRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   run.output = readFile(captured);
+  run.error = readFile(capturedError);
   std::filesystem::remove(captured);
+  std::filesystem::remove(capturedError);
   return run;
 }
 

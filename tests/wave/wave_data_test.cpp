@@ -11,6 +11,8 @@
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
 
+namespace pitchtrack {
+
 namespace {
 
 using testwav::Bytes;
@@ -379,3 +381,5 @@ TEST(WaveData, MonoSamplesAverageEachFrameTowardZero) {
     EXPECT_EQ(wave.monoSamples(), c.mono) << c.what;
   }
 }
+
+}  // namespace pitchtrack

@@ -1,12 +1,11 @@
-// The pitch file: one line of decimal integers joined by "+" and ended by a newline.
+// Writing the pitch file (and other small outputs) without ever leaving a partial file.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 
-// "600+0+610\n" for {600, 0, 610}; a single "\n" for an empty contour.
-std::string formatPitchLine(std::span<const int32_t> contour);
+namespace pitchtrack {
 
 // Writes `line` to `path` so that no partial file is ever left behind: a regular file (or a
 // path that does not exist yet) is written to a temporary file beside it, flushed, closed and
@@ -16,3 +15,5 @@ std::string formatPitchLine(std::span<const int32_t> contour);
 // stdout stream, after everything printed before it. Returns false when the file cannot be
 // completely written.
 bool writePitchFile(const std::string& path, const std::string& line);
+
+}  // namespace pitchtrack

@@ -5,10 +5,13 @@
 // must be written before it is read.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
+
+namespace pitchtrack {
 
 class SampleBuffer {
  public:
@@ -21,7 +24,17 @@ class SampleBuffer {
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
+  // Changes the size, keeping the first min(old, new) samples; new samples are unwritten.
+  void resize(size_t size) {
+    auto data = std::make_unique_for_overwrite<int16_t[]>(size);
+    std::copy_n(data_.get(), std::min(size, size_), data.get());
+    data_ = std::move(data);
+    size_ = size;
+  }
+
  private:
   std::unique_ptr<int16_t[]> data_;
   size_t size_ = 0;
 };
+
+}  // namespace pitchtrack

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
                  parsed.error.c_str());
     return kExitFailure;
   }
-  if (!writePitchFile(svgFile, renderContourSvg(parsed.values, pitchFile))) {
+  if (!pitchtrack::writePitchFile(svgFile, renderContourSvg(parsed.values, pitchFile))) {
     std::fprintf(stderr, "pitchplot: cannot write %s\n", svgFile.c_str());
     return kExitFailure;
   }

@@ -8,6 +8,8 @@
 #include <random>
 #include <system_error>
 
+namespace pitchtrack {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -73,17 +75,6 @@ bool writeByRename(const fs::path& target, const std::string& line,
 
 }  // namespace
 
-std::string formatPitchLine(std::span<const int32_t> contour) {
-  std::string line;
-  line.reserve(contour.size() * 4 + 1);
-  for (size_t i = 0; i < contour.size(); ++i) {
-    if (i > 0) line += '+';
-    line += std::to_string(contour[i]);
-  }
-  line += '\n';
-  return line;
-}
-
 bool writePitchFile(const std::string& path, const std::string& line) {
   std::error_code error;
   const fs::file_status link = fs::symlink_status(path, error);
@@ -93,3 +84,5 @@ bool writePitchFile(const std::string& path, const std::string& line) {
   }
   return writeByRename(path, line, link);
 }
+
+}  // namespace pitchtrack

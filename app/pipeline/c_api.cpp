@@ -1,0 +1,121 @@
+// The C interface (include/pitchtrack/pitchtrack_c.h): the C++ entries with every exception
+// turned into a status and a message.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "pitchtrack/pitchtrack.h"
+#include "pitchtrack/pitchtrack_c.h"
+
+namespace pitchtrack {
+
+namespace {
+
+pitchtrack_status fail(pitchtrack_error* error, pitchtrack_status status, const char* message,
+                       uint32_t waveCode = 0) {
+  if (error != nullptr) {
+    error->status = status;
+    error->wave_code = waveCode;
+    std::snprintf(error->message, sizeof error->message, "%s", message);
+  }
+  return status;
+}
+
+pitchtrack_status succeed(pitchtrack_error* error) {
+  if (error != nullptr) fail(error, PITCHTRACK_OK, "");
+  return PITCHTRACK_OK;
+}
+
+// A C copy of `contour`, allocated with malloc so that no C++ allocator crosses the boundary.
+pitchtrack_contour* copyOut(const Contour& contour) {
+  auto* out = static_cast<pitchtrack_contour*>(std::malloc(sizeof(pitchtrack_contour)));
+  if (out == nullptr) throw std::bad_alloc();
+  out->count = contour.values.size();
+  out->first_frame = contour.firstFrame;
+  out->frame_seconds = contour.frameSeconds;
+  out->values = static_cast<int32_t*>(std::malloc(std::max<size_t>(1, out->count) * 4));
+  if (out->values == nullptr) {
+    std::free(out);
+    throw std::bad_alloc();
+  }
+  std::copy(contour.values.begin(), contour.values.end(), out->values);
+  return out;
+}
+
+// Runs `track` and stores its contour, or maps its exception to a status.
+template <typename Track>
+pitchtrack_status guarded(pitchtrack_contour** contour, pitchtrack_error* error, Track track) {
+  if (contour == nullptr) return fail(error, PITCHTRACK_INVALID_ARGUMENT, "contour is NULL");
+  *contour = nullptr;
+  try {
+    *contour = copyOut(track());
+    return succeed(error);
+  } catch (const WaveError& e) {
+    return fail(error, PITCHTRACK_WAVE_ERROR, e.what(), e.code());
+  } catch (const InternalError& e) {
+    return fail(error, PITCHTRACK_INTERNAL_ERROR, e.what());
+  } catch (const std::invalid_argument& e) {
+    return fail(error, PITCHTRACK_INVALID_ARGUMENT, e.what());
+  } catch (const std::length_error& e) {
+    return fail(error, PITCHTRACK_TOO_LONG, e.what());
+  } catch (const std::bad_alloc&) {
+    return fail(error, PITCHTRACK_OUT_OF_MEMORY, "not enough memory");
+  } catch (const std::exception& e) {
+    return fail(error, PITCHTRACK_INTERNAL_ERROR, e.what());
+  } catch (...) {
+    return fail(error, PITCHTRACK_INTERNAL_ERROR, "unknown failure");
+  }
+}
+
+}  // namespace
+
+}  // namespace pitchtrack
+
+extern "C" {
+
+pitchtrack_status pitchtrack_track_file(const char* path, pitchtrack_contour** contour,
+                                        pitchtrack_error* error) {
+  if (path == nullptr) {
+    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "path is NULL");
+  }
+  return pitchtrack::guarded(contour, error, [path] { return pitchtrack::trackFile(path); });
+}
+
+pitchtrack_status pitchtrack_track_samples(const int16_t* samples, size_t count,
+                                           int32_t sample_rate, int32_t bits_per_sample,
+                                           pitchtrack_contour** contour, pitchtrack_error* error) {
+  if (samples == nullptr && count > 0) {
+    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "samples is NULL");
+  }
+  return pitchtrack::guarded(contour, error, [=] {
+    return pitchtrack::track(samples, count, sample_rate, bits_per_sample);
+  });
+}
+
+void pitchtrack_contour_free(pitchtrack_contour* contour) {
+  if (contour == nullptr) return;
+  std::free(contour->values);
+  std::free(contour);
+}
+
+size_t pitchtrack_format_contour(const pitchtrack_contour* contour, char* buffer, size_t size) {
+  std::string line = "\n";
+  try {
+    if (contour != nullptr) line = pitchtrack::formatContour(contour->values, contour->count);
+  } catch (...) {
+    line.clear();
+  }
+  if (size > 0 && buffer != nullptr) {
+    const size_t kept = std::min(line.size(), size - 1);
+    std::memcpy(buffer, line.data(), kept);
+    buffer[kept] = '\0';
+  }
+  return line.size();
+}
+
+const char* pitchtrack_version(void) { return PITCHTRACK_VERSION_STRING; }
+
+}  // extern "C"

@@ -1,0 +1,236 @@
+#include "extract_pitch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "audio/endpoint.h"
+#include "audio/frame.h"
+#include "audio/median.h"
+#include "audio/pitch_tracker.h"
+#include "audio/pt_param.h"
+#include "resample.h"
+
+namespace pitchtrack {
+
+namespace {
+
+constexpr int32_t kTransitionWeight = 200;
+constexpr int32_t kLocalWeight = 1;
+constexpr float kLowestKeptPitch = 34.0f;
+constexpr float kHighestKeptPitch = 90.0f;
+
+// 1 for every tracker frame that either of its detector frames places in a voiced segment.
+std::vector<uint8_t> voicedMask(std::span<const int16_t> signal, const PtParam& ptParam,
+                                int32_t frames) {
+  std::vector<uint8_t> mask(static_cast<size_t>(frames), 0);
+  EpdParam epdParam;
+  setEpdParam(pipeline::kWorkingRate, epdParam);
+  int32_t segmentCount = 0;
+  const std::vector<Segment> segments =
+      endpointDetect(signal, pipeline::kWorkingRate, epdParam, segmentCount);
+  for (const Segment& segment : std::span(segments).first(static_cast<size_t>(segmentCount))) {
+    for (int32_t j = segment.beginFrame; j <= segment.endFrame; ++j) {
+      const int32_t centre = frame2sample(j, epdParam.frameSize, epdParam.overlap);
+      const int32_t k = sample2frame(centre, ptParam.frameSize, ptParam.overlap);
+      if (k < frames) mask[static_cast<size_t>(k)] = 1;
+    }
+  }
+  return mask;
+}
+
+void clearUnvoiced(std::span<double> pitch, std::span<const uint8_t> voiced) {
+  for (size_t k = 0; k < pitch.size(); ++k) {
+    if (voiced[k] == 0) pitch[k] = 0;
+  }
+}
+
+Contour wholeSemitonesTimesTen(std::span<const double> pitch) {
+  int32_t first = 0;
+  int32_t last = 0;
+  pipeline::findNonzeroBounds(pitch, first, last);
+  Contour contour;
+  if (last < first) return contour;
+  contour.firstFrame = first;
+  contour.values.reserve(static_cast<size_t>(last - first + 1));
+  for (int32_t k = first; k <= last; ++k) {
+    contour.values.push_back(10 * truncToInt(pitch[static_cast<size_t>(k)]));
+  }
+  return contour;
+}
+
+}  // namespace
+
+namespace pipeline {
+
+double voicedMedian(std::span<double> pitch) {
+  size_t m = 0;
+  for (double& value : pitch) {
+    if (value == 0.0) continue;
+    const double kept = value;
+    value = 0.0;
+    pitch[m++] = kept;
+  }
+  if (m == 0) return 0;
+  const auto [lower, upper] = middleValues(pitch.first(m));
+  return (lower + upper) / 2;
+}
+
+void clearOutOfRange(std::span<double> values, float lowest, float highest) {
+  for (double& value : values) {
+    if (value != 0 && (value < lowest || value > highest)) value = 0.0;
+  }
+}
+
+void findNonzeroBounds(std::span<const double> values, int32_t& first, int32_t& last) {
+  const auto count = static_cast<int32_t>(values.size());
+  first = 0;
+  while (first < count && values[static_cast<size_t>(first)] == 0.0) ++first;
+  last = count - 1;
+  while (last > first && values[static_cast<size_t>(last)] == 0.0) --last;
+}
+
+}  // namespace pipeline
+
+namespace {
+
+// Everything after the preparation: both passes, the voicing mask and the contour. `release`
+// frees the signal once the endpoint detector is done with it.
+template <typename Release>
+Contour contourOf(std::span<const int16_t> signal, Release release) {
+  PtParam ptParam;
+  setPtParam(ptParam, pipeline::kWorkingRate, 8, kAutocorrelation);
+  const int32_t frames =
+      frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
+  ptParam.transitionWeight = kTransitionWeight;
+  ptParam.localWeight = kLocalWeight;
+  // The median and the voicing mask need at least two tracker frames.
+  if (frames < 2) return {};
+
+  // Both passes share the range-independent analysis; only the pitch range differs.
+  const FrameAnalysis analysis = analyseFrames(signal, ptParam);
+  std::vector<double> pitch(static_cast<size_t>(frames), 0.0);
+  trackPitch(analysis, ptParam, pitch);
+  const std::vector<uint8_t> voiced = voicedMask(signal, ptParam, frames);
+  release();
+  clearUnvoiced(pitch, voiced);
+
+  const double median = pipeline::voicedMedian(pitch);
+  ptParam.minPitch = static_cast<float>(median - ptParam.pitchRangeWidth * 0.5);
+  ptParam.maxPitch = static_cast<float>(median + ptParam.pitchRangeWidth * 0.5);
+
+  std::fill(pitch.begin(), pitch.end(), 0.0);
+  trackPitch(analysis, ptParam, pitch);
+  clearUnvoiced(pitch, voiced);
+  pipeline::clearOutOfRange(pitch, kLowestKeptPitch, kHighestKeptPitch);
+  return wholeSemitonesTimesTen(pitch);
+}
+
+void reduceSixteenBits(std::span<int16_t> samples) {
+  for (int16_t& v : samples) v = static_cast<int16_t>(v / 256);
+}
+
+void say(const ProgressSink& progress, const char* format, int32_t a, int32_t b = 0) {
+  if (!progress) return;
+  char line[96];
+  std::snprintf(line, sizeof line, format, a, b);
+  progress(line);
+}
+
+}  // namespace
+
+namespace pipeline {
+
+void checkInputFormat(int32_t fs, int32_t nbits) {
+  if (nbits != 8 && nbits != 16) {
+    throw std::invalid_argument("bits per sample must be 8 or 16, not " + std::to_string(nbits));
+  }
+  if (fs < kMinSampleRate || fs > kMaxSampleRate) {
+    throw std::invalid_argument("sample rate " + std::to_string(fs) + " Hz is outside " +
+                                std::to_string(kMinSampleRate) + ".." +
+                                std::to_string(kMaxSampleRate) + " Hz");
+  }
+}
+
+WorkingSignalBuilder::WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
+                                           const ProgressSink& progress)
+    : fs_(fs), nbits_(nbits), progress_(progress) {
+  checkInputFormat(fs, nbits);
+  if (fs != kWorkingRate) {
+    say(progress_, "fs=%d ===> Resample to have fs=%d", fs, kWorkingRate);
+  }
+  if (resampledLength(expectedLength, fs, kWorkingRate) > kMaxWorkingLength) {
+    throw std::length_error("the recording is longer than the analysis can index");
+  }
+  if (fs != kWorkingRate) {
+    resampler_ = std::make_unique<StreamingResampler>(fs, kWorkingRate, expectedLength);
+  } else {
+    signal_ = SampleBuffer(static_cast<size_t>(expectedLength));
+  }
+}
+
+WorkingSignalBuilder::~WorkingSignalBuilder() = default;
+
+void WorkingSignalBuilder::push(std::span<const int16_t> block) {
+  pushed_ += static_cast<int64_t>(block.size());
+  if (resampledLength(pushed_, fs_, kWorkingRate) > kMaxWorkingLength) {
+    throw std::length_error("the recording is longer than the analysis can index");
+  }
+  if (resampler_) {
+    resampler_->push(block);
+    return;
+  }
+  if (filled_ + block.size() > signal_.size()) {
+    signal_.resize(std::max(filled_ + block.size(), signal_.size() * 2));
+  }
+  std::copy(block.begin(), block.end(),
+            signal_.samples().begin() + static_cast<ptrdiff_t>(filled_));
+  filled_ += block.size();
+}
+
+SampleBuffer WorkingSignalBuilder::finish() {
+  SampleBuffer signal;
+  if (resampler_) {
+    signal = resampler_->finish();
+  } else {
+    if (filled_ != signal_.size()) signal_.resize(filled_);
+    signal = std::move(signal_);
+  }
+  if (nbits_ == 16) {
+    say(progress_, "nbits=%d ===> Convert from nbits=16 to 8!", nbits_);
+    reduceSixteenBits(signal.samples());
+  }
+  return signal;
+}
+
+Contour contourOfWorkingSignal(SampleBuffer signal) {
+  return contourOf(signal.samples(), [&signal] { signal = {}; });
+}
+
+Contour contourOfWorkingSignal(std::span<const int16_t> signal) {
+  return contourOf(signal, [] {});
+}
+
+}  // namespace pipeline
+
+Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
+                       const ProgressSink& progress) {
+  if (fs == pipeline::kWorkingRate && nbits == 8) {
+    pipeline::checkInputFormat(fs, nbits);
+    return pipeline::contourOfWorkingSignal(samples);
+  }
+  pipeline::WorkingSignalBuilder builder(fs, nbits, static_cast<int64_t>(samples.size()), progress);
+  builder.push(samples);
+  return pipeline::contourOfWorkingSignal(builder.finish());
+}
+
+bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
+                  int32_t nbits, const ProgressSink& progress) {
+  contour.clear();
+  if ((nbits != 8 && nbits != 16) || fs < kMinSampleRate || fs > kMaxSampleRate) return true;
+  contour = extractContour(samples, fs, nbits, progress).values;
+  return true;
+}
+
+}  // namespace pitchtrack

@@ -1,0 +1,97 @@
+// The whole pitch-extraction pipeline, from a recording's samples to the contour the tool
+// writes.
+//
+//  1. Preparation: a rate other than 8000 Hz is resampled to 8000 Hz by linear interpolation
+//     ("fs=%d ===> Resample to have fs=%d"); 16-bit samples are divided by 256 toward zero
+//     ("nbits=%d ===> Convert from nbits=16 to 8!"). Both lines go to the progress sink.
+//  2. First pass: the autocorrelation tracker over 32 ms frames (256 samples) of the whole
+//     signal, pitch range 30..84 semitones.
+//  3. Voicing: endpoint detection on 16 ms frames; a tracker frame is voiced when either of its
+//     halves lies in a detected segment; unvoiced frames lose their pitch.
+//  4. Second pass: the range narrowed to the median voiced pitch +- 12 semitones; unvoiced
+//     frames cleared again, pitches outside 34..90 semitones cleared.
+//  5. Contour: leading and trailing unpitched frames cut, each pitch truncated to a whole
+//     semitone and multiplied by 10 (tenths of a semitone; 0 = no pitch inside the contour).
+//
+// Inputs too short for the analysis (fewer than two 32 ms frames after preparation) give an
+// empty contour. Callers check the rate (1000..768000 Hz) and the sample size (8 or 16 bits).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "pitchtrack/pitchtrack.h"
+#include "resample.h"
+#include "sample_buffer.h"
+
+namespace pitchtrack {
+
+namespace pipeline {
+
+inline constexpr int32_t kWorkingRate = 8000;
+
+// The longest working signal the analysis can index: its frame arithmetic is 32-bit.
+inline constexpr int64_t kMaxWorkingLength = 2147483647;
+
+// Throws std::invalid_argument unless kMinSampleRate <= fs <= kMaxSampleRate and nbits is 8 or
+// 16.
+void checkInputFormat(int32_t fs, int32_t nbits);
+
+// The signal at 8000 Hz in the 8-bit range, built from the recording's blocks as they arrive.
+// Construct with the recording's rate and sample size (and its exact length when known, so that
+// the signal is allocated once; 0 when not), push() every block, then finish(). Throws
+// std::length_error as soon as the signal would pass kMaxWorkingLength.
+class WorkingSignalBuilder {
+ public:
+  WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
+                       const ProgressSink& progress);
+  ~WorkingSignalBuilder();
+  void push(std::span<const int16_t> block);
+  // The prepared signal; the builder is spent.
+  SampleBuffer finish();
+
+ private:
+  void append(std::span<const int16_t> block);
+
+  int32_t fs_;
+  int32_t nbits_;
+  const ProgressSink& progress_;
+  int64_t pushed_ = 0;
+  std::unique_ptr<StreamingResampler> resampler_;  // rates other than 8000 Hz
+  SampleBuffer signal_;                            // 8000 Hz: the samples as they came
+  size_t filled_ = 0;
+};
+
+// The contour of a prepared 8000 Hz signal in the 8-bit range (steps 2 to 5). `signal` is
+// released as soon as the analysis no longer needs it.
+Contour contourOfWorkingSignal(SampleBuffer signal);
+
+// The same for a signal the caller keeps (8000 Hz, 8-bit range).
+Contour contourOfWorkingSignal(std::span<const int16_t> signal);
+
+// Median of the nonzero values of `pitch`, which it reorders (nonzero values gathered at the
+// front in frame order, then selected in place); 0 when there is none.
+double voicedMedian(std::span<double> pitch);
+
+// Sets to 0 every nonzero value strictly below `lowest` or strictly above `highest`.
+void clearOutOfRange(std::span<double> values, float lowest, float highest);
+
+// Index of the first nonzero value (values.size() if none) and of the last nonzero value (or
+// values.size() - 1 when there is none, so that last < first).
+void findNonzeroBounds(std::span<const double> values, int32_t& first, int32_t& last);
+
+}  // namespace pipeline
+
+// The pipeline on samples in memory: the contour values (empty for a rate outside
+// 1000..768000 Hz or a sample size other than 8 or 16 bits); always true.
+bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
+                  int32_t nbits, const ProgressSink& progress = {});
+
+// The pipeline on samples in memory, placed in time.
+Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
+                       const ProgressSink& progress);
+
+}  // namespace pitchtrack

@@ -1,0 +1,66 @@
+// Linear-interpolation resampling without any filter, for a source that arrives block by block.
+//
+// The target of a source of L samples has resampledLength(L) samples: output 0 is the first
+// source sample, the last output is the last source sample, and every inner output i takes the
+// value at position t = i * srcRate / dstRate (double precision) interpolated between
+// src[floor(t)] and src[floor(t) + 1], rounded half away from zero through single precision.
+// Samples at integral positions are copied exactly. Linear interpolation never leaves the range
+// of its two neighbours, so 16-bit input gives 16-bit output.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "sample_buffer.h"
+
+namespace pitchtrack {
+
+// The target length for a rate change: floor((srcLength - 1) * dstRate / srcRate) + 1, in
+// double precision; 0 for an empty source.
+int64_t resampledLength(int64_t srcLength, int32_t srcRate, int32_t dstRate);
+
+// The interpolated value between `left` and `right` at fraction `f` (0 <= f < 1) of the way:
+// left * (1 - f) + right * f in double precision, narrowed to single precision and rounded half
+// away from zero. The one formula of every resampling path.
+[[gnu::always_inline]] inline int16_t interpolateSample(int32_t left, int32_t right, double f) {
+  const double v = left * (1 - f) + right * f;
+  const auto narrowed = static_cast<double>(static_cast<float>(v));
+  const double shifted = narrowed > 0 ? narrowed + 0.5 : narrowed - 0.5;
+  return static_cast<int16_t>(static_cast<int32_t>(shifted));
+}
+
+// The inner loop that interpolates runs of outputs whose two source samples lie in one block.
+enum class ResampleKernel { kPortable, kAvx2 };
+bool resampleKernelAvailable(ResampleKernel kernel);
+// The kernel of this process: AVX2 when the processor has it and PITCHTRACK_SIMD allows it.
+ResampleKernel defaultResampleKernel();
+
+class StreamingResampler {
+ public:
+  // `expectedLength` is the exact whole source length when the caller knows it (the target is
+  // then allocated once), or 0 when the source ends only at finish().
+  StreamingResampler(int32_t srcRate, int32_t dstRate, int64_t expectedLength = 0,
+                     ResampleKernel kernel = defaultResampleKernel());
+
+  // Takes the next block of the source, in order.
+  void push(std::span<const int16_t> block);
+  // The resampled signal, resampledLength(samples pushed) values; the resampler is spent.
+  SampleBuffer finish();
+
+ private:
+  void interpolateUpTo(size_t available, std::span<const int16_t> block);
+  void reserveOutputs(size_t count);
+  size_t leftSourceOf(size_t output) const;
+
+  int32_t srcRate_;
+  int32_t dstRate_;
+  ResampleKernel kernel_;
+  size_t outputLimit_;     // outputs worth computing: the inner outputs of a known length
+  SampleBuffer buffer_;    // outputs 0 .. next_ - 1 are written
+  size_t next_ = 1;        // next inner output to compute
+  size_t blockStart_ = 0;  // source index of the current block's first sample
+  int16_t first_ = 0;      // the first source sample
+  int16_t carry_ = 0;      // the source sample just before the current block
+};
+
+}  // namespace pitchtrack

@@ -1,0 +1,95 @@
+// The library's public entries (include/pitchtrack/pitchtrack.h) over the pipeline and the
+// wave reader.
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "extract_pitch.h"
+#include "pitch_line.h"
+#include "pitchtrack/pitchtrack.h"
+#include "wave/wave_data.h"
+
+namespace pitchtrack {
+
+namespace {
+
+// Samples decoded per read of a file: a few hundred kilobytes of working memory.
+constexpr size_t kReadBlockSamples = 1 << 16;
+
+}  // namespace
+
+double Contour::frequencyHz(size_t i) const {
+  if (values[i] == 0) return 0;
+  return 440 * std::pow(2.0, (values[i] / 10.0 - 69) / 12);
+}
+
+WaveError::WaveError(std::string path, uint32_t code, std::string reason)
+    : std::runtime_error(path + ": " + reason),
+      path_(std::move(path)),
+      code_(code),
+      reason_(std::move(reason)) {}
+
+const char* WaveError::codeText() const noexcept { return WaveData::errorText(code_); }
+
+Contour trackFile(const std::string& path, const Options& options) {
+  WaveData wave(1, 8000, 8);
+  if (!wave.openMono(path)) {
+    throw WaveError(path, wave.lastErrorCode(), wave.lastReason());
+  }
+  pipeline::WorkingSignalBuilder builder(wave.getSampleRate(),
+                                         static_cast<int32_t>(wave.getBitsPerSample()),
+                                         static_cast<int64_t>(wave.monoLength()), options.progress);
+  std::vector<int16_t> block(std::min(wave.monoLength(), kReadBlockSamples));
+  for (size_t done = 0; done < wave.monoLength();) {
+    const size_t count = wave.readMono(block);
+    if (count == 0) throw WaveError(path, wave.lastErrorCode(), wave.lastReason());
+    builder.push(std::span(block).first(count));
+    done += count;
+  }
+  wave.release();
+  return pipeline::contourOfWorkingSignal(builder.finish());
+}
+
+Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
+              const Options& options) {
+  return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options.progress);
+}
+
+struct Tracker::State {
+  State(int32_t sampleRate, int32_t bitsPerSample, const Options& givenOptions)
+      : options(givenOptions), builder(sampleRate, bitsPerSample, 0, options.progress) {}
+
+  Options options;  // the builder refers to its sink
+  pipeline::WorkingSignalBuilder builder;
+};
+
+Tracker::Tracker(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
+    : state_(std::make_unique<State>(sampleRate, bitsPerSample, options)) {}
+
+Tracker::~Tracker() = default;
+Tracker::Tracker(Tracker&&) noexcept = default;
+Tracker& Tracker::operator=(Tracker&&) noexcept = default;
+
+void Tracker::push(const int16_t* samples, size_t count) {
+  if (!state_) throw std::logic_error("pitchtrack::Tracker::push after finish");
+  state_->builder.push(std::span(samples, count));
+}
+
+Contour Tracker::finish() {
+  if (!state_) throw std::logic_error("pitchtrack::Tracker::finish after finish");
+  const std::unique_ptr<State> state = std::move(state_);
+  return pipeline::contourOfWorkingSignal(state->builder.finish());
+}
+
+std::string formatContour(const int32_t* values, size_t count) {
+  return formatPitchLine(std::span(values, count));
+}
+
+int16_t sampleFromFloat(double x) { return floatToSample16(x); }
+
+void mixDown(const int16_t* interleaved, size_t frames, size_t channels, int16_t* mono) {
+  if (channels == 0) throw std::invalid_argument("pitchtrack::mixDown: no channels");
+  mixDownFrames(std::span(interleaved, frames * channels), channels, std::span(mono, frames));
+}
+
+}  // namespace pitchtrack

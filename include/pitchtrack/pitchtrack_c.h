@@ -1,0 +1,87 @@
+/* pitchtrack from C (C99) and from any language with a C foreign-function interface.
+ *
+ *   pitchtrack_contour *contour = NULL;
+ *   pitchtrack_error error;
+ *   if (pitchtrack_track_file("song.wav", &contour, &error) != PITCHTRACK_OK) {
+ *     fprintf(stderr, "%s\n", error.message);
+ *   } else {
+ *     for (size_t i = 0; i < contour->count; ++i) printf("%d\n", contour->values[i]);
+ *     pitchtrack_contour_free(contour);
+ *   }
+ *
+ * The contour is the one the C++ API and the pitchtrack tool give (see pitchtrack.h): one value
+ * per 32 ms frame in tenths of a semitone, 0 for no pitch, unpitched ends cut. No function
+ * prints, ends the process or lets an exception out; every failure is a status with its message
+ * in the caller's pitchtrack_error. All functions may run in several threads at once.
+ *
+ * Link with -lpitchtrack (the library is C++: a static link also needs -lstdc++ -lm; pkg-config
+ * --static --libs pitchtrack gives the whole line). */
+#ifndef PITCHTRACK_PITCHTRACK_C_H
+#define PITCHTRACK_PITCHTRACK_C_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(__GNUC__) || defined(__clang__)
+#define PITCHTRACK_C_API __attribute__((visibility("default")))
+#else
+#define PITCHTRACK_C_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef enum pitchtrack_status {
+  PITCHTRACK_OK = 0,
+  PITCHTRACK_WAVE_ERROR = 1,       /* the file cannot be read as a supported WAV file */
+  PITCHTRACK_INVALID_ARGUMENT = 2, /* a null pointer, a rate or sample size out of range */
+  PITCHTRACK_OUT_OF_MEMORY = 3,
+  PITCHTRACK_TOO_LONG = 4,      /* longer than the analysis can index */
+  PITCHTRACK_INTERNAL_ERROR = 5 /* an internal fault of the analysis */
+} pitchtrack_status;
+
+typedef struct pitchtrack_error {
+  pitchtrack_status status;
+  uint32_t wave_code; /* for PITCHTRACK_WAVE_ERROR: the reader's numbered code (4 = open) */
+  char message[512];  /* "song.wav: no data chunk"; always NUL-terminated */
+} pitchtrack_error;
+
+typedef struct pitchtrack_contour {
+  int32_t* values; /* count values, tenths of a semitone, 0 = no pitch */
+  size_t count;
+  int64_t first_frame;  /* index in the recording of the frame of values[0] */
+  double frame_seconds; /* 0.032 */
+} pitchtrack_contour;
+
+/* Tracks a WAV file. On success stores a new contour in *contour (free it with
+ * pitchtrack_contour_free) and returns PITCHTRACK_OK; otherwise fills *error (which may be NULL)
+ * and returns its status. */
+PITCHTRACK_C_API pitchtrack_status pitchtrack_track_file(const char* path,
+                                                         pitchtrack_contour** contour,
+                                                         pitchtrack_error* error);
+
+/* Tracks one channel of samples at sample_rate Hz: signed 16-bit values for bits_per_sample 16,
+ * the unsigned byte values 0..255 for 8. */
+PITCHTRACK_C_API pitchtrack_status pitchtrack_track_samples(const int16_t* samples, size_t count,
+                                                            int32_t sample_rate,
+                                                            int32_t bits_per_sample,
+                                                            pitchtrack_contour** contour,
+                                                            pitchtrack_error* error);
+
+/* Frees a contour of this library; NULL is ignored. */
+PITCHTRACK_C_API void pitchtrack_contour_free(pitchtrack_contour* contour);
+
+/* Writes the pitch file's line ("600+0+610\n") into buffer, truncated to size - 1 bytes and
+ * NUL-terminated when size > 0; returns the length of the whole line, as snprintf does. */
+PITCHTRACK_C_API size_t pitchtrack_format_contour(const pitchtrack_contour* contour, char* buffer,
+                                                  size_t size);
+
+/* The library's version, "MAJOR.MINOR.PATCH". */
+PITCHTRACK_C_API const char* pitchtrack_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PITCHTRACK_PITCHTRACK_C_H */
