@@ -31,23 +31,39 @@ WaveError::WaveError(std::string path, uint32_t code, std::string reason)
 
 const char* WaveError::codeText() const noexcept { return WaveData::errorText(code_); }
 
-Contour trackFile(const std::string& path, const Options& options) {
-  WaveData wave(1, 8000, 8);
-  if (!wave.openMono(path)) {
-    throw WaveError(path, wave.lastErrorCode(), wave.lastReason());
-  }
-  pipeline::WorkingSignalBuilder builder(wave.getSampleRate(),
-                                         static_cast<int32_t>(wave.getBitsPerSample()),
-                                         static_cast<int64_t>(wave.monoLength()), options.progress);
-  std::vector<int16_t> block(std::min(wave.monoLength(), kReadBlockSamples));
-  for (size_t done = 0; done < wave.monoLength();) {
+namespace {
+
+// The contour of an opened recording, read block by block; `name` names it in errors.
+Contour trackOpened(WaveData& wave, const std::string& name, const Options& options) {
+  const bool known = wave.monoLengthKnown();
+  pipeline::WorkingSignalBuilder builder(
+      wave.getSampleRate(), static_cast<int32_t>(wave.getBitsPerSample()),
+      known ? static_cast<int64_t>(wave.monoLength()) : 0, options.progress);
+  std::vector<int16_t> block(known ? std::min(wave.monoLength(), kReadBlockSamples)
+                                   : kReadBlockSamples);
+  for (size_t done = 0; !wave.monoLengthKnown() || done < wave.monoLength();) {
     const size_t count = wave.readMono(block);
-    if (count == 0) throw WaveError(path, wave.lastErrorCode(), wave.lastReason());
+    if (wave.readFailed()) throw WaveError(name, wave.lastErrorCode(), wave.lastReason());
+    if (count == 0) break;
     builder.push(std::span(block).first(count));
     done += count;
   }
   wave.release();
   return pipeline::contourOfWorkingSignal(builder.finish());
+}
+
+}  // namespace
+
+Contour trackFile(const std::string& path, const Options& options) {
+  WaveData wave(1, 8000, 8);
+  if (!wave.openMono(path)) throw WaveError(path, wave.lastErrorCode(), wave.lastReason());
+  return trackOpened(wave, path, options);
+}
+
+Contour trackStream(int descriptor, const std::string& name, const Options& options) {
+  WaveData wave(1, 8000, 8);
+  if (!wave.openMono(descriptor)) throw WaveError(name, wave.lastErrorCode(), wave.lastReason());
+  return trackOpened(wave, name, options);
 }
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,

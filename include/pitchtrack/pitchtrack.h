@@ -128,6 +128,15 @@ class PITCHTRACK_API InternalError : public std::runtime_error {
 // the mean of each sample frame). The file is read block by block, never held whole.
 PITCHTRACK_API Contour trackFile(const std::string& path, const Options& options = {});
 
+// The same for a WAV recording read from an open file descriptor: standard input, a pipe, a
+// socket or a file. It is read forward only, block by block, and never seeked, so a recording
+// that a program streams (`sox ... -t wav -`, `espeak-ng --stdout`) works: its data chunk's
+// placeholder size (0xFFFFFFFF, 0x7FFFF000 or 0x80000000, which such programs write because they
+// cannot know the length) means "to the end of the input". The descriptor stays open and the
+// caller's; `name` stands for it in WaveError.
+PITCHTRACK_API Contour trackStream(int fileDescriptor, const std::string& name,
+                                   const Options& options = {});
+
 // The contour of one channel of samples at `sampleRate` Hz. With `bitsPerSample` 16 they are
 // signed 16-bit values; with 8 they are the unsigned byte values 0..255 of 8-bit PCM.
 PITCHTRACK_API Contour track(const int16_t* samples, size_t count, int32_t sampleRate,

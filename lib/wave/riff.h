@@ -71,15 +71,25 @@ struct ChunkHeader {
 class File {
  public:
   // Opens path for reading; nullopt when it cannot be opened (missing, unreadable, a directory),
-  // with `reason` saying why.
+  // with `reason` saying why. A path that cannot seek (a FIFO) is read as a stream.
   static std::optional<File> open(const std::string& path, std::string& reason);
+  // Reads from an open descriptor (standard input, a pipe, a socket, a file) without taking it
+  // over: a regular file is read as by open(), anything else as a stream.
+  static std::optional<File> openDescriptor(int descriptor, std::string& reason);
 
-  uint64_t size() const { return size_; }
-  // The bytes of the file from offset on; never more than the file holds.
+  // A stream has no known size: it can only be read forward, and its end shows only when a read
+  // reaches it.
+  bool isStream() const { return stream_; }
+  // The bytes of the file from offset on; never more than the file holds. Unbounded for a
+  // stream.
   uint64_t bytesFrom(uint64_t offset) const { return offset < size_ ? size_ - offset : 0; }
 
-  // Fills destination with the bytes at offset. False when the file ends first or reading fails.
+  // Fills destination with the bytes at offset. False when the file ends first or reading fails,
+  // and, for a stream, when offset lies before what was already read.
   bool read(uint64_t offset, std::span<uint8_t> destination);
+  // Reads up to destination.size() bytes at offset and returns how many: fewer only at the end
+  // of the file (or after a read error).
+  size_t readSome(uint64_t offset, std::span<uint8_t> destination);
 
   // The first top-level "RIFF" chunk of the given form type; other top-level chunks are skipped.
   std::optional<ChunkHeader> findForm(const FourCc& formType);
@@ -95,14 +105,20 @@ class File {
   };
   using Handle = std::unique_ptr<std::FILE, Closer>;
 
-  File(Handle handle, uint64_t size) : handle_(std::move(handle)), size_(size) {}
+  File(Handle handle, uint64_t size, bool stream)
+      : handle_(std::move(handle)), size_(size), stream_(stream) {}
+  static std::optional<File> fromHandle(Handle handle, std::string& reason);
 
   bool windowHolds(uint64_t offset, size_t count) const;
   bool fillWindow(uint64_t offset);
-  bool readDirect(uint64_t offset, std::span<uint8_t> destination);
+  size_t readDirect(uint64_t offset, std::span<uint8_t> destination);
+  size_t readForward(uint64_t offset, std::span<uint8_t> destination);
 
   Handle handle_;
   uint64_t size_ = 0;
+  bool stream_ = false;
+  uint64_t streamPosition_ = 0;  // bytes of a stream consumed so far
+  uint64_t base_ = 0;            // where the recording starts in an opened descriptor's file
   std::vector<uint8_t> window_;  // copy of the file bytes at windowStart_
   uint64_t windowStart_ = 0;
 };

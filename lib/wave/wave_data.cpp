@@ -31,6 +31,15 @@ constexpr uint32_t kMinFormatChunkBytes = 16;
 constexpr size_t kSubFormatOffset = 24;
 // Samples converted per read while normalising, bounding the scratch buffer.
 constexpr size_t kConvertBlockSamples = 64 * 1024;
+// File bytes read at a time while streaming.
+constexpr size_t kReadBlockBytes = 256 * 1024;
+
+// The data sizes that recorders writing to a pipe put in the header because they cannot know
+// the length: "the data runs to the end of the input" (sox and espeak-ng write 0x7FFFF000,
+// arecord 0x80000000, others all ones).
+bool isStreamingPlaceholder(uint32_t size) {
+  return size == 0xFFFFFFFFu || size == 0x7FFFF000u || size == 0x80000000u;
+}
 
 const char* const kErrorTexts[] = {
     "No error.",
@@ -301,7 +310,8 @@ struct WaveData::MonoStream {
   riff::ChunkHeader chunk;
   Decoder decoder;
   size_t channels = 1;
-  size_t frames = 0;
+  size_t frames = 0;     // whole sample frames in the data chunk, when known
+  bool toEnd = false;    // the data runs to the end of a stream of unknown length
   size_t done = 0;
   bool failed = false;
   std::vector<uint8_t> stored;
@@ -310,12 +320,21 @@ struct WaveData::MonoStream {
   size_t read(std::span<int16_t> block) {
     const size_t frameBytes = decoder.storedBytes * channels;
     const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
-    const size_t count = std::min(block.size(), frames - done);
-    stored.resize(count * frameBytes);
+    // Each read holds a bounded number of file bytes whatever the channel count.
+    size_t count = std::min({block.size(), std::max<size_t>(1, kReadBlockBytes / frameBytes),
+                             toEnd ? block.size() : frames - done});
     if (count == 0) return 0;
-    if (!file->read(chunk.payloadOffset() + done * frameBytes, stored)) {
-      failed = true;
-      return 0;
+    stored.resize(count * frameBytes);
+    const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
+    if (got < stored.size()) {
+      if (!toEnd) {
+        failed = true;
+        return 0;
+      }
+      count = got / frameBytes;  // the stream ended: its whole frames
+      frames = done + count;
+      toEnd = false;
+      stored.resize(count * frameBytes);
     }
     std::span<const uint8_t> linear = stored;
     if (decoder.convert != nullptr) {
@@ -378,7 +397,16 @@ bool WaveData::load(const std::string& fileName) {
 bool WaveData::openMono(const std::string& fileName) {
   release();
   std::string reason;
-  auto file = riff::File::open(fileName, reason);
+  return openMonoFrom(riff::File::open(fileName, reason), reason);
+}
+
+bool WaveData::openMono(int descriptor) {
+  release();
+  std::string reason;
+  return openMonoFrom(riff::File::openDescriptor(descriptor, reason), reason);
+}
+
+bool WaveData::openMonoFrom(std::optional<riff::File> file, const std::string& reason) {
   if (!file) return fail(kFileOpen, reason);
   auto stream = std::make_unique<MonoStream>();
   Failure failure = loadFrom(*file, stream.get());
@@ -391,10 +419,12 @@ bool WaveData::openMono(const std::string& fileName) {
 
 size_t WaveData::monoLength() const { return stream_ ? stream_->frames : 0; }
 
+bool WaveData::monoLengthKnown() const { return !stream_ || !stream_->toEnd; }
+
 size_t WaveData::readMono(std::span<int16_t> block) {
   if (!stream_) return 0;
   const size_t count = stream_->read(block);
-  if (stream_->failed) fail(kDataRead, "read error: the file ends inside the data chunk");
+  if (stream_->failed) fail(kDataRead, "truncated: the file ends inside the data chunk");
   return count;
 }
 
@@ -432,7 +462,18 @@ WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
     const bool before = file.findChunk(kDataId, formStart).has_value();
     return {kChunkRead, before ? "the data chunk comes before the fmt chunk" : "no data chunk"};
   }
-  if (!dataSizeAcceptable(file, *data)) return {kDataRead, dataChunkProblem(file, *data)};
+  // A placeholder size that runs past the end means the data runs to the end of the input.
+  riff::ChunkHeader dataChunk = *data;
+  const bool toEnd = isStreamingPlaceholder(data->size) &&
+                     (file.isStream() || data->size > file.bytesFrom(data->payloadOffset()));
+  if (toEnd && !file.isStream()) {
+    dataChunk.size = static_cast<uint32_t>(
+        std::min<uint64_t>(file.bytesFrom(data->payloadOffset()), 0x7FFFFFFF));
+  }
+  const bool unknownLength = toEnd && file.isStream();
+  if (!unknownLength && !dataSizeAcceptable(file, dataChunk)) {
+    return {kDataRead, dataChunkProblem(file, dataChunk)};
+  }
   const auto decoder = chooseDecoder(formatTag_, bitsPerSample_, *subFormatTag);
   if (!decoder)
     return {kFormatMismatch, encodingProblem(formatTag_, bitsPerSample_, *subFormatTag)};
@@ -440,11 +481,14 @@ WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
     return {kFormatMismatch, layoutProblem(channels_, samplesPerSec_)};
   }
   if (stream != nullptr) {
-    stream->chunk = *data;
+    stream->chunk = dataChunk;
     stream->decoder = *decoder;
     stream->channels = channels_;
-    stream->frames = data->size / (decoder->storedBytes * channels_);
-  } else if (!readSampleData(file, *data, *decoder, data_)) {
+    stream->toEnd = unknownLength;
+    stream->frames = unknownLength ? 0 : dataChunk.size / (decoder->storedBytes * channels_);
+  } else if (unknownLength) {
+    return {kDataRead, "a stream of unknown length cannot be loaded whole"};
+  } else if (!readSampleData(file, dataChunk, *decoder, data_)) {
     return {kDataRead, "read error: the file ends inside the data chunk"};
   }
   setPcmFormat(decoder->keptBits);

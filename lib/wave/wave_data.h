@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -101,8 +102,14 @@ class WaveData {
   // load(), getDataBytes() is 0, and readMono decodes the data block by block into the values
   // monoSamples() would give, so that no copy of the whole file's samples is ever held.
   bool openMono(const std::string& fileName);
-  // Number of mono samples the opened file holds (its whole sample frames).
+  // The same from an open descriptor (standard input, a pipe), read forward only; the descriptor
+  // stays open and the caller's.
+  bool openMono(int descriptor);
+  // Number of mono samples the opened file holds (its whole sample frames). When the data runs
+  // to the end of a stream (a streaming placeholder size on a pipe), the length is not known
+  // until readMono reaches the end: monoLengthKnown() is false until then.
   size_t monoLength() const;
+  bool monoLengthKnown() const;
   // Decodes the next samples into `block` (as many as fit, fewer at the end); returns how many.
   // 0 means the end or a read error; a read error sets lastError() to "File data read error."
   // and makes readFailed() true.
@@ -131,6 +138,7 @@ class WaveData {
   bool succeed();
   bool fail(uint32_t code);
   bool fail(uint32_t code, std::string reason);
+  bool openMonoFrom(std::optional<riff::File> file, const std::string& reason);
   // A failure of the load: its numbered code and its reason.
   struct Failure {
     uint32_t code = kNoError;

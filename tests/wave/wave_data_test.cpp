@@ -136,8 +136,8 @@ TEST(WaveData, DamagedOrUnsupportedFilesFailWithTheirErrorText) {
        kDataError},
       {"data cut short",
        testwav::riffWave(concat({fmt, testwav::chunk("data", kFourSamples, 100)})), kDataError},
-      {"data size 0xFFFFFFFF",
-       testwav::riffWave(concat({fmt, testwav::chunk("data", kFourSamples, 0xFFFFFFFF)})),
+      {"data size 0x7FFFFFFF cut short",
+       testwav::riffWave(concat({fmt, testwav::chunk("data", kFourSamples, 0x7FFFFFFF)})),
        kDataError},
   };
   const Format floatTag = Format().withTag(testwav::kTagFloat);
@@ -281,6 +281,22 @@ TEST(WaveData, DecodesEveryEncodingAndLayout) {
       {"RIFF size 4", testwav::riffWave(listFirst, 4), {1, 2, 3, 4}, ""},
       {"RIFF size 20", testwav::riffWave(listFirst, 20), {1, 2, 3, 4}, ""},
       {"RIFF size 0xFFFFFFFF", testwav::riffWave(listFirst, 0xFFFFFFFF), {1, 2, 3, 4}, ""},
+      // Recorders writing to a pipe leave a placeholder data size: the data runs to the end.
+      {"data size placeholder 0xFFFFFFFF",
+       testwav::riffWave(
+           concat({fmtChunk(Format()), testwav::chunk("data", kFourSamples, 0xFFFFFFFF)})),
+       {1, 2, 3, 4},
+       ""},
+      {"data size placeholder 0x7FFFF000",
+       testwav::riffWave(
+           concat({fmtChunk(Format()), testwav::chunk("data", kFourSamples, 0x7FFFF000)})),
+       {1, 2, 3, 4},
+       ""},
+      {"data size placeholder 0x80000000",
+       testwav::riffWave(
+           concat({fmtChunk(Format()), testwav::chunk("data", kFourSamples, 0x80000000)})),
+       {1, 2, 3, 4},
+       ""},
       {"first wave form and its first chunks",
        concat({{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'A', 'V', 'I', ' ', 0x33, 0},
                testwav::riffWave(
