@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 #include "audio/autocorrelation.h"
@@ -13,6 +12,7 @@
 #include "audio/pt_param.h"
 #include "extract_pitch.h"
 #include "resample.h"
+#include "support/signals.h"
 
 namespace pitchtrack {
 
@@ -21,22 +21,21 @@ namespace {
 constexpr int kRate = 8000;
 constexpr int kSeconds = 10;
 
-// Notes of 0.6 s with 0.15 s pauses, harmonics 1..6, in the 8-bit range around 128.
+// Notes of 0.6 s with 0.15 s pauses climbing a semitone at a time from 110 Hz, eight notes over
+// and over, harmonics 1..6, scaled by `amplitude` around `offset` (127 around 128 is the 8-bit
+// range). The voice keeps its phase across the pauses.
 std::vector<int16_t> voiceLike(int rate, int seconds, int amplitude, int offset) {
   std::vector<int16_t> out(static_cast<size_t>(rate * seconds));
-  double phase = 0;
+  testsignal::Oscillator singer{
+      {.rate = static_cast<double>(rate), .amplitude = amplitude * 0.4, .harmonics = 6}};
   for (size_t i = 0; i < out.size(); ++i) {
     const double t = static_cast<double>(i) / rate;
-    const double within = std::fmod(t, 0.75);
-    if (within > 0.6) {
+    if (std::fmod(t, 0.75) > 0.6) {
       out[i] = static_cast<int16_t>(offset);
       continue;
     }
-    const double f0 = 110.0 * std::pow(2.0, static_cast<int>(t / 0.75) % 8 / 12.0);
-    phase += 2 * std::numbers::pi * f0 / rate;
-    double v = 0;
-    for (int k = 1; k <= 6; ++k) v += std::sin(k * phase) / k;
-    out[i] = static_cast<int16_t>(offset + std::lround(amplitude * 0.4 * v));
+    singer.voice.frequency = 110.0 * std::pow(2.0, static_cast<int>(t / 0.75) % 8 / 12.0);
+    out[i] = static_cast<int16_t>(offset + std::lround(singer.next()));
   }
   return out;
 }

@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 #include <vector>
+
+#include "support/signals.h"
 
 namespace {
 
@@ -34,21 +35,18 @@ void writeHeader(std::FILE* file, uint32_t rate, uint32_t bits, uint64_t samples
 }
 
 // Amplitude in [-1, 1] at sample i: 0.6 s notes and 0.15 s pauses over a phrase of eight notes
-// around semitone 52, transposed by `seed` semitones.
-double sampleAt(uint64_t i, uint32_t rate, int seed, double& phase) {
+// around semitone 52, transposed by `seed` semitones, with 30 ms ramps at both ends of a note.
+// The voice keeps its phase across notes and pauses, so ask for the samples in order.
+double sampleAt(uint64_t i, int seed, testsignal::Oscillator& singer) {
   static constexpr int kPhrase[8] = {48, 52, 55, 57, 55, 52, 50, 47};
-  const double t = static_cast<double>(i) / rate;
+  const double t = static_cast<double>(i) / singer.voice.rate;
   const double slot = 0.75;
   const auto index = static_cast<uint64_t>(t / slot);
   const double within = t - static_cast<double>(index) * slot;
   if (within > 0.6) return 0.0;
-  const int semitone = kPhrase[index % 8] + seed;
-  const double f0 = 440.0 * std::pow(2.0, (semitone - 69) / 12.0);
-  phase += 2 * std::numbers::pi * f0 / rate;
-  double value = 0.0;
-  for (int k = 1; k <= 8 && k * f0 < rate / 2.0; ++k) value += std::sin(k * phase) / k;
-  const double ramp = std::min(1.0, std::min(within, 0.6 - within) / 0.03);
-  return 0.4 * ramp * value;
+  singer.voice.frequency = testsignal::semitoneHz(kPhrase[index % 8] + seed);
+  singer.voice.amplitude = 0.4 * std::min(1.0, std::min(within, 0.6 - within) / 0.03);
+  return singer.next();
 }
 
 }  // namespace
@@ -67,9 +65,9 @@ int main(int argc, char** argv) {
   const auto samples = static_cast<uint64_t>(seconds * rate);
   writeHeader(file, rate, bits, samples);
   std::vector<uint8_t> block;
-  double phase = 0.0;
+  testsignal::Oscillator singer{{.rate = static_cast<double>(rate)}};
   for (uint64_t i = 0; i < samples; ++i) {
-    const double v = sampleAt(i, rate, seed, phase);
+    const double v = sampleAt(i, seed, singer);
     if (bits == 8) {
       block.push_back(static_cast<uint8_t>(std::lround(128 + 127 * v)));
     } else {

@@ -1,34 +1,28 @@
 #!/usr/bin/env python3
 """Runs a command several times and prints the medians of its wall time, CPU time (user +
-system, from the kernel's resource accounting at microsecond resolution) and peak resident
-memory, as "wall_s cpu_s peak_kb".
+system) and peak resident memory, as "wall_s cpu_s peak_kb".
 
     bench/measure.py RUNS command [args...]
 
-The command runs under /usr/bin/time, which reports its peak memory: a child forked straight
-from this Python process would count the interpreter's own pages in its peak. The CPU time
-comes from the kernel's accounting of that small wrapper and the command it waited for.
+Each run goes through measured_run (built beside this script's build, or named by
+$MEASURED_RUN): a small static program that forks, execs the command, waits for it with wait4
+and reports the child's own resource usage. Neither this interpreter nor a wrapper such as
+/usr/bin/time is counted in the figures.
 """
 import os
 import statistics
 import subprocess
 import sys
-import tempfile
-import time
+
+MEASURED_RUN = os.environ.get("MEASURED_RUN", "build/bench/measured_run")
 
 
 def run_once(command):
-    with tempfile.NamedTemporaryFile("r") as report:
-        wrapped = ["/usr/bin/time", "-f", "%M", "-o", report.name] + command
-        start = time.perf_counter()
-        with open(os.devnull, "wb") as null:
-            process = subprocess.Popen(wrapped, stdout=null, stderr=null)
-            _, status, usage = os.wait4(process.pid, 0)
-        wall = time.perf_counter() - start
-        if os.waitstatus_to_exitcode(status) != 0:
-            sys.exit(f"command failed: {' '.join(command)}")
-        peak = int(report.read().split()[-1])
-    return wall, usage.ru_utime + usage.ru_stime, peak
+    result = subprocess.run([MEASURED_RUN] + command, capture_output=True, text=True, check=False)
+    if result.returncode != 0:
+        sys.exit(f"command failed ({result.returncode}): {' '.join(command)}")
+    wall, cpu, peak = result.stdout.split()
+    return float(wall), float(cpu), int(peak)
 
 
 def main():

@@ -2,13 +2,15 @@
 # Measures the built tool against aubiopitch (-p yinfft, the fastest peer) on synthetic
 # recordings and writes bench/RESULTS.md.
 #
-#   bench/run.sh [BUILD_DIR]        (default: build; needs build/pitchtrack and make_recording)
+#   bench/run.sh [BUILD_DIR] [corpus]   (default: build; needs build/pitchtrack and make_recording;
+#                                        "corpus" measures the corpus table alone, to the terminal)
 #
 # Per input: audio seconds per CPU second (user + system), wall time and peak memory, each the
 # median of RUNS runs (default 5) of the whole process, and the ratio to
 # aubiopitch measured in the same run. Then a corpus of 1,000 recordings of 8 s processed with
-# xargs -P 2 by both tools. The recordings are made in a temporary folder and removed after.
-# Times come from bench/measure.py (the kernel's accounting of each run, in microseconds).
+# the tool's corpus mode, one process per file with xargs, and aubiopitch. The recordings are made
+# in a temporary folder and removed after. Times come from bench/measure.py: each run forked by
+# a small static wrapper that reads the child's own resource usage with wait4.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -25,7 +27,9 @@ fi
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-# measure CMD...: RUNS runs; prints the medians "wall cpu peakKB"
+# measure CMD...: RUNS runs through the fork/wait4 wrapper; prints the medians "wall cpu peakKB"
+export MEASURED_RUN=$PWD/$BUILD/bench/measured_run
+PEER_CORPUS_RUNS=${PEER_CORPUS_RUNS:-3}
 measure() { python3 bench/measure.py "$RUNS" "$@"; }
 
 row() {  # name seconds rate bits
@@ -50,28 +54,35 @@ corpus() {
   mkdir -p "$WORK/corpus"
   local i
   for ((i = 0; i < 1000; i++)); do
-    "$MAKE_RECORDING" "$WORK/corpus/r$i.wav" 8 8000 8 $((i % 12)) 
+    "$MAKE_RECORDING" "$WORK/corpus/r$i.wav" 8 8000 8 $((i % 12))
   done
-  local start end ours peer="–"
-  start=$(date +%s.%N)
-  find "$WORK/corpus" -name '*.wav' -print0 | xargs -0 -P 2 -I{} "$TOOL" {} {}.pitch >/dev/null
-  end=$(date +%s.%N)
-  ours=$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.2f", b - a}')
+  # The same files three ways: one process with two threads; xargs starting one process per
+  # file, two at a time; and, for the cost of starting processes alone, an empty program.
+  local list="$WORK/pairs"
+  for ((i = 0; i < 1000; i++)); do printf '%s\0%s\0' "$WORK/corpus/r$i.wav" "$WORK/r$i.pitch"; done > "$list"
+  for ((i = 0; i < 1000; i++)); do printf '%s\n' "$WORK/corpus/r$i.wav"; done > "$WORK/names"
+  read -r ours oursCpu oursMem < <(measure "$TOOL" -q -j 2 -o "$WORK/out" --files-from "$WORK/names")
+  read -r perFile perFileCpu _ < <(measure sh -c "xargs -0 -P 2 -n 2 '$TOOL' < '$list'")
+  read -r floor _ _ < <(measure sh -c "xargs -0 -P 2 -n 2 '$FLOOR' < '$list'")
+  local peer="–" ratio="–"
   if [ -n "$PEER" ]; then
-    start=$(date +%s.%N)
-    find "$WORK/corpus" -name '*.wav' -print0 |
-      xargs -0 -P 2 -I{} aubiopitch -p yinfft -i {} >/dev/null
-    end=$(date +%s.%N)
-    peer=$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.2f", b - a}')
+    read -r peer _ _ < <(python3 bench/measure.py "$PEER_CORPUS_RUNS" \
+      sh -c "find '$WORK/corpus' -name '*.wav' -print0 | xargs -0 -P 2 -n 1 aubiopitch -p yinfft -i")
+    ratio=$(awk -v a="$ours" -v b="$peer" 'BEGIN {printf "%.0f x", b / a}')
   fi
-  echo "| 1,000 recordings of 8 s, 8 kHz 8-bit, xargs -P 2 | ${ours} s wall | ${peer} s wall |" \
-    "$(awk -v a="$ours" -v b="$peer" 'BEGIN {if (b + 0 > 0) printf "%.1f x", b / a; else print "–"}') |"
-  start=$(date +%s.%N)
-  find "$WORK/corpus" -name '*.wav' -print0 | xargs -0 -P 2 -I{} "$FLOOR" {} {}.pitch
-  end=$(date +%s.%N)
-  echo "| the same 1,000 files through an empty program (starting the processes alone) |" \
-    "$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.2f", b - a}') s wall | – | – |"
+  printf '| one process, \`-j 2 -o\` | %.3f s | %.3f s | %s MB | – | %s |\n' "$ours" "$oursCpu" \
+    "$((oursMem / 1024))" "$ratio"
+  printf '| one process per file, \`xargs -P 2 -n 2\` | %.3f s | %.3f s | – | %s x | – |\n' \
+    "$perFile" "$perFileCpu" "$(awk -v a="$ours" -v b="$perFile" 'BEGIN {printf "%.1f", b / a}')"
+  printf '| the same xargs starting an empty program 1,000 times | %.3f s | – | – | – | – |\n' "$floor"
+  [ -z "$PEER" ] || printf '| aubiopitch -p yinfft, \`xargs -P 2 -n 1\` (median of %s) | %.3f s | – | – | – | – |\n' \
+    "$PEER_CORPUS_RUNS" "$peer"
 }
+
+if [ "${2:-}" = corpus ]; then
+  corpus
+  exit 0
+fi
 
 {
   echo "# Performance figures"
@@ -92,8 +103,10 @@ corpus() {
   printf '| no analysis: an empty program linked like the tool (starting a process) | – | – | – | %.4f s | %s MB | – | – |\n' \
     "$floorCpu" "$((floorMem / 1024))"
   echo
-  echo "| corpus | pitchtrack | aubiopitch -p yinfft | pitchtrack faster by |"
-  echo "|---|---|---|---|"
+  echo "1,000 recordings of 8 s at 8 kHz 8-bit (2.2 hours of audio):"
+  echo
+  echo "| corpus run | wall | CPU | peak memory | one process faster by | faster than aubiopitch by |"
+  echo "|---|---|---|---|---|---|"
   corpus
   echo
   cat bench/targets.md

@@ -7,13 +7,14 @@
 // stands before and after the melody, and short pauses between the notes.
 //
 // Usage: make_example out.wav   (8000 Hz, 16-bit mono PCM)
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <numbers>
 #include <vector>
+
+#include "support/signals.h"
 
 namespace {
 
@@ -42,8 +43,6 @@ constexpr std::array<Note, 14> kMelody = {{{48, 0.4},
 constexpr double kPauseSeconds = 0.12;
 constexpr double kEdgeSeconds = 0.5;
 
-double frequencyOf(int semitone) { return 440.0 * std::pow(2.0, (semitone - 69) / 12.0); }
-
 // Amplitude of harmonic k: a 1/k source slope with a bump near the first formant.
 double harmonicWeight(int k, double f0) {
   const double formant = 700.0;
@@ -65,24 +64,23 @@ double breath(uint32_t& state) {
   return static_cast<double>(state >> 8) / 8388608.0 - 1.0;
 }
 
-void appendSilence(std::vector<int16_t>& out, double seconds) {
-  out.insert(out.end(), static_cast<size_t>(seconds * kRate), 0);
+void appendSilence(std::vector<double>& out, double seconds) {
+  out.insert(out.end(), static_cast<size_t>(seconds * kRate), 0.0);
 }
 
-void appendNote(std::vector<int16_t>& out, const Note& note, uint32_t& noise) {
-  const double f0 = frequencyOf(note.semitone);
+// One sung note: twelve shaped harmonics with a 5.5 Hz vibrato of 0.4%, enveloped, over breath.
+void appendNote(std::vector<double>& out, const Note& note, uint32_t& noise) {
+  testsignal::Oscillator singer{{.frequency = testsignal::semitoneHz(note.semitone),
+                                 .rate = kRate,
+                                 .amplitude = 0.35,
+                                 .harmonics = 12,
+                                 .weight = harmonicWeight,
+                                 .vibratoDepth = 0.004,
+                                 .vibratoHz = 5.5}};
   const auto count = static_cast<size_t>(note.seconds * kRate);
-  double phase = 0.0;
   for (size_t i = 0; i < count; ++i) {
     const double t = static_cast<double>(i) / kRate;
-    const double vibrato = 1.0 + 0.004 * std::sin(2 * std::numbers::pi * 5.5 * t);
-    phase += 2 * std::numbers::pi * f0 * vibrato / kRate;
-    double value = 0.0;
-    for (int k = 1; k <= 12 && k * f0 < kRate / 2.0; ++k) {
-      value += harmonicWeight(k, f0) * std::sin(k * phase);
-    }
-    value = 0.35 * value * envelope(t, note.seconds) + 0.004 * breath(noise);
-    out.push_back(static_cast<int16_t>(std::lround(std::clamp(value, -1.0, 1.0) * 32767.0)));
+    out.push_back(singer.next() * envelope(t, note.seconds) + 0.004 * breath(noise));
   }
 }
 
@@ -117,15 +115,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s out.wav\n", argv[0]);
     return 2;
   }
-  std::vector<int16_t> samples;
+  std::vector<double> melody;
   uint32_t noise = 12345;
-  appendSilence(samples, kEdgeSeconds);
+  appendSilence(melody, kEdgeSeconds);
   for (const Note& note : kMelody) {
-    appendNote(samples, note, noise);
-    appendSilence(samples, kPauseSeconds);
+    appendNote(melody, note, noise);
+    appendSilence(melody, kPauseSeconds);
   }
-  appendSilence(samples, kEdgeSeconds - kPauseSeconds);
-  if (!writeWave(argv[1], samples)) {
+  appendSilence(melody, kEdgeSeconds - kPauseSeconds);
+  if (!writeWave(argv[1], testsignal::toPcm16(melody))) {
     std::fprintf(stderr, "cannot write %s\n", argv[1]);
     return 1;
   }

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <numbers>
 #include <string>
 #include <vector>
 
+#include "support/signals.h"
 #include "support/wav_image.h"
 
 namespace {
@@ -17,17 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 using testwav::Bytes;
 
-// A voice-like tone: a few harmonics of f0 at the given amplitude.
+// A voice-like tone: a few harmonics of f0, scaled to stay within [-1, 1].
 std::vector<double> tone(double f0, uint32_t rate, size_t count) {
-  std::vector<double> out(count);
-  for (size_t i = 0; i < count; ++i) {
-    double value = 0;
-    for (int k = 1; k <= 4 && k * f0 < rate / 2.0; ++k) {
-      value += std::sin(2 * std::numbers::pi * k * f0 * static_cast<double>(i) / rate) / k;
-    }
-    out[i] = 0.4 * value;
-  }
-  return out;
+  return testsignal::steadyTone(
+      {.frequency = f0, .rate = static_cast<double>(rate), .amplitude = 0.4, .harmonics = 4},
+      count);
 }
 
 std::vector<int16_t> as16(const std::vector<double>& signal) {

@@ -205,11 +205,16 @@ SampleBuffer WorkingSignalBuilder::finish() {
 }
 
 Contour contourOfWorkingSignal(SampleBuffer signal) {
-  return contourOf(signal.samples(), [&signal] { signal = {}; });
+  const double seconds = static_cast<double>(signal.size()) / kWorkingRate;
+  Contour contour = contourOf(signal.samples(), [&signal] { signal = {}; });
+  contour.recordingSeconds = seconds;
+  return contour;
 }
 
 Contour contourOfWorkingSignal(std::span<const int16_t> signal) {
-  return contourOf(signal, [] {});
+  Contour contour = contourOf(signal, [] {});
+  contour.recordingSeconds = static_cast<double>(signal.size()) / kWorkingRate;
+  return contour;
 }
 
 }  // namespace pipeline

@@ -75,6 +75,7 @@ struct Contour {
   std::vector<int32_t> values;  // tenths of a semitone; 0 = no pitch
   int64_t firstFrame = 0;       // index in the recording of the frame of values[0]
   double frameSeconds = 0.032;  // duration (and hop) of one frame
+  double recordingSeconds = 0;  // length of the whole recording
 
   size_t size() const { return values.size(); }
   bool empty() const { return values.empty(); }

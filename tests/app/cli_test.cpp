@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <string>
 #include <vector>
 
 #include "support/run_tool.h"
+#include "support/signals.h"
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
 
@@ -22,16 +21,7 @@ using testsupport::TempDir;
 
 // A steady voice-like tone at f0 Hz between stretches of silence, as 16-bit samples.
 std::vector<int16_t> toneInSilence(double f0, int rate, double silence, double tone) {
-  std::vector<int16_t> samples(static_cast<size_t>(silence * rate), 0);
-  for (int i = 0; i < static_cast<int>(tone * rate); ++i) {
-    double value = 0;
-    for (int k = 1; k <= 8 && k * f0 < rate / 2.0; ++k) {
-      value += std::sin(2 * std::numbers::pi * k * f0 * i / rate) / k;
-    }
-    samples.push_back(static_cast<int16_t>(std::lround(6000 * value)));
-  }
-  samples.insert(samples.end(), static_cast<size_t>(silence * rate), 0);
-  return samples;
+  return testsignal::hummedNotes(rate, {f0}, tone, /*restSeconds=*/0, silence, /*amplitude=*/6000);
 }
 
 TEST(Cli, WrongArgumentCountPrintsUsageWithoutNewlineAndExitsTwo) {

@@ -7,12 +7,12 @@
 #include <cmath>
 #include <functional>
 #include <iostream>
-#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/run_tool.h"
+#include "support/signals.h"
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
 #include "wave/g711.h"
@@ -24,8 +24,8 @@ namespace {
 using testwav::Bytes;
 
 // The melody as a real signal in [-1, 1]: eight hummed notes of 0.4 s with 0.1 s rests and
-// 0.3 s of silence at both ends.
-double melodyAt(double t) {
+// 0.3 s of silence at both ends. It is a function of time, so every rate samples the same tune.
+double melodyAt(double t, int rate) {
   static constexpr int kNotes[] = {48, 52, 55, 57, 55, 52, 50, 48};
   const double start = 0.3;
   const double slot = 0.5;
@@ -33,27 +33,19 @@ double melodyAt(double t) {
   const auto index = static_cast<size_t>((t - start) / slot);
   const double within = t - start - static_cast<double>(index) * slot;
   if (index >= std::size(kNotes) || within > 0.4) return 0;
-  const double f0 = 440.0 * std::pow(2.0, (kNotes[index] - 69) / 12.0);
-  double value = 0;
-  for (int k = 1; k <= 8; ++k) value += std::sin(2 * std::numbers::pi * k * f0 * within) / k;
-  return 0.25 * value;
+  const testsignal::Voice voice{.frequency = testsignal::semitoneHz(kNotes[index]),
+                                .rate = static_cast<double>(rate),
+                                .amplitude = 0.25};
+  return testsignal::steadyAt(voice, within);
 }
 
 std::vector<double> melody(int rate) {
   std::vector<double> out(static_cast<size_t>(4.6 * rate));
-  for (size_t i = 0; i < out.size(); ++i) out[i] = melodyAt(static_cast<double>(i) / rate);
+  for (size_t i = 0; i < out.size(); ++i) out[i] = melodyAt(static_cast<double>(i) / rate, rate);
   return out;
 }
 
-int16_t toPcm16(double x) {
-  return static_cast<int16_t>(std::lround(std::clamp(x, -1.0, 1.0) * 32767));
-}
-
-std::vector<int16_t> pcm16(int rate) {
-  std::vector<int16_t> out;
-  for (const double x : melody(rate)) out.push_back(toPcm16(x));
-  return out;
-}
+std::vector<int16_t> pcm16(int rate) { return testsignal::toPcm16(melody(rate)); }
 
 // The code whose expansion lies nearest to each sample.
 Bytes companded(int16_t (*expand)(uint8_t)) {

@@ -42,7 +42,7 @@ constexpr bool kAddressSanitizer = false;
 
 // AddressSanitizer reserves terabytes of shadow address space at start-up, so a sanitized tool
 // cannot start under an address-space limit; there the limit is left out.
-std::string memoryLimit() { return kAddressSanitizer ? "" : "ulimit -v 524288;"; }
+std::string memoryLimit() { return kAddressSanitizer ? "" : "ulimit -v 1048576;"; }
 
 Bytes concat(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -323,6 +323,59 @@ TEST(HostileFiles, LibraryRefusesEachWithAnExceptionAndGoesOn) {
     }
   }
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+// Files that declare enormous recordings while taking almost no disk space: a header, then a
+// hole. Each must be refused or tracked quickly, inside 1 GiB of address space, never aborted.
+struct SparseCase {
+  std::string name;
+  Bytes header;           // the file's first bytes
+  uint64_t size;          // the file's length, the rest a hole of zeros
+  int status;             // 0 or 1
+  std::string reason;     // on standard error, for status 1
+  bool needsMemoryLimit;  // only meaningful where the address space can be limited
+};
+
+Bytes dataHeader(const Format& format, uint32_t dataSize) {
+  Bytes header = testwav::riffWave(fmtChunk(format));
+  testwav::appendText(header, "data");
+  testwav::appendU32(header, dataSize);
+  return header;
+}
+
+TEST(HostileFiles, SparseGiantsAreHandledWithinBoundedMemoryAndTime) {
+  const uint32_t sampleCount = 268435457;  // at 1000 Hz, 8 kHz needs 2^31 + 1 samples
+  const std::vector<SparseCase> cases = {
+      {"1000 Hz header past the analysable length",
+       dataHeader(Format().withRate(1000).withBits(8), sampleCount), 44 + uint64_t{sampleCount}, 1,
+       "the recording is longer than the analysis can index", false},
+      {"65535 channels of 8 bits", dataHeader(Format().withChannels(65535).withBits(8), 1 << 30),
+       44 + (uint64_t{1} << 30), 0, "", false},
+      {"65535 channels of 64-bit float",
+       dataHeader(Format().withTag(testwav::kTagFloat).withChannels(65535).withBits(64), 1 << 30),
+       44 + (uint64_t{1} << 30), 0, "", false},
+      {"1000 Hz for 33 hours: its 8 kHz signal does not fit",
+       dataHeader(Format().withRate(1000).withBits(8), 120000000), 44 + uint64_t{120000000}, 1,
+       "not enough memory", true},
+      {"3 GiB of zeros before the data chunk", testwav::riffWave(fmtChunk(Format())),
+       uint64_t{3} << 30, 1, "no data chunk", false},
+  };
+  for (const SparseCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.needsMemoryLimit && kAddressSanitizer) continue;
+    testsupport::TempDir work;
+    testwav::writeFile(work.path("in.wav"), c.header);
+    fs::resize_file(work.path("in.wav"), c.size);
+    const auto run =
+        testsupport::runTool(work.root(), "-q in.wav out.pitch", memoryLimit() + " timeout 60");
+    EXPECT_EQ(run.status, c.status) << run.error;
+    if (c.status == 1) {
+      EXPECT_EQ(run.output, "Error: cannot open wave file in.wav!\n");
+      EXPECT_EQ(run.error, "pitchtrack: in.wav: " + c.reason + "\n");
+    } else {
+      EXPECT_EQ(testsupport::readFile(work.path("out.pitch")), "\n") << "silence has no pitch";
+    }
+  }
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support/hummed_notes.h"
 #include "support/run_tool.h"
 #include "support/shell.h"
+#include "support/signals.h"
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
 

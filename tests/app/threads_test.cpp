@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/hummed_notes.h"
+#include "support/signals.h"
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
 

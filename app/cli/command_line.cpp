@@ -1,0 +1,151 @@
+#include "command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <string_view>
+
+namespace pitchtrack::cli {
+
+namespace {
+
+// Every spelling the parser knows. An argument of the classic invocation is taken as an option
+// only when it is one of these (or "--name=value" of a long one).
+constexpr std::array<std::string_view, 12> kOptionSpellings = {
+    "-h", "--help", "--version", "-q", "--quiet", "--format", "-o", "--output-dir",
+    "--files-from", "-0", "-j", "--jobs"};
+
+bool spelledAsOption(std::string_view argument) {
+  if (argument == "--") return true;
+  for (const std::string_view spelling : kOptionSpellings) {
+    if (argument == spelling) return true;
+    if (spelling.starts_with("--") && argument.starts_with(spelling) &&
+        argument.size() > spelling.size() && argument[spelling.size()] == '=') {
+      return true;
+    }
+  }
+  return false;
+}
+
+CommandLine usageError(std::string problem) {
+  CommandLine line;
+  line.action = CommandLine::Action::kUsageError;
+  line.usageProblem = std::move(problem);
+  return line;
+}
+
+// Sorts the parsed options into an action, or says why they make none.
+CommandLine chooseAction(CommandLine line, const std::vector<std::string>& operands,
+                         bool corpus) {
+  if (corpus) {
+    line.waveFiles = operands;
+    if (line.waveFiles.empty() && !line.filesFrom) {
+      return usageError("-o needs recordings, or --files-from");
+    }
+    line.action = CommandLine::Action::kTrackCorpus;
+    return line;
+  }
+  if (line.filesFrom || line.nulSeparated || line.threads != 0) {
+    return usageError("--files-from, -0 and -j belong to the corpus mode (-o OUTDIR)");
+  }
+  if (operands.size() != 2) return usageError("expected waveFile and pitchFile");
+  line.waveFile = operands[0];
+  line.pitchFile = operands[1];
+  line.action = CommandLine::Action::kTrackOne;
+  return line;
+}
+
+CommandLine parseOptions(int argc, const char* const* argv) {
+  CLI::App app;
+  app.set_help_flag();  // help and version are handled here, not by the parser's own texts
+  CommandLine line;
+  bool help = false;
+  bool version = false;
+  std::string format = "line";
+  std::vector<std::string> operands;
+  app.add_flag("-h,--help", help);
+  app.add_flag("--version", version);
+  app.add_flag("-q,--quiet", line.quiet);
+  app.add_option("--format", format)->check(CLI::IsMember({"line", "csv", "json"}));
+  app.add_option("-o,--output-dir", line.outputDirectory);
+  app.add_option("--files-from", line.filesFrom);
+  app.add_flag("-0", line.nulSeparated);
+  app.add_option("-j,--jobs", line.threads)->check(CLI::Range(1u, 1024u));
+  app.add_option("operands", operands);
+  app.allow_extras(false);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return usageError(error.what());
+  }
+  if (help || version) {
+    CommandLine request;
+    request.action = help ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
+    return request;
+  }
+  line.format = format == "csv"    ? OutputFormat::kCsv
+                : format == "json" ? OutputFormat::kJson
+                                   : OutputFormat::kLine;
+  const bool corpus = !line.outputDirectory.empty();
+  return chooseAction(std::move(line), operands, corpus);
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+  if (argc == 3 && !spelledAsOption(argv[1]) && !spelledAsOption(argv[2])) {
+    CommandLine line;
+    line.action = CommandLine::Action::kTrackOne;
+    line.waveFile = argv[1];
+    line.pitchFile = argv[2];
+    return line;
+  }
+  if (argc < 2) return usageError("expected waveFile and pitchFile");
+  return parseOptions(argc, argv);
+}
+
+std::string helpText(const std::string& program) {
+  return "Usage: " + program + R"( [OPTIONS] waveFile pitchFile
+       )" + program + R"( [OPTIONS] -o OUTDIR WAVE... | --files-from LIST
+
+Tracks the pitch of the singing, humming or speech in a RIFF WAVE recording and
+writes its pitch contour.
+
+The pitch file holds one line: the contour's values joined by "+". Each value
+covers one 32 ms frame of the recording and is the pitch in tenths of a
+semitone, truncated to a whole semitone (690 is A4 = 440 Hz, 600 is middle C);
+0 marks a frame without pitch. Unpitched frames at both ends are trimmed, so
+the first value belongs to the first pitched frame (--format=csv and json say
+which frame that is).
+
+Options:
+  -h, --help           show this text and exit
+      --version        show the version and exit
+  -q, --quiet          print no progress lines
+      --format=FORMAT  line (the pitch file, default), csv (frame, seconds,
+                       value, Hz and MIDI note per frame) or json
+  -o, --output-dir OUTDIR
+                       corpus mode: track every WAVE given and write
+                       OUTDIR/NAME.pitch (.csv, .json) for each, keeping the
+                       subfolders below the inputs' common folder
+      --files-from LIST
+                       corpus mode: read the recordings' names from LIST, one
+                       per line ("-" is standard input)
+  -0                   the names in LIST end with NUL instead of newline
+  -j, --jobs N         corpus mode: track N recordings at once (default: one
+                       per core)
+  --                   end of options
+
+"-" as waveFile reads the recording from standard input (a pipe works: a
+streaming writer's placeholder data size means "to the end of the input");
+"-" as pitchFile writes the contour to standard output, and the progress lines
+then go to standard error.
+
+Exit status:
+  0  the contour was written (in corpus mode: every recording was tracked)
+  1  a recording could not be read, an output could not be written, or an
+     internal fault stopped the analysis; the reason is on standard error
+  2  wrong command line
+)";
+}
+
+}  // namespace pitchtrack::cli

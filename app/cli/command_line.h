@@ -1,0 +1,42 @@
+// The tool's command line: the design's two operands, or documented options beside them.
+//
+// `pitchtrack waveFile pitchFile`, with two arguments that are not spelled as a documented
+// option, is the classic invocation and keeps its exact behaviour. Anything else goes through
+// the option parser; options are recognised only when spelled exactly as documented, and `--`
+// ends them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pitchtrack::cli {
+
+enum class OutputFormat { kLine, kCsv, kJson };
+
+struct CommandLine {
+  enum class Action { kTrackOne, kTrackCorpus, kHelp, kVersion, kUsageError };
+  Action action = Action::kUsageError;
+  std::string usageProblem;  // what was wrong, for kUsageError
+
+  bool quiet = false;
+  OutputFormat format = OutputFormat::kLine;
+
+  // One recording: "-" reads standard input, writes standard output.
+  std::string waveFile;
+  std::string pitchFile;
+
+  // A corpus: the recordings and where their results go.
+  std::string outputDirectory;
+  std::vector<std::string> waveFiles;
+  std::optional<std::string> filesFrom;  // a list of names; "-" is standard input
+  bool nulSeparated = false;             // the list's names end with NUL, not newline
+  unsigned threads = 0;                  // 0: one per core
+};
+
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The text of --help.
+std::string helpText(const std::string& program);
+
+}  // namespace pitchtrack::cli

@@ -1,0 +1,92 @@
+#include "output_format.h"
+
+#include <cstdio>
+
+namespace pitchtrack::cli {
+
+namespace {
+
+// Start of frame `frame` in seconds, exactly: frames are 32 ms.
+std::string secondsOf(int64_t frame) {
+  const int64_t milliseconds = frame * kFrameMilliseconds;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(milliseconds / 1000),
+                static_cast<long long>(milliseconds % 1000));
+  return text;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped; other bytes as they are.
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string formatCsv(const Contour& contour) {
+  std::string text = "frame,seconds,value,hz,midi\n";
+  for (size_t i = 0; i < contour.size(); ++i) {
+    const int64_t frame = contour.firstFrame + static_cast<int64_t>(i);
+    text += std::to_string(frame) + "," + secondsOf(frame) + ",";
+    if (contour.values[i] != 0) {
+      char pitch[64];
+      std::snprintf(pitch, sizeof pitch, "%d,%.3f,%.1f", contour.values[i],
+                    contour.frequencyHz(i), contour.midiNote(i));
+      text += pitch;
+    } else {
+      text += ",,";
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+std::string formatJson(const Contour& contour, const std::string& fileName) {
+  std::string text = "{\"file\": " + jsonString(fileName) +
+                     ", \"frame_seconds\": 0.032, \"first_frame\": " +
+                     std::to_string(contour.firstFrame) + ", \"values\": [";
+  for (size_t i = 0; i < contour.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(contour.values[i]);
+  }
+  return text + "]}\n";
+}
+
+std::string formatOutput(OutputFormat format, const Contour& contour,
+                         const std::string& fileName) {
+  switch (format) {
+    case OutputFormat::kCsv:
+      return formatCsv(contour);
+    case OutputFormat::kJson:
+      return formatJson(contour, fileName);
+    case OutputFormat::kLine:
+      break;
+  }
+  return formatContour(contour);
+}
+
+const char* outputExtension(OutputFormat format) {
+  switch (format) {
+    case OutputFormat::kCsv:
+      return ".csv";
+    case OutputFormat::kJson:
+      return ".json";
+    case OutputFormat::kLine:
+      break;
+  }
+  return ".pitch";
+}
+
+}  // namespace pitchtrack::cli

@@ -1,0 +1,105 @@
+#include "track_one.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "fatal_error.h"
+#include "output_format.h"
+#include "pitch_file.h"
+#include "report.h"
+
+namespace pitchtrack::cli {
+
+namespace {
+
+constexpr int kExitFailure = 1;
+
+bool isStandardStream(const std::string& name) { return name == "-"; }
+
+// The design's line for a recording that cannot be tracked, and the reason.
+int refuseWaveFile(const CommandLine& line, const std::string& reason) {
+  std::printf("Error: cannot open wave file %s!\n", line.waveFile.c_str());
+  std::fflush(stdout);
+  reportFailure(line.waveFile, reason);
+  return kExitFailure;
+}
+
+int refusePitchFile(const CommandLine& line, const std::string& reason) {
+  std::printf("Error: cannot write pitch file %s!\n", line.pitchFile.c_str());
+  std::fflush(stdout);
+  reportFailure(line.pitchFile, reason);
+  return kExitFailure;
+}
+
+// Whether writing the pitch file would replace the recording itself: the same file through any
+// path, link or hard link.
+bool pitchFileIsTheRecording(const CommandLine& line) {
+  if (isStandardStream(line.waveFile) || isStandardStream(line.pitchFile)) return false;
+  struct stat wave {};
+  struct stat pitch {};
+  return ::stat(line.waveFile.c_str(), &wave) == 0 && ::stat(line.pitchFile.c_str(), &pitch) == 0 &&
+         wave.st_dev == pitch.st_dev && wave.st_ino == pitch.st_ino;
+}
+
+// Progress lines go to standard output, or to standard error when standard output carries the
+// contour; -q drops them.
+std::FILE* progressStream(const CommandLine& line) {
+  if (line.quiet) return nullptr;
+  return isStandardStream(line.pitchFile) ? stderr : stdout;
+}
+
+Contour trackRecording(const CommandLine& line, std::FILE* progress) {
+  Options options;
+  if (progress != nullptr) {
+    options.progress = [progress](const std::string& text) {
+      std::fprintf(progress, "%s\n", text.c_str());
+    };
+  }
+  if (isStandardStream(line.waveFile)) return trackStream(STDIN_FILENO, "-", options);
+  return trackFile(line.waveFile, options);
+}
+
+int writeResult(const CommandLine& line, const Contour& contour, std::FILE* progress) {
+  if (progress != nullptr) std::fprintf(progress, "Writing pitch to %s\n", line.pitchFile.c_str());
+  // The pitch file may be standard output itself (/dev/stdout): the messages come first.
+  std::fflush(stdout);
+  const std::string text = formatOutput(line.format, contour, line.waveFile);
+  if (isStandardStream(line.pitchFile)) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+        std::fflush(stdout) == 0) {
+      return 0;
+    }
+    return refusePitchFile(line, "cannot write to standard output");
+  }
+  std::string reason;
+  if (!writePitchFile(line.pitchFile, text, &reason)) return refusePitchFile(line, reason);
+  return 0;
+}
+
+}  // namespace
+
+int trackOne(const CommandLine& line) {
+  if (pitchFileIsTheRecording(line)) {
+    return refusePitchFile(line, "is the recording itself; it is left untouched");
+  }
+  std::FILE* progress = progressStream(line);
+  Contour contour;
+  try {
+    contour = trackRecording(line, progress);
+  } catch (const WaveError& error) {
+    return refuseWaveFile(line, error.reason());
+  } catch (const InternalError& fault) {
+    return reportFatalError(fault);
+  } catch (const std::bad_alloc&) {
+    return refuseWaveFile(line, "not enough memory");
+  } catch (const std::length_error& error) {
+    return refuseWaveFile(line, error.what());
+  }
+  return writeResult(line, contour, progress);
+}
+
+}  // namespace pitchtrack::cli
