@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/pitchtrack.h"
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
 
@@ -166,11 +167,21 @@ TEST(WaveData, DamagedOrUnsupportedFilesFailWithTheirErrorText) {
                          std::to_string(f.rate) + " bits " + std::to_string(f.bits),
                      testwav::wave(f, kFourSamples), kMismatch});
   }
+  testsupport::TempDir dir;
   for (const Case& c : cases) {
     WaveData wave(1, 8000, 8);
     EXPECT_FALSE(loadImage(wave, c.image)) << c.what;
     EXPECT_EQ(wave.lastError(), c.error) << c.what;
     EXPECT_EQ(wave.getDataBytes(), 0) << c.what;
+    // The library's entry refuses the same file with the same code, a reason, and goes on.
+    testwav::writeFile(dir.path("sound.wav"), c.image);
+    try {
+      trackFile(dir.path("sound.wav").string());
+      ADD_FAILURE() << c.what << " was tracked";
+    } catch (const WaveError& error) {
+      EXPECT_STREQ(error.codeText(), c.error) << c.what;
+      EXPECT_FALSE(error.reason().empty()) << c.what;
+    }
   }
 }
 
