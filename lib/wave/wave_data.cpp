@@ -430,23 +430,6 @@ size_t WaveData::readMono(std::span<int16_t> block) {
 
 bool WaveData::readFailed() const { return stream_ && stream_->failed; }
 
-bool WaveData::loadMono(const std::string& fileName, std::vector<int16_t>& samples) {
-  samples.clear();
-  if (!openMono(fileName)) return false;
-  // Appended block by block rather than zero-filled first: the signal is written once.
-  samples.reserve(monoLength());
-  std::vector<int16_t> block(std::min(monoLength(), kConvertBlockSamples));
-  while (samples.size() < monoLength()) {
-    const size_t count = readMono(block);
-    if (count == 0) {
-      std::vector<int16_t>().swap(samples);
-      return false;
-    }
-    samples.insert(samples.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(count));
-  }
-  return true;
-}
-
 WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
   const auto form = file.findForm(kWaveForm);
   if (!form) return {kChunkRead, "not a RIFF WAVE file"};

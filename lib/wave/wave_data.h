@@ -115,8 +115,6 @@ class WaveData {
   // and makes readFailed() true.
   size_t readMono(std::span<int16_t> block);
   bool readFailed() const;
-  // openMono and readMono of the whole signal into `samples` (empty on failure).
-  bool loadMono(const std::string& fileName, std::vector<int16_t>& samples);
 
   const std::string& lastError() const { return lastError_; }
   // What a person needs to know about the last failure: "no such file", "not a RIFF WAVE file",

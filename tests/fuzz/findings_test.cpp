@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/mono_reader.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
 #include "support/wav_image.h"
@@ -69,7 +70,7 @@ TEST(FuzzFindings, DataShorterThanOneFrameIsAnEmptySignal) {
     EXPECT_EQ(streamed.readMono(block), 0u);
     EXPECT_FALSE(streamed.readFailed());
     std::vector<int16_t> samples{1, 2, 3};
-    EXPECT_TRUE(streamed.loadMono(path, samples));
+    EXPECT_TRUE(testsupport::loadMono(streamed, path, samples));
     EXPECT_TRUE(samples.empty());
   }
 }
