@@ -9,7 +9,7 @@ CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build tools run plot test sanitize tsan bench fuzz format clean
+.PHONY: all build tools run plot test sanitize tsan bench fuzz format clean python
 
 all: build
 
@@ -60,6 +60,17 @@ tsan: $(TSAN_DIR)/build.ninja
 fuzz:
 	FUZZ_DIR=$(FUZZ_DIR) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run.sh
 
+# The Python package, built from python/ with pip into a virtual environment that also sees
+# the system's packages (numpy, pybind11, setuptools): nothing is downloaded. The system
+# Python, since the Debian packages belong to it.
+PYTHON    ?= /usr/bin/python3
+PY_VENV   := $(BUILD_DIR)/python-venv
+
+python:
+	$(PYTHON) -m venv --system-site-packages $(PY_VENV)
+	$(PY_VENV)/bin/pip install --no-build-isolation --no-index --quiet ./python
+	@echo "pitchtrack installed in $(PY_VENV): $(PY_VENV)/bin/python -c 'import pitchtrack'"
+
 bench: build
 	./$(BUILD_DIR)/bench/pitchtrack_bench
 	bench/run.sh $(BUILD_DIR)
@@ -69,3 +80,4 @@ format:
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR)
+	rm -rf python/build python/pitchtrack.egg-info

@@ -1,0 +1,11 @@
+import sys
+import pitchtrack
+
+contour = pitchtrack.track_file(sys.argv[1])
+print(contour.line(), end="")                    # the pitch file the tool would write
+try:
+    import matplotlib.pyplot as plt
+except ImportError:                              # no matplotlib: the line alone
+    sys.exit(0)
+plt.step(contour.times, contour.midi, where="post")
+plt.xlabel("seconds"), plt.ylabel("MIDI note"), plt.savefig(sys.argv[2])

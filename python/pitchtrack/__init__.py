@@ -1,0 +1,117 @@
+"""Pitch contours of singing, humming and speech.
+
+The pitchtrack library for Python: the contour of a WAV file, of samples in
+memory or of a stream, value for value the one the pitchtrack tool writes.
+
+    >>> import pitchtrack
+    >>> contour = pitchtrack.track_file("song.wav")
+    >>> contour.line()                  # the tool's pitch file
+    '480+480+0+550\\n'
+    >>> contour.times, contour.hz       # numpy arrays, NaN where unpitched
+
+A contour has one value per 32 ms frame, in tenths of a semitone (690 is A4 =
+440 Hz), 0 where the frame has no pitch. The analysis runs without the GIL, so
+a thread pool tracks several recordings at once; nothing prints, and every
+failure is an exception: WaveError for a file that cannot be read, ValueError
+for bad arguments, InternalError for an internal fault.
+"""
+
+from __future__ import annotations
+
+import os
+from typing import TYPE_CHECKING, Optional, Sequence, Union
+
+try:
+    from . import _pitchtrack
+except ImportError as missing:
+    raise ImportError(
+        f"pitchtrack's compiled module is missing beside {__file__}: install the package "
+        "(pip install --no-build-isolation ./python) or put the CMake build's python folder "
+        "first on PYTHONPATH (PYTHONPATH=build/python)") from missing
+from ._errors import InternalError, WaveError
+from ._pitchtrack import (
+    FRAME_SECONDS,
+    MAX_SAMPLE_RATE,
+    MIN_SAMPLE_RATE,
+    Contour,
+    Tracker,
+    __version__,
+)
+
+if TYPE_CHECKING:
+    import numpy as np
+    import numpy.typing as npt
+
+    Samples = Union[
+        npt.NDArray[np.int16],
+        npt.NDArray[np.uint8],
+        npt.NDArray[np.float32],
+        npt.NDArray[np.float64],
+        Sequence[float],
+        Sequence[Sequence[float]],
+    ]
+
+__all__ = [
+    "FRAME_SECONDS",
+    "MAX_SAMPLE_RATE",
+    "MIN_SAMPLE_RATE",
+    "Contour",
+    "InternalError",
+    "Tracker",
+    "WaveError",
+    "__version__",
+    "track",
+    "track_file",
+]
+
+_track = _pitchtrack.track
+_track_file = _pitchtrack.track_file
+
+
+def track(samples: Samples, sample_rate: int, bits: Optional[int] = None) -> Contour:
+    """The pitch contour of samples in memory, at sample_rate Hz (1000 to 768000).
+
+    samples is a numpy array (or a sequence numpy turns into one) of
+      - int16: 16-bit PCM;
+      - uint8: 8-bit PCM, the unsigned byte values 0..255 (silence is 128);
+      - float32 or float64 of full scale -1..1, converted as the reader
+        converts float WAV data: x * 32768 rounded half away from zero,
+        clamped to 16 bits, NaN becoming 0.
+    A 1-D array is one channel; a 2-D array is frames x channels, mixed down
+    as the reader mixes a file's channels (the mean of each frame, truncated
+    toward zero). bits follows from the dtype when left out; only int16
+    arrays take bits=8, for the byte values 0..255 held in int16.
+
+    The same samples give the same contour as track_file() of a WAV file
+    holding them, and as the pitchtrack tool. An empty array, or one shorter
+    than two frames, gives an empty contour. The analysis runs without the
+    GIL.
+
+    Raises ValueError for an array of another dtype or shape, a rate outside
+    1000-768000 Hz, bits other than 8 or 16, or a recording longer than the
+    analysis can index (about 74 hours); MemoryError; InternalError.
+
+        >>> samples = numpy.frombuffer(raw, dtype=numpy.int16)  # 44.1 kHz mono
+        >>> pitchtrack.track(samples, 44100).line()
+        '480+480+0+550\\n'
+    """
+    return _track(samples, sample_rate, bits)
+
+
+def track_file(path: Union[str, bytes, os.PathLike]) -> Contour:
+    """The pitch contour of a RIFF WAVE file, read with the library's reader.
+
+    The reader takes 8-, 16-, 24- and 32-bit PCM, 32- and 64-bit float,
+    mu-law, A-law and the extensible layout, any channel count (mixed down),
+    at 1000 to 768000 Hz. The file is read block by block, never held whole.
+    The contour's line() is the pitch file the pitchtrack tool writes for the
+    same file, byte for byte. The analysis runs without the GIL.
+
+    Raises WaveError for a file that cannot be read or is not a supported WAV
+    file (its code and reason say why), ValueError for a recording longer
+    than the analysis can index, MemoryError, InternalError.
+
+        >>> pitchtrack.track_file("song.wav").line()
+        '480+480+0+550\\n'
+    """
+    return _track_file(path)

@@ -1,0 +1,69 @@
+"""Type information of the compiled half of pitchtrack."""
+
+import os
+from typing import Iterator, Optional, Sequence, Union
+
+import numpy as np
+import numpy.typing as npt
+
+FRAME_SECONDS: float
+MIN_SAMPLE_RATE: int
+MAX_SAMPLE_RATE: int
+__version__: str
+
+_Samples = Union[
+    npt.NDArray[np.int16],
+    npt.NDArray[np.uint8],
+    npt.NDArray[np.float32],
+    npt.NDArray[np.float64],
+    Sequence[float],
+    Sequence[Sequence[float]],
+]
+
+class Contour:
+    """The pitch contour of a recording, placed in time."""
+
+    def __init__(
+        self, values: Sequence[int] = ..., first_frame: int = 0, frame_seconds: float = 0.032
+    ) -> None: ...
+    @property
+    def values(self) -> npt.NDArray[np.int32]:
+        """Tenths of a semitone, 0 where the frame has no pitch (read-only)."""
+    @property
+    def first_frame(self) -> int:
+        """Index in the recording of the frame of values[0]."""
+    @property
+    def frame_seconds(self) -> float:
+        """Duration and hop of one frame in seconds (0.032)."""
+    @property
+    def times(self) -> npt.NDArray[np.float64]:
+        """Start of each value's frame in seconds."""
+    @property
+    def hz(self) -> npt.NDArray[np.float64]:
+        """Each value in Hz, NaN where the frame has no pitch."""
+    @property
+    def midi(self) -> npt.NDArray[np.float64]:
+        """Each value as a MIDI note number, NaN where the frame has no pitch."""
+    def line(self) -> str:
+        """The pitch file's line: the values joined by "+" and a newline."""
+    def __len__(self) -> int: ...
+    def __iter__(self) -> Iterator[int]: ...
+    def __eq__(self, other: object) -> bool: ...
+
+class Tracker:
+    """Tracks a recording that arrives block by block."""
+
+    def __init__(self, sample_rate: int, bits: int = 16) -> None: ...
+    def push(self, block: _Samples) -> None:
+        """Adds the next block of samples."""
+    def finish(self) -> Contour:
+        """The contour of every sample pushed; the tracker is then finished."""
+    @property
+    def sample_rate(self) -> int: ...
+    @property
+    def bits(self) -> int: ...
+    @property
+    def finished(self) -> bool: ...
+
+def track(samples: _Samples, sample_rate: int, bits: Optional[int] = None) -> Contour: ...
+def track_file(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> Contour: ...
