@@ -2,13 +2,14 @@
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR     ?= build-fuzz
+EXACT_DIR    ?= build-exactness
 FUZZ_SECONDS ?= 60
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build run plot test sanitize bench fuzz format clean
+.PHONY: all build run plot test sanitize bench fuzz exactness format clean
 
 all: build
 
@@ -45,6 +46,13 @@ sanitize: $(SANITIZE_DIR)/build.ninja
 fuzz:
 	FUZZ_DIR=$(FUZZ_DIR) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run.sh
 
+# Builds the tool with both compilers at -O0 and at the release level, with the sanitizers and
+# for 64-bit Arm (run under qemu), forces each vector path and each glibc log/pow variant, and
+# checks that every way gives the reference build's pitch files, output and exit status over a
+# generated corpus, byte for byte. Ways this machine lacks are reported as skipped.
+exactness:
+	EXACTNESS_DIR=$(EXACT_DIR) JOBS=$(JOBS) tests/exactness/run.sh
+
 bench: build
 	./$(BUILD_DIR)/bench/pitchtrack_bench
 	bench/run.sh $(BUILD_DIR)
@@ -53,4 +61,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(EXACT_DIR)
