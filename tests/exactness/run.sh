@@ -39,14 +39,25 @@ row() {
 LAUNCHER=()
 command -v ccache > /dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-# build NAME CMAKE-ARGS...: configures $ROOT/NAME and builds the tool there; log in NAME.log.
+# The build target of the tool: pitchtrack_tool where the library has the name pitchtrack.
+tool_target() {
+  if grep -q '^build pitchtrack_tool: phony' "$1/build.ninja"; then
+    echo pitchtrack_tool
+  else
+    echo pitchtrack
+  fi
+}
+
+# build NAME CMAKE-ARGS...: configures $ROOT/NAME and builds the tool there (NAME/pitchtrack);
+# the log goes to NAME.log.
 build() {
   local name=$1
   shift
   say "building $name"
   {
     cmake -S . -B "$ROOT/$name" -G Ninja -DPT_BUILD_TESTS=OFF -DPT_BUILD_BENCH=OFF \
-      "${LAUNCHER[@]}" "$@" && cmake --build "$ROOT/$name" -j "$JOBS" --target pitchtrack
+      "${LAUNCHER[@]}" "$@" &&
+      cmake --build "$ROOT/$name" -j "$JOBS" --target "$(tool_target "$ROOT/$name")"
   } > "$ROOT/$name.log" 2>&1
 }
 
@@ -150,40 +161,50 @@ check_golden() {
   return "$bad"
 }
 
-# --- glibc math variants ---------------------------------------------------------------------
+# --- which code a run takes ------------------------------------------------------------------
 
-# The log and pow variants that a static x86-64 glibc carries (fma, fma4, avx, sse2).
-libm_variants() {
-  nm "$1" 2> /dev/null | awk '$2 == "T" && $3 ~ /^__ieee754_(log|pow)_[a-z0-9]+$/ {print $3}'
+# functions_like TOOL REGEX: "ADDRESS NAME" of the tool's functions whose (demangled) name
+# matches; NAME is the bare function name.
+functions_like() {
+  nm -C "$1" 2> /dev/null | awk -v re="$2" '$2 ~ /^[tT]$/ {
+    name = $0; sub(/^[^ ]+ [^ ]+ /, "", name); gsub(/\(anonymous namespace\)/, "", name)
+    sub(/\(.*/, "", name); sub(/.*::/, "", name)
+    if (name ~ re) print $1, name
+  }'
 }
 
-# selected_libm TOOL TUNABLES: the log and pow variants that one run actually calls, found
-# with breakpoints under gdb, as "log=X pow=Y".
-selected_libm() {
-  local tool=$1 tunables=$2 script wav
+# called TOOL REGEX ENV-ASSIGNMENT: the functions matching REGEX that one run of the tool over
+# a golden recording (44.1 kHz, so it is resampled too) calls, found with gdb breakpoints.
+called() {
+  local tool=$1 regex=$2 assignment=$3 script wav functions
+  functions=$(functions_like "$tool" "$regex")
+  [ -n "$functions" ] || return 0
   script=$(mktemp)
   wav=$(find "$CORPUS" -name 'golden_03_*.wav' | head -1)
   {
     echo "set pagination off"
-    libm_variants "$tool" | sed 's/^/break /'
-    echo "commands 1-$(libm_variants "$tool" | wc -l)"
+    echo "$functions" | awk '{print "break *0x" $1}'
+    echo "commands 1-$(echo "$functions" | wc -l)"
     printf 'silent\ncontinue\nend\nrun\ninfo breakpoints\n'
   } > "$script"
   mkdir -p "$ROOT/gdb-run"
-  (cd "$ROOT/gdb-run" && gdb -batch -nx -ex "set environment GLIBC_TUNABLES=$tunables" \
+  (cd "$ROOT/gdb-run" && gdb -batch -nx -ex "set environment $assignment" \
     -x "$script" --args "$tool" "$wav" out.pitch 2>&1) |
-    awk '/<__ieee754_/ {
-           match($0, /<__ieee754_[a-z]+_[a-z0-9]+>/)
-           fn = substr($0, RSTART + 11, RLENGTH - 12)
-         }
-         /already hit/ && fn != "" {split(fn, p, "_"); printf "%s=%s ", p[1], p[2]; fn = ""}' |
-    sed 's/ $//'
+    awk '/^[0-9]+ +breakpoint/ {number = $1} /already hit/ {print number}' |
+    while read -r number; do echo "$functions" | sed -n "${number}p" | cut -d' ' -f2; done |
+    sort -u | paste -sd ' '
   rm -f "$script"
 }
 
+# --- glibc math variants ---------------------------------------------------------------------
+
+# The log and pow variants that a static x86-64 glibc carries (fma, fma4, avx, sse2).
+LIBM_VARIANTS='^__ieee754_(log|pow)_(fma|fma4|avx|sse2)$'
+selected_libm() { called "$1" "$LIBM_VARIANTS" "GLIBC_TUNABLES=$2" | sed 's/__ieee754_//g'; }
+
 libm_variant() {
   local name=$1 tunables=$2 tool=$ROOT/$REFERENCE/pitchtrack selected default
-  if [ -z "$(libm_variants "$tool")" ]; then
+  if [ -z "$(functions_like "$tool" "$LIBM_VARIANTS")" ]; then
     row "$name" SKIP 0 "the tool has no alternative log/pow variants (not a static x86-64 glibc)"
     return
   fi
@@ -207,16 +228,39 @@ libm_variant() {
 
 # --- vector paths -----------------------------------------------------------------------------
 
+# The kernels of each vector path: autocorrelation and resampling.
+KERNELS='^((portable|avx2|avx512)Kernel|interpolateRun(Portable|Avx2))$'
+
+# Whether the kernels a forced run called belong to that path: the widest one it asks for,
+# nothing wider.
+kernels_match() {
+  case $1 in
+    portable) [[ $2 != *vx* ]] ;;
+    avx2) [[ $2 == *avx2Kernel* && $2 != *avx512* ]] ;;
+    avx512) [[ $2 == *avx512Kernel* ]] ;;
+  esac
+}
+
 simd_variant() {
-  local path=$1 flag=$2 tool=$ROOT/$REFERENCE/pitchtrack
+  local path=$1 flag=$2 tool=$ROOT/$REFERENCE/pitchtrack kernels
   if [ -n "$flag" ] && ! grep -qw "$flag" /proc/cpuinfo; then
     row "simd-$path" SKIP 0 "the processor lacks $flag"
+    return
   elif ! grep -aq PITCHTRACK_SIMD "$tool"; then
     row "simd-$path" SKIP 0 "this build does not read PITCHTRACK_SIMD: the path cannot be forced"
-  else
-    run_variant "simd-$path" "$tool" "PITCHTRACK_SIMD=$path"
-    check "simd-$path" "PITCHTRACK_SIMD=$path"
+    return
   fi
+  if ! command -v gdb > /dev/null || [ -z "$(functions_like "$tool" "$KERNELS")" ]; then
+    kernels="kernels not verified (no gdb, or no kernel symbols)"
+  else
+    kernels=$(called "$tool" "$KERNELS" "PITCHTRACK_SIMD=$path")
+    if ! kernels_match "$path" "$kernels"; then
+      row "simd-$path" FAIL 0 "PITCHTRACK_SIMD=$path ran the kernels: ${kernels:-none}"
+      return
+    fi
+  fi
+  run_variant "simd-$path" "$tool" "PITCHTRACK_SIMD=$path"
+  check "simd-$path" "PITCHTRACK_SIMD=$path: $kernels"
 }
 
 # --- compilers --------------------------------------------------------------------------------
