@@ -1,5 +1,9 @@
 #include "fatal_error.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace pitchtrack {
@@ -28,11 +32,42 @@ std::tm localNow() {
   return local;
 }
 
+// A name taken by an earlier fault of the same second, or by anything planted there, moves the
+// log to error_..._2.log, _3 and on; the first free one of these is used.
+constexpr int kMaxLogNames = 100;
+
+std::string numberedLogName(const std::string& logName, int number) {
+  if (number == 1) return logName;
+  const std::string stem = logName.substr(0, logName.size() - 4);  // without ".log"
+  return stem + "_" + std::to_string(number) + ".log";
+}
+
+// Creates a log that did not exist before: never through a link, never over another file.
+int createErrorLog(const std::string& logName) {
+  for (int number = 1; number <= kMaxLogNames; ++number) {
+    const int fd = ::open(numberedLogName(logName, number).c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool writeWhole(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
 bool writeErrorLog(const std::string& logName, const char* message) {
-  std::FILE* log = std::fopen(logName.c_str(), "w");
-  if (log == nullptr) return false;
-  const bool written = std::fprintf(log, "%s\n", message) >= 0;
-  return (std::fclose(log) == 0) && written;
+  const int log = createErrorLog(logName);
+  if (log < 0) return false;
+  const bool written = writeWhole(log, std::string(message) + "\n");
+  return (::close(log) == 0) && written;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "command_line.h"
 #include "corpus.h"
+#include "output_signals.h"
 #include "track_one.h"
 
 namespace {
@@ -28,6 +29,7 @@ int usageError(const char* program, const std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  pitchtrack::protectOutputFiles();
   using pitchtrack::cli::CommandLine;
   const char* program = argc > 0 ? argv[0] : "pitchtrack";
   const CommandLine line = pitchtrack::cli::parseCommandLine(argc, argv);

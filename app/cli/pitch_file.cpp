@@ -11,8 +11,7 @@ namespace pitchtrack {
 namespace {
 
 std::string writeToStandardOutput(const std::string& line) {
-  if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size() &&
-      std::fflush(stdout) == 0) {
+  if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size() && std::fflush(stdout) == 0) {
     return "";
   }
   return "cannot write to standard output";

@@ -49,7 +49,8 @@ std::string writeOpened(int fd, const OutputTarget& target, const std::string& t
 std::string writeToDevice(const OutputTarget& target, const std::string& text) {
   // An examined entry is not a link; one that became a link since is not followed.
   const int noFollow = target.exists ? O_NOFOLLOW : 0;
-  const int fd = ::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow);
+  const int fd =
+      ::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow);
   if (fd < 0) return openFailure(target.path);
   std::string reason = writeOpened(fd, target, text);
   if (::close(fd) != 0 && reason.empty()) reason = std::strerror(errno);

@@ -1,15 +1,21 @@
 #include "pitch_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "output_signals.h"
 #include "pitch_line.h"
 #include "support/shell.h"
 #include "support/temp_dir.h"
+#include "temporary_file.h"
 
 namespace pitchtrack {
 
@@ -51,6 +57,70 @@ TEST(PitchFile, ReportsFilesThatCannotBeWritten) {
   EXPECT_TRUE(dir.names().empty());
   // A device that accepts the open but refuses the bytes.
   EXPECT_TRUE(!fs::exists("/dev/full") || !writePitchFile("/dev/full", "600+610\n"));
+}
+
+// A folder below `root` whose path leaves exactly room for a name of `nameLength` bytes in a
+// path of `pathLength` bytes (nested folders of at most 200 bytes); `root` itself for 0.
+fs::path nestedFolder(const fs::path& root, size_t pathLength, size_t nameLength) {
+  fs::path folder = root;
+  if (pathLength == 0) return folder;
+  size_t remaining = pathLength - root.string().size() - 1 - nameLength;  // "/folder" pieces
+  while (remaining > 0) {
+    const size_t length = remaining > 203 ? 200 : remaining - 1;
+    folder /= std::string(length, 'd');
+    remaining -= length + 1;
+  }
+  return folder;
+}
+
+// The temporary name is of fixed length, so a name up to the 255-byte limit, or a path up to
+// PATH_MAX - 1 bytes ending in a short name, is written like any other.
+TEST(PitchFile, LongNamesAndPathsAreWritten) {
+  struct Case {
+    size_t nameLength;
+    size_t pathLength;  // 0: the name sits in the test folder
+  };
+  for (const Case& c : {Case{242, 0}, Case{250, 0}, Case{255, 0}, Case{4, 4095}, Case{12, 4082}}) {
+    SCOPED_TRACE(testing::Message() << "name " << c.nameLength << ", path " << c.pathLength);
+    testsupport::TempDir dir;
+    const fs::path folder = nestedFolder(dir.root(), c.pathLength, c.nameLength);
+    fs::create_directories(folder);
+    const fs::path target = folder / std::string(c.nameLength, 'n');
+    if (c.pathLength > 0) {
+      ASSERT_EQ(target.string().size(), c.pathLength);
+    }
+    std::string reason;
+    for (const char* line : {"600+610\n", "5\n"}) {  // a new file, then its replacement
+      ASSERT_TRUE(writePitchFile(target, line, &reason)) << reason;
+      EXPECT_EQ(readFile(target), line);
+    }
+    EXPECT_EQ(fs::directory_iterator(folder)->path(), target);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  }
+}
+
+// A signal that ends the tool between the creation of the temporary file and its rename takes
+// the file with it; the process still dies of that signal.
+TEST(PitchFile, EndingSignalRemovesTheTemporaryFile) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    testsupport::TempDir dir;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      protectOutputFiles();
+      const int folder = open(dir.root().c_str(), O_RDONLY | O_DIRECTORY);
+      const TemporaryFile temporary(folder, 0600);
+      if (!temporary.valid() || !fs::exists(dir.path(temporary.name()))) _exit(3);
+      std::raise(signal);
+      _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_TRUE(dir.names().empty());
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Where the built tool can put its pitch line: a device that refuses the bytes, a full
-// filesystem, a FIFO, standard output, a symbolic link and an existing file with its own
-// permission bits. A failed write leaves neither a partial file nor a temporary one.
+// filesystem, a file size limit, a FIFO (read or not), standard output, a symbolic link, an
+// existing file with its own permission bits, and what another user planted in a shared folder.
+// A failed write leaves neither a partial file nor a temporary one.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -18,7 +19,9 @@
 
 #include "support/run_tool.h"
 #include "support/shell.h"
+#include "support/signals.h"
 #include "support/temp_dir.h"
+#include "support/wav_image.h"
 
 namespace {
 
@@ -226,8 +229,17 @@ TEST(PitchOutput, ExistingFileKeepsItsPermissionBitsAndNewOnesFollowTheUmask) {
     mode_t expected;
   };
   const std::vector<Case> cases = {
-      {0640, "022", 0640}, {0600, "022", 0600},         {0666, "077", 0666},
-      {0755, "022", 0755}, {std::nullopt, "022", 0644}, {std::nullopt, "077", 0600},
+      {0640, "022", 0640},
+      {0600, "022", 0600},
+      {0666, "077", 0666},
+      {0755, "022", 0755},
+      {std::nullopt, "022", 0644},
+      {std::nullopt, "077", 0600},
+      // Set-user-ID, set-group-ID and sticky bits are never handed on.
+      {04755, "022", 0755},
+      {02750, "022", 0750},
+      {01644, "022", 0644},
+      {06777, "000", 0777},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
@@ -247,6 +259,110 @@ TEST(PitchOutput, ExistingFileKeepsItsPermissionBitsAndNewOnesFollowTheUmask) {
     EXPECT_EQ(info.st_mode & 07777, c.expected) << std::oct << (info.st_mode & 07777);
     EXPECT_EQ(readFile(target), expectedLine());
     EXPECT_EQ(work.names(), (std::vector<std::string>{"in.wav", "out.pitch"}));
+  }
+}
+
+// A recording long enough for a pitch line of several kilobytes: a scale hummed over and over,
+// in 8 bits at 8 kHz, so the tool prints nothing before "Writing pitch to".
+std::string longLine(const TempDir& work) {
+  std::vector<uint8_t> samples;
+  for (int round = 0; round < 16; ++round) {
+    for (const int16_t s :
+         testsignal::hummedNotes(8000, {220, 247, 262, 294, 330, 349, 392, 440})) {
+      samples.push_back(static_cast<uint8_t>((s >> 8) + 128));
+    }
+  }
+  testwav::writeFile(work.path("long.wav"), testwav::pcm8Wave(samples));
+  const auto run = runTool(work.root(), "long.wav expected.pitch");
+  EXPECT_EQ(run.status, 0);
+  const std::string line = readFile(work.path("expected.pitch"));
+  fs::remove(work.path("expected.pitch"));
+  return line;
+}
+
+// Past the file size limit the write fails with "File too large" (SIGXFSZ is ignored rather
+// than ending the tool), and the old file, or the one a link leads to, stays whole.
+TEST(PitchOutput, FileSizeLimitLeavesTheOldFileWhole) {
+  struct Case {
+    const char* what;
+    const char* target;                   // what the tool is told to write
+    std::optional<std::string> existing;  // content of real.pitch before the run
+    bool link;                            // target is a link to real.pitch
+  };
+  const std::string old(9000, '7');
+  const std::vector<Case> cases = {
+      {"new file", "real.pitch", std::nullopt, false},
+      {"existing file", "real.pitch", old, false},
+      {"link to an existing file", "link.pitch", old, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir work;
+    const std::string line = longLine(work);
+    ASSERT_GT(line.size(), 4096u);  // beyond "ulimit -f 4" in 512- or 1024-byte blocks
+    if (c.existing) testsupport::writeText(work.path("real.pitch"), *c.existing);
+    if (c.link) fs::create_symlink("real.pitch", work.path("link.pitch"));
+
+    const auto run = runTool(work.root(), std::string("long.wav ") + c.target, "ulimit -f 4;");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, cannotWrite(c.target));
+    EXPECT_EQ(run.error, std::string("pitchtrack: ") + c.target + ": File too large\n");
+    EXPECT_EQ(fs::exists(work.path("real.pitch")), c.existing.has_value());
+    if (c.existing) {
+      EXPECT_EQ(readFile(work.path("real.pitch")), *c.existing);
+    }
+    std::vector<std::string> expectedNames = {"long.wav"};
+    if (c.link) expectedNames.insert(expectedNames.begin(), "link.pitch");
+    if (c.existing) expectedNames.push_back("real.pitch");
+    EXPECT_EQ(work.names(), expectedNames);
+  }
+}
+
+// Opening a FIFO nobody reads would wait for ever; the tool says why it cannot write instead.
+TEST(PitchOutput, FifoWithoutAReaderIsAnErrorNotAWait) {
+  TempDir work;
+  copyRecording(work);
+  ASSERT_EQ(::mkfifo(work.path("pitch.fifo").c_str(), 0600), 0);
+  const auto run = runTool(work.root(), "in.wav pitch.fifo", "timeout 60");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, cannotWrite("pitch.fifo"));
+  EXPECT_EQ(run.error, "pitchtrack: pitch.fifo: no reader on the FIFO\n");
+}
+
+// Another user's link or FIFO at the pitch file's name in a shared folder, such as /tmp with the
+// kernel's link protections off: the tool neither writes through it nor waits on it.
+TEST(PitchOutput, PlantedEntryInASharedFolderIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's entries needs root";
+  struct Case {
+    const char* what;
+    bool fifo;
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {"link", false, "a symbolic link of another user in a shared folder; not followed"},
+      {"FIFO", true, "a FIFO of another user in a shared folder; not opened"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir work;
+    copyRecording(work);
+    testsupport::writeText(work.path("victim"), "untouched\n");
+    fs::create_directory(work.path("shared"));
+    const fs::path planted = work.path("shared/out.pitch");
+    if (c.fifo) {
+      ASSERT_EQ(::mkfifo(planted.c_str(), 0666), 0);
+    } else {
+      fs::create_symlink("../victim", planted);
+    }
+    ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(work.path("shared").c_str(), 01777), 0);
+
+    const auto run = runTool(work.root(), "in.wav shared/out.pitch", "timeout 60");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, cannotWrite("shared/out.pitch"));
+    EXPECT_EQ(run.error, std::string("pitchtrack: shared/out.pitch: ") + c.reason + "\n");
+    EXPECT_EQ(readFile(work.path("victim")), "untouched\n");
+    EXPECT_EQ(work.names("shared"), std::vector<std::string>{"out.pitch"});
   }
 }
 
