@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "contour_plot.h"
+#include "output_signals.h"
 #include "pitch_file.h"
 
 namespace {
@@ -45,6 +46,9 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& r
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A failed write (a full disk, a file-size limit) is reported rather than fatal, and a signal
+  // never leaves a temporary file behind.
+  pitchtrack::protectOutputFiles();
   if (argc != 3) {
     std::fprintf(stderr, "Usage: %s pitchFile svgFile\n", argc > 0 ? argv[0] : "pitchplot");
     return kExitUsage;
