@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "support/shell.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 // The demangled names of the symbols `nm` lists with one of `types` (strong definitions).
 std::vector<std::string> definedSymbols(const std::string& options, const std::string& library,
                                         const std::string& types) {
+  const testsupport::TempDir scratch;
   const auto run =
       testsupport::runShell(testsupport::shellQuote(PT_NM_COMMAND) + " " + options +
                                 " --defined-only -C " + testsupport::shellQuote(library),
