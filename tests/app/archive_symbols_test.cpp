@@ -19,7 +19,7 @@ std::vector<std::string> definedSymbols(const std::string& options, const std::s
   const auto run =
       testsupport::runShell(testsupport::shellQuote(PT_NM_COMMAND) + " " + options +
                                 " --defined-only -C " + testsupport::shellQuote(library),
-                            std::filesystem::temp_directory_path());
+                            scratch.root());
   EXPECT_EQ(run.status, 0) << run.err;
   std::vector<std::string> names;
   std::istringstream lines(run.out);
