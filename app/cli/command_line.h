@@ -1,4 +1,4 @@
-// The tool's command line: the design's two operands, or documented options beside them.
+// The tool's command line: the two classic operands, or documented options beside them.
 //
 // `pitchtrack waveFile pitchFile`, with two arguments that are not spelled as a documented
 // option, is the classic invocation and keeps its exact behaviour. Anything else goes through

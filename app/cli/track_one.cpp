@@ -20,7 +20,7 @@ constexpr int kExitFailure = 1;
 
 bool isStandardStream(const std::string& name) { return name == "-"; }
 
-// The design's line for a recording that cannot be tracked, and the reason.
+// The classic line for a recording that cannot be tracked, and the reason.
 int refuseWaveFile(const CommandLine& line, const std::string& reason) {
   std::printf("Error: cannot open wave file %s!\n", line.waveFile.c_str());
   std::fflush(stdout);

@@ -6,7 +6,7 @@
 namespace pitchtrack::cli {
 
 // Tracks line.waveFile ("-": standard input) and writes the result to line.pitchFile ("-":
-// standard output), with the design's lines on standard output and reasons on standard error.
+// standard output), with the classic lines on standard output and reasons on standard error.
 // Returns the exit status.
 int trackOne(const CommandLine& line);
 
