@@ -95,16 +95,15 @@ TEST_F(Corpus, FailingEntriesAreReportedAndTheOthersTracked) {
   const auto fifo = run("mkfifo corpus/fifo.wav");
   ASSERT_EQ(fifo.status, 0);
   // Operands and a NUL-separated list together, with a missing name; a FIFO must not block.
-  const auto corpus = run(
-      "printf 'corpus/note_0.wav\\0corpus/missing.wav\\0corpus/fifo.wav\\0' | timeout 60 " +
-      kTool + " -q -0 --files-from - -o out corpus/broken.wav corpus/folder.wav " +
-      "corpus/choir/alto/note_1.wav");
+  const auto corpus =
+      run("printf 'corpus/note_0.wav\\0corpus/missing.wav\\0corpus/fifo.wav\\0' | timeout 60 " +
+          kTool + " -q -0 --files-from - -o out corpus/broken.wav corpus/folder.wav " +
+          "corpus/choir/alto/note_1.wav");
   EXPECT_EQ(corpus.status, 1);
-  for (const char* reason :
-       {"pitchtrack: corpus/broken.wav: not a RIFF WAVE file\n",
-        "pitchtrack: corpus/folder.wav: is a directory\n",
-        "pitchtrack: corpus/missing.wav: no such file\n",
-        "pitchtrack: corpus/fifo.wav: not a regular file\n"}) {
+  for (const char* reason : {"pitchtrack: corpus/broken.wav: not a RIFF WAVE file\n",
+                             "pitchtrack: corpus/folder.wav: is a directory\n",
+                             "pitchtrack: corpus/missing.wav: no such file\n",
+                             "pitchtrack: corpus/fifo.wav: not a regular file\n"}) {
     EXPECT_NE(corpus.err.find(reason), std::string::npos) << reason << corpus.err;
   }
   EXPECT_EQ(readFile(work_.path("out/note_0.pitch")), single(0));
@@ -128,13 +127,29 @@ TEST_F(Corpus, UnusableOutputFolderFailsBeforeAnyAnalysis) {
   for (const char* outdir : {"taken", "taken/below"}) {
     const auto corpus = run(kTool + " -o " + outdir + " corpus/note_0.wav");
     EXPECT_EQ(corpus.status, 1) << outdir;
-    EXPECT_TRUE(corpus.err.starts_with(std::string("pitchtrack: ") + outdir + ": "))
-        << corpus.err;
+    EXPECT_TRUE(corpus.err.starts_with(std::string("pitchtrack: ") + outdir + ": ")) << corpus.err;
     EXPECT_EQ(corpus.err.find("files"), std::string::npos) << "no analysis ran";
   }
   const auto missingList = run(kTool + " -o out --files-from nothing.txt");
   EXPECT_EQ(missingList.status, 1);
   EXPECT_EQ(missingList.err, "pitchtrack: nothing.txt: No such file or directory\n");
+}
+
+// On a terminal (here a pseudo-terminal from script(1)) a progress line is redrawn in place on
+// standard error; when standard error is a file there is none, only the summary.
+TEST_F(Corpus, ProgressLineOnlyOnATerminal) {
+  const std::string command =
+      kTool + " -j 2 -o out corpus/note_0.wav corpus/note_2.wav corpus/note_3.wav";
+  const auto piped = run(command);
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.err.find('\r'), std::string::npos) << piped.err;
+  if (!testsupport::haveProgram("script")) GTEST_SKIP() << "script is not installed";
+  const auto terminal = run("script -qec " + shellQuote(command) + " /dev/null");
+  EXPECT_EQ(terminal.status, 0);
+  for (const char* part :
+       {"\r", "3/3 files", "h of audio", "real time", "left", "pitchtrack: 3 files, 0 failed"}) {
+    EXPECT_NE(terminal.out.find(part), std::string::npos) << part << terminal.out;
+  }
 }
 
 }  // namespace
