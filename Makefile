@@ -10,7 +10,7 @@ CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build tools run plot test sanitize tsan bench fuzz exactness format clean python
+.PHONY: all build tools run plot measure test sanitize tsan bench fuzz exactness format clean python
 
 all: build
 
@@ -33,6 +33,10 @@ run: tools
 plot: run
 	./$(BUILD_DIR)/pitchplot $(EXAMPLE_OUT) $(BUILD_DIR)/melody.svg
 	@echo "Plot of $(EXAMPLE_OUT) written to $(BUILD_DIR)/melody.svg"
+
+# The README's table of voicing and pitch measurements on generated recordings.
+measure: build
+	./$(BUILD_DIR)/tests/measure_voicing
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

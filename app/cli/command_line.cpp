@@ -10,9 +10,10 @@ namespace {
 
 // Every spelling the parser knows. An argument of the classic invocation is taken as an option
 // only when it is one of these (or "--name=value" of a long one).
-constexpr std::array<std::string_view, 12> kOptionSpellings = {
-    "-h", "--help", "--version", "-q", "--quiet", "--format", "-o", "--output-dir",
-    "--files-from", "-0", "-j", "--jobs"};
+constexpr std::array<std::string_view, 15> kOptionSpellings = {
+    "-h",       "--help", "--version",    "-q",           "--quiet",
+    "--format", "-o",     "--output-dir", "--files-from", "-0",
+    "-j",       "--jobs", "--normalize",  "--keep-final", "--voicing"};
 
 bool spelledAsOption(std::string_view argument) {
   if (argument == "--") return true;
@@ -34,8 +35,7 @@ CommandLine usageError(std::string problem) {
 }
 
 // Sorts the parsed options into an action, or says why they make none.
-CommandLine chooseAction(CommandLine line, const std::vector<std::string>& operands,
-                         bool corpus) {
+CommandLine chooseAction(CommandLine line, const std::vector<std::string>& operands, bool corpus) {
   if (corpus) {
     line.waveFiles = operands;
     if (line.waveFiles.empty() && !line.filesFrom) {
@@ -61,6 +61,7 @@ CommandLine parseOptions(int argc, const char* const* argv) {
   bool help = false;
   bool version = false;
   std::string format = "line";
+  std::string voicing = "relative";
   std::vector<std::string> operands;
   app.add_flag("-h,--help", help);
   app.add_flag("--version", version);
@@ -70,6 +71,9 @@ CommandLine parseOptions(int argc, const char* const* argv) {
   app.add_option("--files-from", line.filesFrom);
   app.add_flag("-0", line.nulSeparated);
   app.add_option("-j,--jobs", line.threads)->check(CLI::Range(1u, 1024u));
+  app.add_flag("--normalize", line.normalize)->disable_flag_override();
+  app.add_flag("--keep-final", line.keepFinal)->disable_flag_override();
+  app.add_option("--voicing", voicing)->check(CLI::IsMember({"relative", "strict"}));
   app.add_option("operands", operands);
   app.allow_extras(false);
   try {
@@ -85,6 +89,7 @@ CommandLine parseOptions(int argc, const char* const* argv) {
   line.format = format == "csv"    ? OutputFormat::kCsv
                 : format == "json" ? OutputFormat::kJson
                                    : OutputFormat::kLine;
+  line.strictVoicing = voicing == "strict";
   const bool corpus = !line.outputDirectory.empty();
   return chooseAction(std::move(line), operands, corpus);
 }
@@ -105,7 +110,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 
 std::string helpText(const std::string& program) {
   return "Usage: " + program + R"( [OPTIONS] waveFile pitchFile
-       )" + program + R"( [OPTIONS] -o OUTDIR WAVE... | --files-from LIST
+       )" +
+         program + R"( [OPTIONS] -o OUTDIR WAVE... | --files-from LIST
 
 Tracks the pitch of the singing, humming or speech in a RIFF WAVE recording and
 writes its pitch contour.
@@ -133,12 +139,26 @@ Options:
   -0                   the names in LIST end with NUL instead of newline
   -j, --jobs N         corpus mode: track N recordings at once (default: one
                        per core)
+      --normalize      scale the recording to full range before the reduction
+                       to 8 bits, so that a quiet recording keeps its pitch
+      --keep-final     keep the last stretch of sound even when it starts
+                       more than 0.7 s after the one before it
+      --voicing=MODE   relative (default): a frame is voiced when it is loud
+                       for this recording; strict: it must also be periodic
+                       and not faint, so noise gets no pitch
   --                   end of options
 
 "-" as waveFile reads the recording from standard input (a pipe works: a
 streaming writer's placeholder data size means "to the end of the input");
 "-" as pitchFile writes the contour to standard output, and the progress lines
 then go to standard error.
+
+Warnings go to standard error as "pitchtrack: FILE: warning: ..." when the
+analysis loses something: a last stretch dropped by the final-gap rule, a
+recording too quiet for the reduction to 8 bits, an empty contour from a
+recording that is not silent, clipping, a first pass mostly outside the final
+pitch range. Each gives the time and the option that would change the result;
+-q silences them. They never change the pitch file or standard output.
 
 Exit status:
   0  the contour was written (in corpus mode: every recording was tracked)

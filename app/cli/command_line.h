@@ -22,6 +22,11 @@ struct CommandLine {
   bool quiet = false;
   OutputFormat format = OutputFormat::kLine;
 
+  // Remedies, all off by default (see pitchtrack::Options).
+  bool normalize = false;
+  bool keepFinal = false;
+  bool strictVoicing = false;
+
   // One recording: "-" reads standard input, writes standard output.
   std::string waveFile;
   std::string pitchFile;

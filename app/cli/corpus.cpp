@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "analysis_options.h"
 #include "output_format.h"
 #include "pitch_file.h"
 #include "report.h"
@@ -76,7 +77,7 @@ std::string trackAndWrite(CorpusState& state, const fs::path& recording, double&
   if (std::string problem = notARegularFile(recording); !problem.empty()) return problem;
   Contour contour;
   try {
-    contour = trackFile(recording.string());
+    contour = trackFile(recording.string(), analysisOptions(state.line, recording.string()));
   } catch (const WaveError& error) {
     return error.reason();
   } catch (const InternalError& fault) {

@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "analysis_options.h"
 #include "fatal_error.h"
 #include "output_format.h"
 #include "pitch_file.h"
@@ -53,7 +54,7 @@ std::FILE* progressStream(const CommandLine& line) {
 }
 
 Contour trackRecording(const CommandLine& line, std::FILE* progress) {
-  Options options;
+  Options options = analysisOptions(line, line.waveFile);
   if (progress != nullptr) {
     options.progress = [progress](const std::string& text) {
       std::fprintf(progress, "%s\n", text.c_str());

@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
-#include "audio/endpoint.h"
+#include "analysis_warnings.h"
 #include "audio/frame.h"
 #include "audio/median.h"
 #include "audio/pitch_tracker.h"
 #include "audio/pt_param.h"
 #include "resample.h"
+#include "voicing.h"
 
 namespace pitchtrack {
 
@@ -20,25 +22,6 @@ constexpr int32_t kTransitionWeight = 200;
 constexpr int32_t kLocalWeight = 1;
 constexpr float kLowestKeptPitch = 34.0f;
 constexpr float kHighestKeptPitch = 90.0f;
-
-// 1 for every tracker frame that either of its detector frames places in a voiced segment.
-std::vector<uint8_t> voicedMask(std::span<const int16_t> signal, const PtParam& ptParam,
-                                int32_t frames) {
-  std::vector<uint8_t> mask(static_cast<size_t>(frames), 0);
-  EpdParam epdParam;
-  setEpdParam(pipeline::kWorkingRate, epdParam);
-  int32_t segmentCount = 0;
-  const std::vector<Segment> segments =
-      endpointDetect(signal, pipeline::kWorkingRate, epdParam, segmentCount);
-  for (const Segment& segment : std::span(segments).first(static_cast<size_t>(segmentCount))) {
-    for (int32_t j = segment.beginFrame; j <= segment.endFrame; ++j) {
-      const int32_t centre = frame2sample(j, epdParam.frameSize, epdParam.overlap);
-      const int32_t k = sample2frame(centre, ptParam.frameSize, ptParam.overlap);
-      if (k < frames) mask[static_cast<size_t>(k)] = 1;
-    }
-  }
-  return mask;
-}
 
 void clearUnvoiced(std::span<double> pitch, std::span<const uint8_t> voiced) {
   for (size_t k = 0; k < pitch.size(); ++k) {
@@ -95,10 +78,42 @@ void findNonzeroBounds(std::span<const double> values, int32_t& first, int32_t& 
 
 namespace {
 
+// What the analysis is asked to do beyond the classic defaults, and whom it tells.
+struct Settings {
+  const Options* options = nullptr;  // null: the classic analysis, no warnings
+  const pipeline::InputLevel* level = nullptr;
+
+  bool warns() const { return options != nullptr && options->warning; }
+  void warn(const std::optional<Warning>& warning) const {
+    if (warning && warns()) options->warning(*warning);
+  }
+  pipeline::VoicingRequest voicingRequest() const {
+    if (options == nullptr) return {};
+    return {options->keepFinal, options->voicing, warns()};
+  }
+};
+
+void warnAboutInput(const Settings& settings) {
+  if (!settings.warns()) return;
+  settings.warn(pipeline::clippingWarning(*settings.level));
+  settings.warn(pipeline::quietWarning(*settings.level, settings.options->normalize));
+}
+
+void warnAboutResult(const Settings& settings, const Contour& contour,
+                     const pipeline::VoicingResult& voicing, int32_t frames) {
+  if (!settings.warns()) return;
+  if (voicing.dropped) settings.warn(pipeline::finalStretchWarning(*voicing.dropped));
+  if (contour.empty() && frames >= 2) {
+    settings.warn(pipeline::emptyContourWarning(*settings.level, settings.options->normalize,
+                                                voicing.dropped.has_value()));
+  }
+}
+
 // Everything after the preparation: both passes, the voicing mask and the contour. `release`
 // frees the signal once the endpoint detector is done with it.
 template <typename Release>
-Contour contourOf(std::span<const int16_t> signal, Release release) {
+Contour contourOf(std::span<const int16_t> signal, Release release, const Settings& settings) {
+  warnAboutInput(settings);
   PtParam ptParam;
   setPtParam(ptParam, pipeline::kWorkingRate, 8, kAutocorrelation);
   const int32_t frames =
@@ -106,25 +121,34 @@ Contour contourOf(std::span<const int16_t> signal, Release release) {
   ptParam.transitionWeight = kTransitionWeight;
   ptParam.localWeight = kLocalWeight;
   // The median and the voicing mask need at least two tracker frames.
-  if (frames < 2) return {};
+  if (frames < 2) {
+    warnAboutResult(settings, {}, {}, frames);
+    return {};
+  }
 
   // Both passes share the range-independent analysis; only the pitch range differs.
   const FrameAnalysis analysis = analyseFrames(signal, ptParam);
   std::vector<double> pitch(static_cast<size_t>(frames), 0.0);
   trackPitch(analysis, ptParam, pitch);
-  const std::vector<uint8_t> voiced = voicedMask(signal, ptParam, frames);
+  const pipeline::VoicingResult voicing =
+      pipeline::voicing(signal, ptParam, frames, settings.voicingRequest());
   release();
-  clearUnvoiced(pitch, voiced);
+  clearUnvoiced(pitch, voicing.mask);
+  const std::vector<double> firstPass = settings.warns() ? pitch : std::vector<double>();
 
   const double median = pipeline::voicedMedian(pitch);
   ptParam.minPitch = static_cast<float>(median - ptParam.pitchRangeWidth * 0.5);
   ptParam.maxPitch = static_cast<float>(median + ptParam.pitchRangeWidth * 0.5);
+  settings.warn(pipeline::outsideRangeWarning(firstPass, ptParam.minPitch, ptParam.maxPitch,
+                                              kFrameMilliseconds / 1000.0));
 
   std::fill(pitch.begin(), pitch.end(), 0.0);
   trackPitch(analysis, ptParam, pitch);
-  clearUnvoiced(pitch, voiced);
+  clearUnvoiced(pitch, voicing.mask);
   pipeline::clearOutOfRange(pitch, kLowestKeptPitch, kHighestKeptPitch);
-  return wholeSemitonesTimesTen(pitch);
+  Contour contour = wholeSemitonesTimesTen(pitch);
+  warnAboutResult(settings, contour, voicing, frames);
+  return contour;
 }
 
 void reduceSixteenBits(std::span<int16_t> samples) {
@@ -154,8 +178,15 @@ void checkInputFormat(int32_t fs, int32_t nbits) {
 }
 
 WorkingSignalBuilder::WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
+                                           const Options& options)
+    : WorkingSignalBuilder(fs, nbits, expectedLength, options.progress) {
+  normalize_ = options.normalize;
+  watchLevel_ = static_cast<bool>(options.warning);
+}
+
+WorkingSignalBuilder::WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
                                            const ProgressSink& progress)
-    : fs_(fs), nbits_(nbits), progress_(progress) {
+    : fs_(fs), nbits_(nbits), progress_(progress), level_(fs, nbits) {
   checkInputFormat(fs, nbits);
   if (fs != kWorkingRate) {
     say(progress_, "fs=%d ===> Resample to have fs=%d", fs, kWorkingRate);
@@ -174,6 +205,7 @@ WorkingSignalBuilder::~WorkingSignalBuilder() = default;
 
 void WorkingSignalBuilder::push(std::span<const int16_t> block) {
   pushed_ += static_cast<int64_t>(block.size());
+  if (watchLevel_) level_.add(block);
   if (resampledLength(pushed_, fs_, kWorkingRate) > kMaxWorkingLength) {
     throw std::length_error("the recording is longer than the analysis can index");
   }
@@ -199,20 +231,47 @@ SampleBuffer WorkingSignalBuilder::finish() {
   }
   if (nbits_ == 16) {
     say(progress_, "nbits=%d ===> Convert from nbits=16 to 8!", nbits_);
+    if (normalize_) normalizeToFullRange(signal.samples());
     reduceSixteenBits(signal.samples());
   }
   return signal;
 }
 
+void normalizeToFullRange(std::span<int16_t> samples) {
+  int64_t peak = 0;
+  for (const int16_t v : samples) peak = std::max<int64_t>(peak, v < 0 ? -int64_t{v} : v);
+  if (peak == 0) return;
+  for (int16_t& v : samples) v = static_cast<int16_t>(int64_t{v} * 32767 / peak);
+}
+
 Contour contourOfWorkingSignal(SampleBuffer signal) {
   const double seconds = static_cast<double>(signal.size()) / kWorkingRate;
-  Contour contour = contourOf(signal.samples(), [&signal] { signal = {}; });
+  Contour contour = contourOf(
+      signal.samples(), [&signal] { signal = {}; }, Settings{});
   contour.recordingSeconds = seconds;
   return contour;
 }
 
 Contour contourOfWorkingSignal(std::span<const int16_t> signal) {
-  Contour contour = contourOf(signal, [] {});
+  Contour contour = contourOf(
+      signal, [] {}, Settings{});
+  contour.recordingSeconds = static_cast<double>(signal.size()) / kWorkingRate;
+  return contour;
+}
+
+Contour contourOfWorkingSignal(SampleBuffer signal, const Options& options,
+                               const InputLevel& level) {
+  const double seconds = static_cast<double>(signal.size()) / kWorkingRate;
+  Contour contour = contourOf(
+      signal.samples(), [&signal] { signal = {}; }, Settings{&options, &level});
+  contour.recordingSeconds = seconds;
+  return contour;
+}
+
+Contour contourOfWorkingSignal(std::span<const int16_t> signal, const Options& options,
+                               const InputLevel& level) {
+  Contour contour = contourOf(
+      signal, [] {}, Settings{&options, &level});
   contour.recordingSeconds = static_cast<double>(signal.size()) / kWorkingRate;
   return contour;
 }
@@ -228,6 +287,20 @@ Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbi
   pipeline::WorkingSignalBuilder builder(fs, nbits, static_cast<int64_t>(samples.size()), progress);
   builder.push(samples);
   return pipeline::contourOfWorkingSignal(builder.finish());
+}
+
+Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
+                       const Options& options) {
+  if (fs == pipeline::kWorkingRate && nbits == 8) {
+    pipeline::checkInputFormat(fs, nbits);
+    pipeline::InputLevel level(fs, nbits);
+    if (options.warning) level.add(samples);
+    return pipeline::contourOfWorkingSignal(samples, options, level);
+  }
+  pipeline::WorkingSignalBuilder builder(fs, nbits, static_cast<int64_t>(samples.size()), options);
+  builder.push(samples);
+  const pipeline::InputLevel level = builder.level();
+  return pipeline::contourOfWorkingSignal(builder.finish(), options, level);
 }
 
 bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,

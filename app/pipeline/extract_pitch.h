@@ -7,11 +7,15 @@
 //  2. First pass: the autocorrelation tracker over 32 ms frames (256 samples) of the whole
 //     signal, pitch range 30..84 semitones.
 //  3. Voicing: endpoint detection on 16 ms frames; a tracker frame is voiced when either of its
-//     halves lies in a detected segment; unvoiced frames lose their pitch.
+//     halves lies in a detected segment; unvoiced frames lose their pitch (voicing.h).
 //  4. Second pass: the range narrowed to the median voiced pitch +- 12 semitones; unvoiced
 //     frames cleared again, pitches outside 34..90 semitones cleared.
 //  5. Contour: leading and trailing unpitched frames cut, each pitch truncated to a whole
 //     semitone and multiplied by 10 (tenths of a semitone; 0 = no pitch inside the contour).
+//
+// Options may add remedies: normalising 16-bit samples to full range before step 1's reduction,
+// lifting the final-gap rule and strict voicing in step 3; with a warning sink, what the steps
+// did to the recording is reported (analysis_warnings.h).
 //
 // Inputs too short for the analysis (fewer than two 32 ms frames after preparation) give an
 // empty contour. Callers check the rate (1000..768000 Hz) and the sample size (8 or 16 bits).
@@ -23,6 +27,7 @@
 #include <span>
 #include <vector>
 
+#include "input_level.h"
 #include "pitchtrack/pitchtrack.h"
 #include "resample.h"
 #include "sample_buffer.h"
@@ -48,10 +53,15 @@ class WorkingSignalBuilder {
  public:
   WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
                        const ProgressSink& progress);
+  // The same with the options' progress sink and normalisation; with a warning sink the builder
+  // also watches the recording's level. `options` must outlive the builder.
+  WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength, const Options& options);
   ~WorkingSignalBuilder();
   void push(std::span<const int16_t> block);
   // The prepared signal; the builder is spent.
   SampleBuffer finish();
+  // The recording's level as pushed (watched only with a warning sink).
+  const InputLevel& level() const { return level_; }
 
  private:
   void append(std::span<const int16_t> block);
@@ -59,6 +69,9 @@ class WorkingSignalBuilder {
   int32_t fs_;
   int32_t nbits_;
   const ProgressSink& progress_;
+  bool normalize_ = false;
+  bool watchLevel_ = false;
+  InputLevel level_;
   int64_t pushed_ = 0;
   std::unique_ptr<StreamingResampler> resampler_;  // rates other than 8000 Hz
   SampleBuffer signal_;                            // 8000 Hz: the samples as they came
@@ -71,6 +84,17 @@ Contour contourOfWorkingSignal(SampleBuffer signal);
 
 // The same for a signal the caller keeps (8000 Hz, 8-bit range).
 Contour contourOfWorkingSignal(std::span<const int16_t> signal);
+
+// Both with the options' voicing, final-gap rule and warnings; `level` is the recording's as
+// the builder watched it.
+Contour contourOfWorkingSignal(SampleBuffer signal, const Options& options,
+                               const InputLevel& level);
+Contour contourOfWorkingSignal(std::span<const int16_t> signal, const Options& options,
+                               const InputLevel& level);
+
+// Scales every sample by 32767 / peak (64-bit product, truncated toward zero), peak being the
+// largest magnitude; an all-zero signal stays as it is.
+void normalizeToFullRange(std::span<int16_t> samples);
 
 // Median of the nonzero values of `pitch`, which it reorders (nonzero values gathered at the
 // front in frame order, then selected in place); 0 when there is none.
@@ -93,5 +117,7 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
 // The pipeline on samples in memory, placed in time.
 Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
                        const ProgressSink& progress);
+Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
+                       const Options& options);
 
 }  // namespace pitchtrack

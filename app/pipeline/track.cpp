@@ -38,7 +38,7 @@ Contour trackOpened(WaveData& wave, const std::string& name, const Options& opti
   const bool known = wave.monoLengthKnown();
   pipeline::WorkingSignalBuilder builder(
       wave.getSampleRate(), static_cast<int32_t>(wave.getBitsPerSample()),
-      known ? static_cast<int64_t>(wave.monoLength()) : 0, options.progress);
+      known ? static_cast<int64_t>(wave.monoLength()) : 0, options);
   std::vector<int16_t> block(known ? std::min(wave.monoLength(), kReadBlockSamples)
                                    : kReadBlockSamples);
   for (size_t done = 0; !wave.monoLengthKnown() || done < wave.monoLength();) {
@@ -49,7 +49,8 @@ Contour trackOpened(WaveData& wave, const std::string& name, const Options& opti
     done += count;
   }
   wave.release();
-  return pipeline::contourOfWorkingSignal(builder.finish());
+  const pipeline::InputLevel level = builder.level();
+  return pipeline::contourOfWorkingSignal(builder.finish(), options, level);
 }
 
 }  // namespace
@@ -68,12 +69,12 @@ Contour trackStream(int descriptor, const std::string& name, const Options& opti
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
               const Options& options) {
-  return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options.progress);
+  return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
 }
 
 struct Tracker::State {
   State(int32_t sampleRate, int32_t bitsPerSample, const Options& givenOptions)
-      : options(givenOptions), builder(sampleRate, bitsPerSample, 0, options.progress) {}
+      : options(givenOptions), builder(sampleRate, bitsPerSample, 0, options) {}
 
   Options options;  // the builder refers to its sink
   pipeline::WorkingSignalBuilder builder;
@@ -94,7 +95,8 @@ void Tracker::push(const int16_t* samples, size_t count) {
 Contour Tracker::finish() {
   if (!state_) throw std::logic_error("pitchtrack::Tracker::finish after finish");
   const std::unique_ptr<State> state = std::move(state_);
-  return pipeline::contourOfWorkingSignal(state->builder.finish());
+  const pipeline::InputLevel level = state->builder.level();
+  return pipeline::contourOfWorkingSignal(state->builder.finish(), state->options, level);
 }
 
 std::string formatContour(const int32_t* values, size_t count) {

@@ -68,7 +68,15 @@ _track = _pitchtrack.track
 _track_file = _pitchtrack.track_file
 
 
-def track(samples: Samples, sample_rate: int, bits: Optional[int] = None) -> Contour:
+def track(
+    samples: Samples,
+    sample_rate: int,
+    bits: Optional[int] = None,
+    *,
+    normalize: bool = False,
+    keep_final: bool = False,
+    voicing: str = "relative",
+) -> Contour:
     """The pitch contour of samples in memory, at sample_rate Hz (1000 to 768000).
 
     samples is a numpy array (or a sequence numpy turns into one) of
@@ -87,18 +95,34 @@ def track(samples: Samples, sample_rate: int, bits: Optional[int] = None) -> Con
     than two frames, gives an empty contour. The analysis runs without the
     GIL.
 
+    Remedies, all off by default (the pitchtrack tool's options of the same
+    names): normalize=True scales 16-bit samples to full range before the
+    reduction to 8 bits, so that a quiet recording keeps its pitch;
+    keep_final=True keeps the last stretch of sound however long the silence
+    before it; voicing="strict" also asks every voiced frame to be periodic
+    and not faint, so that noise gets no pitch.
+
     Raises ValueError for an array of another dtype or shape, a rate outside
-    1000-768000 Hz, bits other than 8 or 16, or a recording longer than the
-    analysis can index (about 74 hours); MemoryError; InternalError.
+    1000-768000 Hz, bits other than 8 or 16, a voicing other than "relative"
+    or "strict", or a recording longer than the analysis can index (about 74
+    hours); MemoryError; InternalError.
 
         >>> samples = numpy.frombuffer(raw, dtype=numpy.int16)  # 44.1 kHz mono
         >>> pitchtrack.track(samples, 44100).line()
         '480+480+0+550\\n'
     """
-    return _track(samples, sample_rate, bits)
+    return _track(
+        samples, sample_rate, bits, normalize=normalize, keep_final=keep_final, voicing=voicing
+    )
 
 
-def track_file(path: Union[str, bytes, os.PathLike]) -> Contour:
+def track_file(
+    path: Union[str, bytes, os.PathLike],
+    *,
+    normalize: bool = False,
+    keep_final: bool = False,
+    voicing: str = "relative",
+) -> Contour:
     """The pitch contour of a RIFF WAVE file, read with the library's reader.
 
     The reader takes 8-, 16-, 24- and 32-bit PCM, 32- and 64-bit float,
@@ -107,11 +131,14 @@ def track_file(path: Union[str, bytes, os.PathLike]) -> Contour:
     The contour's line() is the pitch file the pitchtrack tool writes for the
     same file, byte for byte. The analysis runs without the GIL.
 
+    normalize, keep_final and voicing are the remedies of track().
+
     Raises WaveError for a file that cannot be read or is not a supported WAV
     file (its code and reason say why), ValueError for a recording longer
-    than the analysis can index, MemoryError, InternalError.
+    than the analysis can index or a voicing other than "relative" or
+    "strict", MemoryError, InternalError.
 
         >>> pitchtrack.track_file("song.wav").line()
         '480+480+0+550\\n'
     """
-    return _track_file(path)
+    return _track_file(path, normalize=normalize, keep_final=keep_final, voicing=voicing)

@@ -53,7 +53,15 @@ class Contour:
 class Tracker:
     """Tracks a recording that arrives block by block."""
 
-    def __init__(self, sample_rate: int, bits: int = 16) -> None: ...
+    def __init__(
+        self,
+        sample_rate: int,
+        bits: int = 16,
+        *,
+        normalize: bool = False,
+        keep_final: bool = False,
+        voicing: str = "relative",
+    ) -> None: ...
     def push(self, block: _Samples) -> None:
         """Adds the next block of samples."""
     def finish(self) -> Contour:
@@ -65,5 +73,19 @@ class Tracker:
     @property
     def finished(self) -> bool: ...
 
-def track(samples: _Samples, sample_rate: int, bits: Optional[int] = None) -> Contour: ...
-def track_file(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> Contour: ...
+def track(
+    samples: _Samples,
+    sample_rate: int,
+    bits: Optional[int] = None,
+    *,
+    normalize: bool = False,
+    keep_final: bool = False,
+    voicing: str = "relative",
+) -> Contour: ...
+def track_file(
+    path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"],
+    *,
+    normalize: bool = False,
+    keep_final: bool = False,
+    voicing: str = "relative",
+) -> Contour: ...

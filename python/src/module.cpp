@@ -174,29 +174,47 @@ Mono toMono(const Samples& s) {
   return mono;
 }
 
+// The remedies of the keyword arguments normalize, keep_final and voicing.
+pitchtrack::Options remedies(bool normalize, bool keepFinal, const std::string& voicing) {
+  pitchtrack::Options options;
+  options.normalize = normalize;
+  options.keepFinal = keepFinal;
+  if (voicing == "strict") {
+    options.voicing = pitchtrack::Voicing::kStrict;
+  } else if (voicing != "relative") {
+    throw py::value_error("voicing must be 'relative' or 'strict', not '" + voicing + "'");
+  }
+  return options;
+}
+
 pitchtrack::Contour trackSamples(const py::object& samples, int64_t sampleRate,
-                                 std::optional<int64_t> bits) {
+                                 std::optional<int64_t> bits, bool normalize, bool keepFinal,
+                                 const std::string& voicing) {
   const int32_t rate = checkedRate(sampleRate);
+  const pitchtrack::Options options = remedies(normalize, keepFinal, voicing);
   const Samples s = inspect(samples, bits);
   py::gil_scoped_release release;
   const Mono mono = toMono(s);
-  return pitchtrack::track(mono.data, mono.count, rate, s.bits);
+  return pitchtrack::track(mono.data, mono.count, rate, s.bits, options);
 }
 
-pitchtrack::Contour trackFile(const std::filesystem::path& path) {
+pitchtrack::Contour trackFile(const std::filesystem::path& path, bool normalize, bool keepFinal,
+                              const std::string& voicing) {
   const std::string name = path.string();
+  const pitchtrack::Options options = remedies(normalize, keepFinal, voicing);
   py::gil_scoped_release release;
-  return pitchtrack::trackFile(name);
+  return pitchtrack::trackFile(name, options);
 }
 
 // A Tracker for Python: the samples of each push are checked like track()'s, and a lock keeps
 // two threads from feeding the same tracker at once (the analysis runs without the GIL).
 class StreamTracker {
  public:
-  StreamTracker(int64_t sampleRate, int64_t bits)
+  StreamTracker(int64_t sampleRate, int64_t bits, bool normalize, bool keepFinal,
+                const std::string& voicing)
       : rate_(checkedRate(sampleRate)),
         bits_(checkedBits(bits)),
-        tracker_(std::in_place, rate_, bits_) {}
+        tracker_(std::in_place, rate_, bits_, remedies(normalize, keepFinal, voicing)) {}
 
   void push(const py::object& block) {
     const Samples s = inspect(block, bits_);
@@ -390,10 +408,14 @@ by "+" and ended by a newline ("600+0+610\n"); "\n" for an empty contour.)doc")
 
   // pitchtrack.track and pitchtrack.track_file (in __init__.py) document these two.
   m.def("track", &trackSamples, py::arg("samples"), py::arg("sample_rate"),
-        py::arg("bits") = py::none(),
-        "track(samples, sample_rate, bits=None)\n--\n\nThe contour of samples in memory.");
-  m.def("track_file", &trackFile, py::arg("path"),
-        "track_file(path)\n--\n\nThe contour of a RIFF WAVE file.");
+        py::arg("bits") = py::none(), py::kw_only(), py::arg("normalize") = false,
+        py::arg("keep_final") = false, py::arg("voicing") = "relative",
+        "track(samples, sample_rate, bits=None, *, normalize=False, keep_final=False, "
+        "voicing='relative')\n--\n\nThe contour of samples in memory.");
+  m.def("track_file", &trackFile, py::arg("path"), py::kw_only(), py::arg("normalize") = false,
+        py::arg("keep_final") = false, py::arg("voicing") = "relative",
+        "track_file(path, *, normalize=False, keep_final=False, voicing='relative')\n--\n\nThe "
+        "contour of a RIFF WAVE file.");
 
   py::class_<StreamTracker>(m, "Tracker", R"doc(Tracks a recording that arrives block by block.
 
@@ -407,12 +429,16 @@ shapes track() takes (uint8 blocks need bits=8, float blocks bits=16) and may
 have any size; the contour equals track() of all the samples at once. Memory
 grows with the recording at 8000 Hz, whatever its own rate. One Tracker may be
 fed from any thread; pushes from several threads at once are serialised.)doc")
-      .def(py::init<int64_t, int64_t>(), py::arg("sample_rate"), py::arg("bits") = 16,
-           R"doc(__init__(self, sample_rate, bits=16)
+      .def(
+          py::init<int64_t, int64_t, bool, bool, const std::string&>(), py::arg("sample_rate"),
+          py::arg("bits") = 16, py::kw_only(), py::arg("normalize") = false,
+          py::arg("keep_final") = false, py::arg("voicing") = "relative",
+          R"doc(__init__(self, sample_rate, bits=16, *, normalize=False, keep_final=False, voicing='relative')
 --
 
 A tracker for samples at sample_rate Hz (1000 to 768000) of bits bits (8 or
-16); ValueError otherwise.)doc")
+16); ValueError otherwise. normalize, keep_final and voicing are the remedies
+of track().)doc")
       .def("push", &StreamTracker::push, py::arg("block"),
            R"doc(push(self, block)
 --

@@ -29,5 +29,7 @@ def run_tool(tool: Path, wav: Path) -> tuple[int, str, str]:
     line = out.read_text() if result.returncode == 0 else ""
     out.unlink(missing_ok=True)
     prefix = f"pitchtrack: {wav}: "
-    reason = result.stderr.strip()[len(prefix):] if result.stderr.startswith(prefix) else ""
+    # A tracked file may still have warnings on standard error; only a refusal has a reason.
+    refused = result.returncode != 0 and result.stderr.startswith(prefix)
+    reason = result.stderr.strip()[len(prefix):] if refused else ""
     return result.returncode, line, reason

@@ -183,7 +183,17 @@ Summary summarise(std::span<const int32_t> contour) {
   return summary;
 }
 
-Frame layOut(std::span<const int32_t> contour, const Summary& summary) {
+// The contour's summary widened to the notes that were sung.
+Summary withNotes(Summary summary, const std::vector<PlotNote>& notes) {
+  for (const PlotNote& note : notes) {
+    if (summary.pitched == 0 || note.semitone < summary.lowest) summary.lowest = note.semitone;
+    if (summary.pitched == 0 || note.semitone > summary.highest) summary.highest = note.semitone;
+    summary.pitched = std::max<size_t>(summary.pitched, 1);
+  }
+  return summary;
+}
+
+Frame layOut(std::span<const int32_t> contour, const Summary& summary, const PlotExtras& extras) {
   Frame frame;
   frame.frames = contour.size();
   if (summary.pitched > 0) {
@@ -198,9 +208,11 @@ Frame layOut(std::span<const int32_t> contour, const Summary& summary) {
     frame.low -= grow / 2;
     frame.high += grow - grow / 2;
   }
-  frame.seconds = contour.empty() ? 1.0 : static_cast<double>(contour.size()) * kFrameSeconds;
-  frame.width = std::clamp(static_cast<double>(contour.size()) * kPixelsPerFrame, kMinPlotWidth,
-                           kMaxPlotWidth);
+  const auto frames = static_cast<double>(static_cast<int64_t>(contour.size()) + extras.firstFrame);
+  frame.seconds = frames == 0 ? 1.0 : frames * kFrameSeconds;
+  frame.seconds = std::max(frame.seconds, extras.seconds);
+  const double shownFrames = std::max(frames, extras.seconds / kFrameSeconds);
+  frame.width = std::clamp(shownFrames * kPixelsPerFrame, kMinPlotWidth, kMaxPlotWidth);
   frame.height =
       std::clamp((frame.high - frame.low) * kPixelsPerSemitone, kMinPlotHeight, kMaxPlotHeight);
   return frame;
@@ -289,7 +301,28 @@ void drawAxes(std::string& svg, const Frame& frame) {
          ")\">pitch (note)</text>\n";
 }
 
-void drawContour(std::string& svg, const Frame& frame, std::span<const int32_t> contour) {
+void drawMarks(std::string& svg, const Frame& frame, const std::vector<PlotMark>& marks) {
+  for (const PlotMark& mark : marks) {
+    const double left = frame.x(mark.start);
+    svg += "<rect class=\"mark\" x=\"" + number(left) + "\" y=\"" + number(kTop) + "\" width=\"" +
+           number(frame.x(mark.end) - left) + "\" height=\"" + number(frame.height) +
+           "\" fill=\"#f5a623\" fill-opacity=\"0.25\"/>\n";
+    svg += "<text x=\"" + number(left + 4) + "\" y=\"" + number(kTop + 16) +
+           "\" font-size=\"12\" fill=\"#8a5a00\">" + xmlText(mark.label) + "</text>\n";
+  }
+}
+
+void drawNotes(std::string& svg, const Frame& frame, const std::vector<PlotNote>& notes) {
+  for (const PlotNote& note : notes) {
+    const double y = frame.y(note.semitone);
+    svg += "<line class=\"sung\" x1=\"" + number(frame.x(note.start)) + "\" y1=\"" + number(y) +
+           "\" x2=\"" + number(frame.x(note.end)) + "\" y2=\"" + number(y) +
+           "\" stroke=\"#9aa3ad\" stroke-width=\"9\" stroke-opacity=\"0.6\"/>\n";
+  }
+}
+
+void drawContour(std::string& svg, const Frame& frame, std::span<const int32_t> contour,
+                 int64_t firstFrame) {
   svg += std::string("<g fill=\"none\" stroke=\"") + kContourColour +
          "\" stroke-width=\"3\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n";
   size_t i = 0;
@@ -301,8 +334,9 @@ void drawContour(std::string& svg, const Frame& frame, std::span<const int32_t> 
     std::string d;
     const size_t start = i;
     for (; i < contour.size() && contour[i] != 0; ++i) {
-      d += (i == start ? "M" : " L") + number(frame.x(static_cast<double>(i) * kFrameSeconds)) +
-           "," + number(frame.y(contour[i] / 10.0));
+      const auto at = static_cast<double>(static_cast<int64_t>(i) + firstFrame);
+      d += (i == start ? "M" : " L") + number(frame.x(at * kFrameSeconds)) + "," +
+           number(frame.y(contour[i] / 10.0));
     }
     // A lone frame is a zero-length line, which the round cap draws as a dot.
     const bool lone = i - start == 1;
@@ -361,8 +395,13 @@ std::string noteName(int32_t semitone) {
 }
 
 std::string renderContourSvg(std::span<const int32_t> contour, std::string_view title) {
+  return renderContourSvg(contour, title, PlotExtras{});
+}
+
+std::string renderContourSvg(std::span<const int32_t> contour, std::string_view title,
+                             const PlotExtras& extras) {
   const Summary summary = summarise(contour);
-  const Frame frame = layOut(contour, summary);
+  const Frame frame = layOut(contour, withNotes(summary, extras.notes), extras);
   const std::string width = number(frame.pageWidth());
   const std::string height = number(frame.pageHeight());
 
@@ -375,6 +414,8 @@ std::string renderContourSvg(std::span<const int32_t> contour, std::string_view 
   drawPitchGrid(svg, frame);
   drawTimeAxis(svg, frame);
   drawAxes(svg, frame);
+  drawMarks(svg, frame, extras.marks);
+  drawNotes(svg, frame, extras.notes);
   if (summary.pitched == 0) {
     const double middle = kTop + frame.height / 2;
     svg += "<rect x=\"" + number(kLeft + frame.width / 2 - 90) + "\" y=\"" + number(middle - 24) +
@@ -383,7 +424,7 @@ std::string renderContourSvg(std::span<const int32_t> contour, std::string_view 
            "\" font-size=\"28\" text-anchor=\"middle\"" + " fill=\"" + kMuted +
            "\">no pitch</text>\n";
   } else {
-    drawContour(svg, frame, contour);
+    drawContour(svg, frame, contour, extras.firstFrame);
   }
   svg += "</svg>\n";
   return svg;

@@ -36,3 +36,30 @@ std::string noteName(int32_t semitone);
 // without any pitched value, draws the empty axes with the note "no pitch". Bytes of the title
 // that are not valid UTF-8 or are control characters become '?'.
 std::string renderContourSvg(std::span<const int32_t> contour, std::string_view title);
+
+// A stretch of time to point out, shaded and labelled at the top of the plot.
+struct PlotMark {
+  double start = 0;  // seconds
+  double end = 0;
+  std::string label;
+};
+
+// A note that was sung, drawn as a grey bar behind the contour.
+struct PlotNote {
+  double start = 0;  // seconds
+  double end = 0;
+  int32_t semitone = 0;
+};
+
+// What the picture may add to the contour; the defaults add nothing.
+struct PlotExtras {
+  int64_t firstFrame = 0;  // frame of the recording that the contour's first value belongs to
+  double seconds = 0;      // the time axis reaches at least this far
+  std::vector<PlotMark> marks;
+  std::vector<PlotNote> notes;
+};
+
+// The same picture with the contour placed at extras.firstFrame, the axis at least
+// extras.seconds long and the pitch range widened to the notes.
+std::string renderContourSvg(std::span<const int32_t> contour, std::string_view title,
+                             const PlotExtras& extras);

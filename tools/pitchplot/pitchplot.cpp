@@ -1,9 +1,12 @@
-// pitchplot pitchFile svgFile: draws the contour of a pitch file (as pitchtrack writes it) as an
-// SVG picture: time along the bottom, notes up the side, unpitched frames as gaps.
+// pitchplot [OPTIONS] pitchFile svgFile: draws the contour of a pitch file (as pitchtrack writes
+// it) as an SVG picture: time along the bottom, notes up the side, unpitched frames as gaps. The
+// options (plot_options.h) place the contour in its recording, mark stretches of time and draw
+// the notes that were sung beside it.
 //
 // Exit status: 0 when the picture was written; 1 when the pitch file cannot be read or is not
 // one line of "+"-joined non-negative integers, or the picture cannot be written; 2 for a wrong
 // command line. Messages go to standard error.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,10 +16,12 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "contour_plot.h"
 #include "output_signals.h"
 #include "pitch_file.h"
+#include "plot_options.h"
 
 namespace {
 
@@ -49,12 +54,14 @@ int main(int argc, char** argv) {
   // A failed write (a full disk, a file-size limit) is reported rather than fatal, and a signal
   // never leaves a temporary file behind.
   pitchtrack::protectOutputFiles();
-  if (argc != 3) {
+  const PlotCommandLine line =
+      parsePlotCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+  if (!line.ok()) {
     std::fprintf(stderr, "Usage: %s pitchFile svgFile\n", argc > 0 ? argv[0] : "pitchplot");
     return kExitUsage;
   }
-  const std::string pitchFile = argv[1];
-  const std::string svgFile = argv[2];
+  const std::string& pitchFile = line.pitchFile;
+  const std::string& svgFile = line.svgFile;
 
   std::string reason;
   const std::optional<std::string> text = readWholeFile(pitchFile, reason);
@@ -69,7 +76,8 @@ int main(int argc, char** argv) {
                  parsed.error.c_str());
     return kExitFailure;
   }
-  if (!pitchtrack::writePitchFile(svgFile, renderContourSvg(parsed.values, pitchFile))) {
+  if (!pitchtrack::writePitchFile(svgFile,
+                                  renderContourSvg(parsed.values, pitchFile, line.extras))) {
     std::fprintf(stderr, "pitchplot: cannot write %s\n", svgFile.c_str());
     return kExitFailure;
   }

@@ -1,0 +1,20 @@
+#include "analysis_options.h"
+
+#include "report.h"
+
+namespace pitchtrack::cli {
+
+Options analysisOptions(const CommandLine& line, const std::string& file) {
+  Options options;
+  options.normalize = line.normalize;
+  options.keepFinal = line.keepFinal;
+  options.voicing = line.strictVoicing ? Voicing::kStrict : Voicing::kRelative;
+  if (!line.quiet) {
+    options.warning = [file](const Warning& warning) {
+      reportFailure(file, "warning: " + warning.message);
+    };
+  }
+  return options;
+}
+
+}  // namespace pitchtrack::cli

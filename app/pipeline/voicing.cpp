@@ -1,0 +1,76 @@
+#include "voicing.h"
+
+#include "audio/endpoint.h"
+#include "audio/frame.h"
+#include "extract_pitch.h"
+#include "periodicity.h"
+
+namespace pitchtrack::pipeline {
+
+namespace {
+
+// Long enough that no recording the analysis can index has a wider gap.
+constexpr float kNoFinalGapLimit = 1.0e6f;
+
+struct Detection {
+  EpdParam param;
+  std::vector<Segment> segments;  // the valid ones only
+};
+
+Detection detect(std::span<const int16_t> signal, bool keepFinal) {
+  Detection detection;
+  setEpdParam(kWorkingRate, detection.param);
+  if (keepFinal) detection.param.maxFinalGapSec = kNoFinalGapLimit;
+  int32_t count = 0;
+  detection.segments = endpointDetect(signal, kWorkingRate, detection.param, count);
+  detection.segments.resize(static_cast<size_t>(count));
+  return detection;
+}
+
+std::vector<uint8_t> maskOf(const Detection& detection, const PtParam& ptParam, int32_t frames) {
+  std::vector<uint8_t> mask(static_cast<size_t>(frames), 0);
+  const EpdParam& epd = detection.param;
+  for (const Segment& segment : detection.segments) {
+    for (int32_t j = segment.beginFrame; j <= segment.endFrame; ++j) {
+      const int32_t centre = frame2sample(j, epd.frameSize, epd.overlap);
+      const int32_t k = sample2frame(centre, ptParam.frameSize, ptParam.overlap);
+      if (k < frames) mask[static_cast<size_t>(k)] = 1;
+    }
+  }
+  return mask;
+}
+
+double seconds(int32_t frame, const EpdParam& epd) {
+  return static_cast<double>(frame) * (epd.frameSize - epd.overlap) / kWorkingRate;
+}
+
+// The last stretch of `kept` when the final-gap rule dropped it from `ruled`.
+std::optional<DroppedStretch> droppedStretch(const Detection& ruled, const Detection& kept) {
+  if (kept.segments.size() != ruled.segments.size() + 1) return std::nullopt;
+  const Segment& last = kept.segments.back();
+  const Segment& before = kept.segments[kept.segments.size() - 2];
+  DroppedStretch dropped;
+  dropped.stretch = {seconds(last.beginFrame, kept.param), seconds(last.endFrame + 1, kept.param)};
+  dropped.gapSeconds = seconds(last.beginFrame - before.endFrame - 1, kept.param);
+  return dropped;
+}
+
+}  // namespace
+
+VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
+                      const VoicingRequest& request) {
+  const Detection detection = detect(signal, request.keepFinal);
+  VoicingResult result;
+  result.mask = maskOf(detection, ptParam, frames);
+  if (request.reportDropped && !request.keepFinal) {
+    result.dropped = droppedStretch(detection, detect(signal, true));
+  }
+  if (request.voicing == Voicing::kStrict) {
+    const std::vector<uint8_t> periodic =
+        periodicFrames(signal, ptParam.frameSize, ptParam.frameSize - ptParam.overlap, frames);
+    for (size_t k = 0; k < result.mask.size(); ++k) result.mask[k] &= periodic[k];
+  }
+  return result;
+}
+
+}  // namespace pitchtrack::pipeline

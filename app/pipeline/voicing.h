@@ -1,0 +1,45 @@
+// The voicing mask: which tracker frames may carry a pitch.
+//
+// The endpoint detector finds the stretches of sound (relative to the recording's own quiet and
+// loud frames, with its minimum-length and final-gap rules); a tracker frame is voiced when
+// either of its 16 ms halves lies in one. With keepFinal the final-gap rule is lifted. Strict
+// voicing also asks every voiced frame to be periodic (periodicity.h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "audio/pt_param.h"
+#include "pitchtrack/pitchtrack.h"
+
+namespace pitchtrack::pipeline {
+
+// A stretch of the recording, in seconds from its start.
+struct Stretch {
+  double start = 0;
+  double end = 0;
+};
+
+// The stretch the final-gap rule dropped, and the silence before it.
+struct DroppedStretch {
+  Stretch stretch;
+  double gapSeconds = 0;
+};
+
+struct VoicingRequest {
+  bool keepFinal = false;
+  Voicing voicing = Voicing::kRelative;
+  bool reportDropped = false;  // find the stretch the final-gap rule dropped, if any
+};
+
+struct VoicingResult {
+  std::vector<uint8_t> mask;  // one entry per tracker frame, 1 = voiced
+  std::optional<DroppedStretch> dropped;
+};
+
+VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
+                      const VoicingRequest& request);
+
+}  // namespace pitchtrack::pipeline

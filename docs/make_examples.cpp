@@ -1,0 +1,62 @@
+// Writes the example recordings of the README's "What the analysis does to your recording"
+// into the folder given, one WAV file per point (docs/make_pictures.sh draws them).
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/analysis_examples.h"
+#include "support/wav_image.h"
+
+namespace {
+
+using Samples = std::vector<int16_t>;
+
+void append(Samples& out, const Samples& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+// One note without the silence around it.
+Samples tone(double semitone, double seconds) {
+  const Samples out = examples::notes({semitone}, seconds);
+  const auto edge = static_cast<ptrdiff_t>(0.3 * examples::kRate);
+  return Samples(out.begin() + edge, out.end() - edge);
+}
+
+Samples silence(double seconds) {
+  return Samples(static_cast<size_t>(seconds * examples::kRate), 0);
+}
+
+// A 40 ms note between two long ones: too short for the detector's minimum length.
+Samples shortNote() {
+  Samples out = silence(0.3);
+  for (const Samples& piece :
+       {tone(57, 0.4), silence(0.2), tone(60, 0.04), silence(0.2), tone(62, 0.4), silence(0.3)}) {
+    append(out, piece);
+  }
+  return out;
+}
+
+// Three seconds of one loud tone without any silence.
+Samples steadyTone() { return tone(57, 3.0); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "Usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  const std::filesystem::path folder = argv[1];
+  const std::vector<std::pair<std::string, Samples>> recordings = {
+      {"range", examples::notes({45, 45, 60, 60, 75, 75}, 0.3)},
+      {"truncation", examples::notes({57, 57.25, 57.5, 57.75, 58}, 0.3)},
+      {"quiet", examples::scaled(examples::notes({48, 52, 55, 57}), 0.018)},
+      {"noise", examples::whiteNoise(3, 10362)},
+      {"steady", steadyTone()},
+      {"final_gap", examples::notes({57, 59, 60, 62, 64}, 0.4, 0.2, 1.2)},
+      {"short_note", shortNote()},
+  };
+  for (const auto& [name, samples] : recordings) {
+    testwav::writeFile(folder / (name + ".wav"), testwav::pcmWave(samples));
+  }
+  return 0;
+}

@@ -1,0 +1,23 @@
+// pitchplot's command line: the options that add to the picture, then pitchFile and svgFile.
+//
+//   --first-frame N          the contour's first value belongs to frame N of the recording
+//   --length SECONDS         the time axis reaches at least this far
+//   --mark START,END,LABEL   shade the stretch START..END seconds and label it
+//   --note START,END,SEMI    draw the note SEMI (60 = C4) sung from START to END seconds
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "contour_plot.h"
+
+struct PlotCommandLine {
+  PlotExtras extras;
+  std::string pitchFile;
+  std::string svgFile;
+  std::string error;  // empty when the command line is right
+
+  bool ok() const { return error.empty(); }
+};
+
+PlotCommandLine parsePlotCommandLine(const std::vector<std::string>& arguments);
