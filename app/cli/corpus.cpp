@@ -93,9 +93,9 @@ std::string trackAndWrite(CorpusState& state, const fs::path& recording, double&
   std::error_code error;
   fs::create_directories(output.parent_path(), error);
   std::string reason;
-  if (error || !writePitchFile(output.string(),
-                               formatOutput(state.line.format, contour, recording.string()),
-                               &reason)) {
+  if (error ||
+      !writePitchFile(output.string(), formatOutput(state.line.format, contour, recording.string()),
+                      &reason)) {
     return "cannot write " + printableName(output.string()) + ": " +
            (error ? error.message() : reason);
   }
@@ -138,8 +138,9 @@ void drawProgress(CorpusState& state, Clock::time_point start) {
     audio = state.audioSeconds;
   }
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-  const double left = done == 0 ? 0 : elapsed / static_cast<double>(done) *
-                                          static_cast<double>(state.recordings.size() - done);
+  const double left = done == 0 ? 0
+                                : elapsed / static_cast<double>(done) *
+                                      static_cast<double>(state.recordings.size() - done);
   std::fprintf(stderr, "\r%6zu/%zu files  %.2f h of audio  %.0fx real time  %s left   ", done,
                state.recordings.size(), audio / 3600, elapsed > 0 ? audio / elapsed : 0.0,
                duration(left).c_str());
