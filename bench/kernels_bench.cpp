@@ -2,7 +2,9 @@
 // 8000 Hz in the 8-bit range (what the pipeline analyses), and of the whole extraction.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "audio/autocorrelation.h"
@@ -37,6 +39,16 @@ std::vector<int16_t> voiceLike(int rate, int seconds, int amplitude, int offset)
     singer.voice.frequency = 110.0 * std::pow(2.0, static_cast<int>(t / 0.75) % 8 / 12.0);
     out[i] = static_cast<int16_t>(offset + std::lround(singer.next()));
   }
+  return out;
+}
+
+// The voice of voiceLike in the 8-bit range with uniform noise of +-`noise` added (a seeded
+// generator): noisy frames carry about twenty candidates each into the path search.
+std::vector<int16_t> noisyVoice(int rate, int seconds, int noise) {
+  auto out = voiceLike(rate, seconds, 127 - noise, 128);
+  std::mt19937 random(1);
+  std::uniform_int_distribution<int> hiss(-noise, noise);
+  for (int16_t& v : out) v = static_cast<int16_t>(v + hiss(random));
   return out;
 }
 
@@ -96,6 +108,34 @@ void BM_FrameAnalysisAndTwoPathSearches(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameAnalysisAndTwoPathSearches);
 
+// Both passes' path searches over one analysis of a noisy signal, on each kernel path.
+void BM_PathSearch(benchmark::State& state) {
+  const auto path = static_cast<path::KernelPath>(state.range(0));
+  if (!path::available(path)) {
+    state.SkipWithError("instruction set not available");
+    return;
+  }
+  const auto signal = noisyVoice(kRate, kSeconds, 40);
+  PtParam ptParam = pipelineParameters();
+  const FrameAnalysis analysis = analyseFrames(signal, ptParam);
+  PtParam second = ptParam;
+  second.minPitch = 40;
+  second.maxPitch = 64;
+  std::vector<double> pitch(analysis.frames());
+  for (auto _ : state) {
+    trackPitch(analysis, ptParam, pitch, path);
+    trackPitch(analysis, second, pitch, path);
+    benchmark::DoNotOptimize(pitch.data());
+  }
+  state.counters["candidates/frame"] =
+      static_cast<double>(analysis.lags.size()) / static_cast<double>(analysis.frames());
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * pitch.size()));
+}
+BENCHMARK(BM_PathSearch)
+    ->Arg(static_cast<int>(path::KernelPath::kPortable))
+    ->Arg(static_cast<int>(path::KernelPath::kAvx2))
+    ->Arg(static_cast<int>(path::KernelPath::kAvx512));
+
 void BM_EndpointDetection(benchmark::State& state) {
   const auto signal = voiceLike(kRate, kSeconds, 127, 128);
   EpdParam epdParam;
@@ -108,16 +148,28 @@ void BM_EndpointDetection(benchmark::State& state) {
 }
 BENCHMARK(BM_EndpointDetection);
 
+// An hour's resampling in miniature: ten seconds at 44.1 kHz in blocks of 64 KiB samples, on
+// each kernel.
 void BM_Resample44100To8000(benchmark::State& state) {
+  const auto kernel = static_cast<ResampleKernel>(state.range(0));
+  if (!resampleKernelAvailable(kernel)) {
+    state.SkipWithError("instruction set not available");
+    return;
+  }
   const auto source = voiceLike(44100, kSeconds, 32000, 0);
+  const std::span<const int16_t> all(source);
   for (auto _ : state) {
-    StreamingResampler resampler(static_cast<int32_t>(source.size()), 44100, kRate);
-    resampler.push(source);
+    StreamingResampler resampler(44100, kRate, static_cast<int64_t>(source.size()), kernel);
+    for (size_t start = 0; start < all.size(); start += 65536) {
+      resampler.push(all.subspan(start, std::min<size_t>(65536, all.size() - start)));
+    }
     benchmark::DoNotOptimize(resampler.finish());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * source.size()));
 }
-BENCHMARK(BM_Resample44100To8000);
+BENCHMARK(BM_Resample44100To8000)
+    ->Arg(static_cast<int>(ResampleKernel::kPortable))
+    ->Arg(static_cast<int>(ResampleKernel::kAvx2));
 
 void BM_WholeExtraction(benchmark::State& state) {
   const auto samples = voiceLike(kRate, kSeconds, 127, 128);

@@ -2,7 +2,11 @@
 // through a repeating phrase of notes with short silences, so that the endpoint detector, both
 // tracking passes and the path search all do real work.
 //
-// Usage: make_recording out.wav seconds rate bits [seed]   (bits 8 or 16, mono PCM)
+// Usage: make_recording out.wav seconds rate bits [seed [noise]]   (bits 8 or 16, mono PCM)
+//
+// `noise` (default 0) adds white noise, uniform in +-noise of full scale, from a generator
+// seeded by `seed`: a room's hiss gives the autocorrelation many small peaks, so every frame,
+// the pauses included, carries a long candidate list into the path search.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -49,6 +53,21 @@ double sampleAt(uint64_t i, int seed, testsignal::Oscillator& singer) {
   return singer.next();
 }
 
+// Uniform values in [-1, 1) from a 64-bit xorshift generator: the same on every platform.
+class Hiss {
+ public:
+  explicit Hiss(int seed) : state_(0x9E3779B97F4A7C15ULL ^ static_cast<uint64_t>(seed + 1)) {}
+  double next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return static_cast<double>(state_ >> 11) / 4503599627370496.0 - 1.0;
+  }
+
+ private:
+  uint64_t state_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,14 +79,17 @@ int main(int argc, char** argv) {
   const auto rate = static_cast<uint32_t>(std::atoi(argv[3]));
   const auto bits = static_cast<uint32_t>(std::atoi(argv[4]));
   const int seed = argc > 5 ? std::atoi(argv[5]) : 0;
+  const double noise = argc > 6 ? std::atof(argv[6]) : 0.0;
   std::FILE* file = std::fopen(argv[1], "wb");
   if (file == nullptr || (bits != 8 && bits != 16)) return 1;
   const auto samples = static_cast<uint64_t>(seconds * rate);
   writeHeader(file, rate, bits, samples);
   std::vector<uint8_t> block;
   testsignal::Oscillator singer{{.rate = static_cast<double>(rate)}};
+  Hiss hiss(seed);
   for (uint64_t i = 0; i < samples; ++i) {
-    const double v = sampleAt(i, seed, singer);
+    const double voice = sampleAt(i, seed, singer);
+    const double v = noise > 0 ? std::clamp(voice + noise * hiss.next(), -1.0, 1.0) : voice;
     if (bits == 8) {
       block.push_back(static_cast<uint8_t>(std::lround(128 + 127 * v)));
     } else {

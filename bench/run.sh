@@ -11,6 +11,11 @@
 # the tool's corpus mode, one process per file with xargs, and aubiopitch. The recordings are made
 # in a temporary folder and removed after. Times come from bench/measure.py: each run forked by
 # a small static wrapper that reads the child's own resource usage with wait4.
+#
+# With perf installed, a table of CPU milliseconds per stage follows (bench/stages.py) for the
+# noisy hours; BEFORE=/path/to/an/older/pitchtrack adds that binary's columns beside this
+# build's. A "## Python module" section at the end of the old RESULTS.md (python/bench.py's
+# figures) is kept at the end of the new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -32,9 +37,9 @@ export MEASURED_RUN=$PWD/$BUILD/bench/measured_run
 PEER_CORPUS_RUNS=${PEER_CORPUS_RUNS:-3}
 measure() { python3 bench/measure.py "$RUNS" "$@"; }
 
-row() {  # name seconds rate bits
-  local name=$1 seconds=$2 rate=$3 bits=$4 file="$WORK/recording.wav"
-  "$MAKE_RECORDING" "$file" "$seconds" "$rate" "$bits"
+row() {  # name seconds rate bits [noise]
+  local name=$1 seconds=$2 rate=$3 bits=$4 noise=${5:-0} file="$WORK/recording.wav"
+  "$MAKE_RECORDING" "$file" "$seconds" "$rate" "$bits" 0 "$noise"
   local size; size=$(stat -c %s "$file")
   read -r wall cpu mem < <(measure "$TOOL" "$file" "$WORK/recording.pitch")
   local speed; speed=$(awk -v s="$seconds" -v c="$cpu" 'BEGIN {printf "%.0f", (c > 0) ? s / c : 0}')
@@ -70,12 +75,12 @@ corpus() {
       sh -c "find '$WORK/corpus' -name '*.wav' -print0 | xargs -0 -P 2 -n 1 aubiopitch -p yinfft -i")
     ratio=$(awk -v a="$ours" -v b="$peer" 'BEGIN {printf "%.0f x", b / a}')
   fi
-  printf '| one process, \`-j 2 -o\` | %.3f s | %.3f s | %s MB | – | %s |\n' "$ours" "$oursCpu" \
+  printf '| one process, `-j 2 -o` | %.3f s | %.3f s | %s MB | – | %s |\n' "$ours" "$oursCpu" \
     "$((oursMem / 1024))" "$ratio"
-  printf '| one process per file, \`xargs -P 2 -n 2\` | %.3f s | %.3f s | – | %s x | – |\n' \
+  printf '| one process per file, `xargs -P 2 -n 2` | %.3f s | %.3f s | – | %s x | – |\n' \
     "$perFile" "$perFileCpu" "$(awk -v a="$ours" -v b="$perFile" 'BEGIN {printf "%.1f", b / a}')"
   printf '| the same xargs starting an empty program 1,000 times | %.3f s | – | – | – | – |\n' "$floor"
-  [ -z "$PEER" ] || printf '| aubiopitch -p yinfft, \`xargs -P 2 -n 1\` (median of %s) | %.3f s | – | – | – | – |\n' \
+  [ -z "$PEER" ] || printf '| aubiopitch -p yinfft, `xargs -P 2 -n 1` (median of %s) | %.3f s | – | – | – | – |\n' \
     "$PEER_CORPUS_RUNS" "$peer"
 }
 
@@ -83,6 +88,25 @@ if [ "${2:-}" = corpus ]; then
   corpus
   exit 0
 fi
+
+# Noisy hours: white noise at 0.4 of full scale gives the autocorrelation about 23 raw
+# candidates per frame, as the recordings of the profile in issue 14 have.
+NOISE=0.4
+stages() {
+  command -v perf >/dev/null 2>&1 || { echo "(perf is missing: no stage table)"; return; }
+  "$MAKE_RECORDING" "$WORK/noisy8.wav" 3600 8000 8 0 "$NOISE"
+  "$MAKE_RECORDING" "$WORK/noisy44.wav" 3600 44100 16 0 "$NOISE"
+  "$MAKE_RECORDING" "$WORK/clean8.wav" 3600 8000 8
+  local tools=()
+  [ -n "${BEFORE:-}" ] && tools+=("before=$BEFORE")
+  tools+=("this build=$TOOL")
+  python3 bench/stages.py "$RUNS" "${tools[@]}" -- "$WORK/noisy8.wav" "$WORK/noisy44.wav" \
+    "$WORK/clean8.wav"
+  rm -f "$WORK/noisy8.wav" "$WORK/noisy44.wav" "$WORK/clean8.wav"
+}
+
+PYTHON_SECTION=$WORK/python-section.md
+[ -f "$OUT" ] && sed -n '/^## Python module/,$p' "$OUT" > "$PYTHON_SECTION"
 
 {
   echo "# Performance figures"
@@ -97,8 +121,10 @@ fi
   row "1 min, 8 kHz 8-bit" 60 8000 8
   row "10 min, 8 kHz 8-bit" 600 8000 8
   row "60 min, 8 kHz 8-bit" 3600 8000 8
+  row "60 min, 8 kHz 8-bit, noisy" 3600 8000 8 "$NOISE"
   row "10 s, 44.1 kHz 16-bit" 10 44100 16
   row "60 min, 44.1 kHz 16-bit" 3600 44100 16
+  row "60 min, 44.1 kHz 16-bit, noisy" 3600 44100 16 "$NOISE"
   read -r _ floorCpu floorMem < <(measure "$FLOOR")
   printf '| no analysis: an empty program linked like the tool (starting a process) | – | – | – | %.4f s | %s MB | – | – |\n' \
     "$floorCpu" "$((floorMem / 1024))"
@@ -109,5 +135,17 @@ fi
   echo "|---|---|---|---|---|---|"
   corpus
   echo
+  echo "CPU milliseconds per stage (\`bench/stages.py\`: medians of $RUNS runs split by \`perf record\`" \
+    "samples; noisy = white noise at $NOISE of full scale, clean = the tone alone${BEFORE:+; before =" \
+    "$BEFORE}):"
+  echo
+  stages
+  echo
   cat bench/targets.md
-} | tee "$OUT"
+  if [ -s "$PYTHON_SECTION" ]; then
+    echo
+    cat "$PYTHON_SECTION"
+  fi
+} > "$WORK/results.md"
+cat "$WORK/results.md"
+cp "$WORK/results.md" "$OUT"

@@ -1,8 +1,10 @@
 #include "resample.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 #include "audio/frame.h"
 #include "audio/simd.h"
@@ -16,39 +18,114 @@ int64_t resampledLength(int64_t srcLength, int32_t srcRate, int32_t dstRate) {
   return static_cast<int64_t>(length) + 1;
 }
 
+RatePhases::RatePhases(int32_t srcRate, int32_t dstRate) : dstRate_(dstRate) {
+  if (srcRate > 0 && dstRate > 0) {
+    step_ = srcRate / std::gcd(srcRate, dstRate);
+    period_ = dstRate / std::gcd(srcRate, dstRate);
+  }
+}
+
+bool RatePhases::covers(int binade) const {
+  constexpr int64_t kExact = int64_t{1} << 52;
+  // dstRate * 2^(e+1) <= 2^52 bounds both i * srcRate and k * d of the binade's outputs.
+  return binade >= 0 && binade < 40 && period_ > 0 && period_ <= kMaxPeriod &&
+         static_cast<int64_t>(dstRate_) <= (kExact >> (binade + 1));
+}
+
+double RatePhases::fraction(int binade, int64_t phase) const {
+  const int64_t base = int64_t{1} << binade;
+  return static_cast<double>(base * period_ + phase) / static_cast<double>(period_) -
+         static_cast<double>(base);
+}
+
+const double* RatePhases::fractions(int binade) {
+  if (binade != binade_) {
+    table_.resize(static_cast<size_t>(period_));
+    for (int64_t r = 0; r < period_; ++r) table_[static_cast<size_t>(r)] = fraction(binade, r);
+    binade_ = binade;
+  }
+  return table_.data();
+}
+
 namespace {
 
-// Inner outputs first .. last - 1 whose two source samples both lie in `block`, which starts at
-// source index `base`, written so that the compiler can vectorise the loop. t is never negative,
-// so truncation is the floor.
-[[gnu::always_inline]] inline void interpolateRunBody(const int16_t* block, size_t base,
-                                                      size_t first, size_t last, double srcRate,
-                                                      double dstRate, int16_t* dst) {
+// Output i of a run whose two source samples lie in `block` (source index `base` first), with
+// the division of the position: the outputs the phase table does not cover. t is never
+// negative, so truncation is the floor.
+[[gnu::always_inline]] inline void interpolateByDivision(const int16_t* block, size_t base,
+                                                         size_t i, double srcRate, double dstRate,
+                                                         int16_t* dst) {
+  const double t = static_cast<double>(i) * srcRate / dstRate;
+  const auto k = static_cast<int64_t>(t);
+  const double f = t - static_cast<double>(k);
+  const size_t at = static_cast<size_t>(k) - base;
+  dst[i] = interpolateSample(block[at], block[at + 1], f);
+}
+
+// Outputs first .. last - 1, all of whose left samples k lie in one binade of the phase table:
+// k and the phase r advance by the ratio's integer and fractional steps.
+[[gnu::always_inline]] inline void interpolateByPhase(const int16_t* block, size_t base,
+                                                      size_t first, size_t last,
+                                                      const RatePhases& phases,
+                                                      const double* fractions, int16_t* dst) {
+  const int64_t p = phases.step();
+  const int64_t d = phases.period();
+  const int64_t whole = p / d;
+  const int64_t fractionStep = p % d;
+  const auto position = static_cast<int64_t>(first) * p;
+  auto at = static_cast<size_t>(position / d) - base;
+  int64_t r = position % d;
   for (size_t i = first; i < last; ++i) {
-    const double t = static_cast<double>(i) * srcRate / dstRate;
-    const auto k = static_cast<int64_t>(t);
-    const double f = t - static_cast<double>(k);
-    const size_t at = static_cast<size_t>(k) - base;
-    dst[i] = interpolateSample(block[at], block[at + 1], f);
+    dst[i] = interpolateSample(block[at], block[at + 1], fractions[r]);
+    r += fractionStep;
+    const int64_t carry = r >= d ? 1 : 0;
+    r -= carry * d;
+    at += static_cast<size_t>(whole + carry);
+  }
+}
+
+// The first output whose left source sample is at least k: ceil(k*d / p).
+size_t firstOutputAt(int64_t k, const RatePhases& phases) {
+  return static_cast<size_t>((k * phases.period() + phases.step() - 1) / phases.step());
+}
+
+// Inner outputs first .. last - 1 whose two source samples both lie in `block`, which starts at
+// source index `base`: binade by binade through the phase table where it applies.
+[[gnu::always_inline]] inline void interpolateRunBody(const int16_t* block, size_t base,
+                                                      size_t first, size_t last, RatePhases& phases,
+                                                      double srcRate, double dstRate,
+                                                      int16_t* dst) {
+  size_t i = first;
+  while (i < last) {
+    const auto k = static_cast<int64_t>(i) * phases.step() / phases.period();
+    const int binade = k == 0 ? -1 : static_cast<int>(std::bit_width(static_cast<uint64_t>(k))) - 1;
+    if (!phases.covers(binade)) {
+      interpolateByDivision(block, base, i++, srcRate, dstRate, dst);
+      continue;
+    }
+    const size_t end = std::min(last, firstOutputAt(int64_t{2} << binade, phases));
+    interpolateByPhase(block, base, i, end, phases, phases.fractions(binade), dst);
+    i = end;
   }
 }
 
 void interpolateRunPortable(const int16_t* block, size_t base, size_t first, size_t last,
-                            double srcRate, double dstRate, int16_t* dst) {
-  interpolateRunBody(block, base, first, last, srcRate, dstRate, dst);
+                            RatePhases& phases, double srcRate, double dstRate, int16_t* dst) {
+  interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 __attribute__((target("avx2"))) void interpolateRunAvx2(const int16_t* block, size_t base,
-                                                        size_t first, size_t last, double srcRate,
+                                                        size_t first, size_t last,
+                                                        RatePhases& phases, double srcRate,
                                                         double dstRate, int16_t* dst) {
-  interpolateRunBody(block, base, first, last, srcRate, dstRate, dst);
+  interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
 }
 constexpr bool kHaveAvx2Kernel = true;
 #else
 void interpolateRunAvx2(const int16_t* block, size_t base, size_t first, size_t last,
-                        double srcRate, double dstRate, int16_t* dst) {
-  interpolateRunBody(block, base, first, last, srcRate, dstRate, dst);
+                        RatePhases& phases, double srcRate, double dstRate, int16_t* dst) {
+  interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
 }
 constexpr bool kHaveAvx2Kernel = false;
 #endif
@@ -70,6 +147,7 @@ StreamingResampler::StreamingResampler(int32_t srcRate, int32_t dstRate, int64_t
     : srcRate_(srcRate),
       dstRate_(dstRate),
       kernel_(kernel),
+      phases_(srcRate, dstRate),
       outputLimit_(std::numeric_limits<size_t>::max()) {
   if (expectedLength > 0) {
     const auto length = static_cast<size_t>(resampledLength(expectedLength, srcRate, dstRate));
@@ -108,7 +186,7 @@ void StreamingResampler::interpolateUpTo(size_t available, std::span<const int16
   }
   const auto kernel =
       kernel_ == ResampleKernel::kAvx2 ? interpolateRunAvx2 : interpolateRunPortable;
-  kernel(block.data(), blockStart_, next_, end, srcRate_, dstRate_, dst);
+  kernel(block.data(), blockStart_, next_, end, phases_, srcRate_, dstRate_, dst);
   next_ = std::max(next_, end);
 }
 

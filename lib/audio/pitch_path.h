@@ -45,4 +45,45 @@ void dpPitchPath(std::span<FrameCandidates> run, const PtParam& ptParam, std::sp
 // 0 for lag 0. The table of the distType 2 jump measure.
 int32_t lagTenthsOfSemitone(int32_t fs, int32_t lag);
 
+// One step of the path search on plain arrays, for callers that hold only two frames of costs:
+// every candidate of a frame gets its best predecessor in the previous frame, with exactly the
+// arithmetic of dpPitchPath. A candidate is given by its key (its lag for distType 1, its pitch
+// in tenths of a semitone for distType 2, so that the jump is |fromKey - toKey|) and its local
+// term localWeight * pfValue (32-bit wrapping product).
+namespace path {
+
+struct JumpScore {
+  int32_t weight = 0;     // transitionWeight
+  bool squared = false;   // distPower != 1
+  bool minimise = false;  // pfType 1 minimises cost + P, any other pfType maximises cost - P
+
+  static JumpScore of(const PtParam& ptParam) {
+    return {ptParam.transitionWeight, ptParam.distPower != 1,
+            ptParam.pfType == kMagnitudeDifference};
+  }
+};
+
+// The previous frame (at least one candidate) and the frame being linked.
+struct FrameStep {
+  std::span<const int32_t> fromKeys;
+  std::span<const float> fromCosts;
+  std::span<const int32_t> toKeys;
+  std::span<const int32_t> toLocal;
+};
+
+// The portable loop, or every to-candidate in its own vector lane (AVX2: four doubles, AVX-512:
+// eight), each lane running the same sequence of double sums, strict comparisons and
+// single-precision narrowing as the loop.
+enum class KernelPath { kPortable, kAvx2, kAvx512 };
+bool available(KernelPath path);
+// The widest path the processor offers, or the one PITCHTRACK_SIMD names (see simd.h).
+KernelPath activePath();
+
+// Writes the best predecessor's index to back[j] and the accumulated cost to costs[j] for every
+// to-candidate j; both spans hold toKeys.size() values.
+void linkFrame(KernelPath path, const JumpScore& score, const FrameStep& step,
+               std::span<float> costs, std::span<int32_t> back);
+
+}  // namespace path
+
 }  // namespace pitchtrack

@@ -1,13 +1,16 @@
 #include "pitch_tracker.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "autocorrelation.h"
 #include "candidates.h"
+#include "fault.h"
 #include "frame.h"
 #include "pitch_function.h"
 #include "pitch_path.h"
@@ -90,51 +93,193 @@ void appendRawCandidates(std::span<const int32_t> row, const PtParam& ptParam,
   analysis.firstCandidate.push_back(analysis.lags.size());
 }
 
-// Every frame's candidate list inside the pitch range; the Candidate records of all frames
-// share one pool so that nothing is allocated per frame.
-struct CandidateLattice {
-  std::vector<FrameCandidates> frames;
-  std::vector<Candidate> pool;
-};
-
-CandidateLattice buildLattice(const FrameAnalysis& analysis, const PtParam& ptParam) {
-  const LagRange range = lagRange(ptParam);
-  CandidateLattice lattice;
-  lattice.frames.resize(analysis.frames());
-  lattice.pool.reserve(analysis.lags.size());
-  for (size_t f = 0; f < lattice.frames.size(); ++f) {
-    const size_t before = lattice.pool.size();
-    for (size_t c = analysis.firstCandidate[f]; c < analysis.firstCandidate[f + 1]; ++c) {
-      const int32_t lag = analysis.lags[c];
-      if (lagInRange(lag, range)) {
-        lattice.pool.push_back(Candidate{lag, analysis.values[c], -1, 0.0f});
+// The path search straight from the analysis, with the arithmetic of dpPitchPath: each frame's
+// candidates inside the pitch range are gathered as they are linked, only two frames of costs
+// are kept, and each candidate keeps its back pointer (an index into the previous frame's
+// candidates) in `BackPointer`, the narrowest type that holds every frame's count. A frame
+// without candidates ends a run; each run is traced back as soon as it ends.
+template <typename BackPointer>
+class PathSearch {
+ public:
+  PathSearch(const FrameAnalysis& analysis, const PtParam& ptParam, size_t widest,
+             path::KernelPath kernel)
+      : analysis_(analysis),
+        ptParam_(ptParam),
+        range_(lagRange(ptParam)),
+        score_(path::JumpScore::of(ptParam)),
+        kernel_(kernel),
+        back_(std::make_unique_for_overwrite<BackPointer[]>(analysis.lags.size())) {
+    for (Frame& frame : frames_) frame.resize(widest + 1);
+    if (range_.maxLag > 0 && range_.maxLag <= kPitchTableLimit) {
+      pitchTable_.resize(static_cast<size_t>(range_.maxLag) + 1);
+      for (int32_t lag = std::max(1, range_.minLag); lag <= range_.maxLag; ++lag) {
+        pitchTable_[static_cast<size_t>(lag)] =
+            semitoneOfFrequency(static_cast<double>(ptParam.fs) / lag);
       }
     }
-    lattice.frames[f].count = static_cast<int32_t>(lattice.pool.size() - before);
+    if (ptParam.distType == 2) {
+      semitoneTable_.resize(static_cast<size_t>(ptParam.frameSize / 2));
+      for (size_t lag = 1; lag < semitoneTable_.size(); ++lag) {
+        semitoneTable_[lag] = lagTenthsOfSemitone(ptParam.fs, static_cast<int32_t>(lag));
+      }
+    }
   }
-  const std::span<Candidate> pool(lattice.pool);
-  size_t first = 0;
-  for (FrameCandidates& frame : lattice.frames) {
-    frame.candidates = pool.subspan(first, static_cast<size_t>(frame.count));
-    first += static_cast<size_t>(frame.count);
+
+  void run(std::span<double> pitch) {
+    size_t runStart = 0;
+    bool inRun = false;
+    for (size_t f = 0; f < analysis_.frames(); ++f) {
+      const size_t count = gather(f);
+      if (count == 0) {
+        if (inRun) traceBack(runStart, f, previous(), pitch);
+        inRun = false;
+      } else if (inRun) {
+        link(f);
+      } else {
+        startRun();
+        runStart = f;
+        inRun = true;
+      }
+    }
+    if (inRun) traceBack(runStart, analysis_.frames(), current(), pitch);
   }
-  return lattice;
+
+ private:
+  static constexpr int32_t kPitchTableLimit = 4096;
+
+  struct Frame {
+    std::vector<int32_t> keys, local, back;
+    std::vector<float> costs;
+    size_t count = 0;
+
+    void resize(size_t size) {
+      keys.resize(size);
+      local.resize(size);
+      back.resize(size);
+      costs.resize(size);
+    }
+  };
+
+  Frame& current() { return frames_[parity_]; }
+  Frame& previous() { return frames_[parity_ ^ 1]; }
+
+  // Makes frame f's in-range candidates the current frame; returns their number.
+  size_t gather(size_t f) {
+    parity_ ^= 1;
+    Frame& frame = current();
+    const size_t first = analysis_.firstCandidate[f];
+    const size_t end = analysis_.firstCandidate[f + 1];
+    size_t count = 0;
+    if (semitoneTable_.empty()) {
+      // Every candidate is written and kept only if in range: no branch per candidate.
+      for (size_t c = first; c < end; ++c) {
+        const int32_t lag = analysis_.lags[c];
+        frame.keys[count] = lag;
+        frame.local[count] = wrapMul(ptParam_.localWeight, analysis_.values[c]);
+        count += lagInRange(lag, range_) ? 1 : 0;
+      }
+    } else {
+      for (size_t c = first; c < end; ++c) {
+        const int32_t lag = analysis_.lags[c];
+        if (!lagInRange(lag, range_)) continue;
+        frame.keys[count] = semitoneTable_[static_cast<size_t>(lag)];
+        frame.local[count] = wrapMul(ptParam_.localWeight, analysis_.values[c]);
+        ++count;
+      }
+    }
+    frame.count = count;
+    return count;
+  }
+
+  void startRun() {
+    Frame& frame = current();
+    for (size_t k = 0; k < frame.count; ++k) frame.costs[k] = static_cast<float>(frame.local[k]);
+  }
+
+  void link(size_t f) {
+    Frame& from = previous();
+    Frame& to = current();
+    const path::FrameStep step{
+        std::span(from.keys).first(from.count), std::span(from.costs).first(from.count),
+        std::span(to.keys).first(to.count), std::span(to.local).first(to.count)};
+    path::linkFrame(kernel_, score_, step, std::span(to.costs).first(to.count),
+                    std::span(to.back).first(to.count));
+    BackPointer* out = back_.get() + analysis_.firstCandidate[f];
+    for (size_t k = 0; k < to.count; ++k) out[k] = static_cast<BackPointer>(to.back[k]);
+  }
+
+  // The index of the best candidate of a run's last frame.
+  size_t bestEnd(const Frame& last) const {
+    if (ptParam_.pfType != kMagnitudeDifference && ptParam_.pfType != kAutocorrelation) {
+      audio_fault::unknownCode(audio_fault::kUnknownPtParamPfType, ptParam_.pfType,
+                               audio_fault::kLinePitchPath);
+    }
+    size_t best = 0;
+    for (size_t k = 1; k < last.count; ++k) {
+      if (score_.minimise ? last.costs[k] < last.costs[best] : last.costs[k] > last.costs[best]) {
+        best = k;
+      }
+    }
+    return best;
+  }
+
+  // The pitch dpPitchPath writes for a chosen lag, from a table when the range is narrow.
+  double pitchOf(int32_t lag) const {
+    if (static_cast<size_t>(lag) < pitchTable_.size()) return pitchTable_[static_cast<size_t>(lag)];
+    return semitoneOfFrequency(static_cast<double>(ptParam_.fs) / lag);
+  }
+
+  // The lag of frame f's in-range candidate k.
+  int32_t lagOf(size_t f, size_t k) const {
+    for (size_t c = analysis_.firstCandidate[f]; c < analysis_.firstCandidate[f + 1]; ++c) {
+      const int32_t lag = analysis_.lags[c];
+      if (lagInRange(lag, range_) && k-- == 0) return lag;
+    }
+    return 0;
+  }
+
+  // Frames first .. end - 1 form a run that ends with `last`; writes the pitch of each frame's
+  // chosen candidate.
+  void traceBack(size_t first, size_t end, const Frame& last, std::span<double> pitch) {
+    size_t chosen = bestEnd(last);
+    for (size_t f = end; f-- > first;) {
+      const int32_t lag = lagOf(f, chosen);
+      pitch[f] = pitchOf(lag);
+      if (f > first) chosen = back_[analysis_.firstCandidate[f] + chosen];
+    }
+  }
+
+  const FrameAnalysis& analysis_;
+  const PtParam& ptParam_;
+  LagRange range_;
+  path::JumpScore score_;
+  path::KernelPath kernel_;
+  std::unique_ptr<BackPointer[]> back_;
+  std::array<Frame, 2> frames_;
+  size_t parity_ = 0;
+  std::vector<int32_t> semitoneTable_;  // filled for distType 2 only
+  std::vector<double> pitchTable_;      // the pitch of every lag up to a narrow range's maxLag
+};
+
+// The largest number of raw candidates of any frame.
+size_t widestFrame(const FrameAnalysis& analysis) {
+  size_t widest = 0;
+  for (size_t f = 0; f < analysis.frames(); ++f) {
+    widest = std::max(widest, analysis.firstCandidate[f + 1] - analysis.firstCandidate[f]);
+  }
+  return widest;
 }
 
-// Cuts the frames into maximal runs of frames with candidates and searches each run.
-void searchRuns(std::span<FrameCandidates> frames, const PtParam& ptParam,
-                std::span<double> pitch) {
-  const size_t n = frames.size();
-  if (n < 2) return;
-  size_t j = 0;
-  while (true) {
-    while (j < n - 1 && frames[j].count == 0) ++j;
-    if (frames[j].count == 0) return;
-    size_t e = j + 1;
-    while (e < n && frames[e].count != 0) ++e;
-    dpPitchPath(frames.subspan(j, e - j), ptParam, pitch.subspan(j, e - j));
-    if (e >= n - 1) return;
-    j = e;
+void searchPaths(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch,
+                 path::KernelPath kernel) {
+  if (analysis.frames() < 2) return;
+  const size_t widest = widestFrame(analysis);
+  if (widest <= 256) {
+    PathSearch<uint8_t>(analysis, ptParam, widest, kernel).run(pitch);
+  } else if (widest <= 65536) {
+    PathSearch<uint16_t>(analysis, ptParam, widest, kernel).run(pitch);
+  } else {
+    PathSearch<uint32_t>(analysis, ptParam, widest, kernel).run(pitch);
   }
 }
 
@@ -142,6 +287,21 @@ template <typename Sample>
 int32_t framesOf(std::span<const Sample> signal, const PtParam& ptParam) {
   if (signal.empty()) return 0;
   return frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
+}
+
+// Reserves room for as many raw candidates as the frames can have (every lag, or one extremum
+// per two lags), so that the lists never move while they grow: the pages never written stay
+// unmapped, and no copy doubles the memory for a moment. Bounds beyond a quarter of a gigabyte
+// per list are left to grow.
+void reserveCandidates(size_t frames, const PtParam& ptParam, FrameAnalysis& analysis) {
+  constexpr size_t kLargestReservation = size_t{1} << 26;
+  const auto half = static_cast<size_t>(ptParam.frameSize / 2);
+  const size_t perFrame = ptParam.extremaOnly == 1 ? half / 2 + 1 : half;
+  analysis.firstCandidate.reserve(frames + 1);
+  if (perFrame != 0 && frames <= kLargestReservation / perFrame) {
+    analysis.lags.reserve(frames * perFrame);
+    analysis.values.reserve(frames * perFrame);
+  }
 }
 
 template <typename Sample>
@@ -155,7 +315,7 @@ FrameAnalysis analyse(std::span<const Sample> signal, const PtParam& ptParam) {
   std::vector<int32_t> work(size);
   std::vector<int32_t> row(size / 2);
   std::vector<int32_t> lagBuffer(size / 2);
-  analysis.firstCandidate.reserve(static_cast<size_t>(frames) + 1);
+  reserveCandidates(static_cast<size_t>(frames), ptParam, analysis);
   analysis.firstCandidate.push_back(0);
   // Autocorrelation frames of small prepared samples (every 8-bit-range signal) stay in 16 bits.
   const bool small = ptParam.pfType == kAutocorrelation &&
@@ -191,8 +351,12 @@ FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptPa
 }
 
 void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch) {
-  CandidateLattice lattice = buildLattice(analysis, ptParam);
-  searchRuns(lattice.frames, ptParam, pitch);
+  searchPaths(analysis, ptParam, pitch, path::activePath());
+}
+
+void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch,
+                path::KernelPath kernel) {
+  searchPaths(analysis, ptParam, pitch, kernel);
 }
 
 void trackPitch(std::span<const int32_t> signal, const PtParam& ptParam, std::span<double> pitch) {

@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "pitch_path.h"
 #include "pt_param.h"
 
 namespace pitchtrack {
@@ -49,6 +50,9 @@ FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptPa
 // The range-dependent rest of trackPitch: candidates inside ptParam's pitch range, runs and
 // path search. `pitch` must hold analysis.frames() values.
 void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch);
+// The same on a given path search kernel (which must be available): for tests and benchmarks.
+void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch,
+                path::KernelPath kernel);
 
 // The centred and scaled signal that trackPitch analyses.
 void centreAndScale(std::span<const int32_t> signal, int32_t nbits, std::span<int32_t> prepared);

@@ -66,6 +66,26 @@ TEST_P(StreamingKernel, ResamplerEqualsTheWholeArrayResampler) {
   }
 }
 
+// Sources long enough that the positions cross many binades of the phase table (each binade of
+// the left source index has its own fractions), at rates whose phase counts differ, including
+// upsampling, where the first outputs take the division.
+TEST_P(StreamingKernel, LongSourcesCrossingBinadesEqualTheWholeArrayResampler) {
+  for (const int32_t rate : {1000, 7993, 22050, 44100, 96000}) {
+    const size_t length = size_t{1} << 20;
+    const auto source = randomSamples(length, static_cast<uint32_t>(rate));
+    const std::vector<int32_t> wide(source.begin(), source.end());
+    const std::vector<int32_t> expected = testsignal::resampled(wide, rate, 8000);
+    StreamingResampler resampler(rate, 8000, 0, GetParam());
+    for (size_t start = 0; start < length; start += 65536) {
+      resampler.push(std::span(source).subspan(start, 65536));
+    }
+    const SampleBuffer resampled = resampler.finish();
+    const auto actual = resampled.samples();
+    EXPECT_TRUE(std::equal(actual.begin(), actual.end(), expected.begin(), expected.end()))
+        << "rate " << rate;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Dispatch, StreamingKernel,
                          testing::Values(ResampleKernel::kPortable, ResampleKernel::kAvx2));
 
