@@ -29,6 +29,7 @@ class InputLevel {
 
  private:
   bool atFullScale(int16_t sample) const;
+  void followRun(int16_t sample);
 
   int32_t fs_;
   int32_t nbits_;

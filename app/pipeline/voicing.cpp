@@ -14,7 +14,8 @@ constexpr float kNoFinalGapLimit = 1.0e6f;
 
 struct Detection {
   EpdParam param;
-  std::vector<Segment> segments;  // the valid ones only
+  std::vector<Segment> segments;             // the valid ones only
+  std::optional<FinalGapDrop> finalGapDrop;  // what the final-gap rule dropped
 };
 
 Detection detect(std::span<const int16_t> signal, bool keepFinal) {
@@ -22,7 +23,8 @@ Detection detect(std::span<const int16_t> signal, bool keepFinal) {
   setEpdParam(kWorkingRate, detection.param);
   if (keepFinal) detection.param.maxFinalGapSec = kNoFinalGapLimit;
   int32_t count = 0;
-  detection.segments = endpointDetect(signal, kWorkingRate, detection.param, count);
+  detection.segments =
+      endpointDetect(signal, kWorkingRate, detection.param, count, &detection.finalGapDrop);
   detection.segments.resize(static_cast<size_t>(count));
   return detection;
 }
@@ -44,14 +46,15 @@ double seconds(int32_t frame, const EpdParam& epd) {
   return static_cast<double>(frame) * (epd.frameSize - epd.overlap) / kWorkingRate;
 }
 
-// The last stretch of `kept` when the final-gap rule dropped it from `ruled`.
-std::optional<DroppedStretch> droppedStretch(const Detection& ruled, const Detection& kept) {
-  if (kept.segments.size() != ruled.segments.size() + 1) return std::nullopt;
-  const Segment& last = kept.segments.back();
-  const Segment& before = kept.segments[kept.segments.size() - 2];
+// The stretch the final-gap rule dropped, with the silence before it.
+std::optional<DroppedStretch> droppedStretch(const Detection& detection) {
+  if (!detection.finalGapDrop) return std::nullopt;
+  const Segment& last = detection.finalGapDrop->dropped;
   DroppedStretch dropped;
-  dropped.stretch = {seconds(last.beginFrame, kept.param), seconds(last.endFrame + 1, kept.param)};
-  dropped.gapSeconds = seconds(last.beginFrame - before.endFrame - 1, kept.param);
+  dropped.stretch = {seconds(last.beginFrame, detection.param),
+                     seconds(last.endFrame + 1, detection.param)};
+  dropped.gapSeconds =
+      seconds(last.beginFrame - detection.finalGapDrop->previousEndFrame - 1, detection.param);
   return dropped;
 }
 
@@ -63,7 +66,7 @@ VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, i
   VoicingResult result;
   result.mask = maskOf(detection, ptParam, frames);
   if (request.reportDropped && !request.keepFinal) {
-    result.dropped = droppedStretch(detection, detect(signal, true));
+    result.dropped = droppedStretch(detection);
   }
   if (request.voicing == Voicing::kStrict) {
     const std::vector<uint8_t> periodic =

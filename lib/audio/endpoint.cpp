@@ -1,6 +1,7 @@
 #include "endpoint.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "frame.h"
@@ -75,17 +76,21 @@ std::vector<Segment> activeRuns(std::span<const int32_t> measure, int32_t thresh
   return runs;
 }
 
-void dropShortAndLateSegments(std::vector<Segment>& segments, int32_t minFrames,
-                              int32_t maxGapFrames) {
+// Marks the segments that are too short, and the last valid one when it starts too long after
+// the valid one before it; returns the segment the final-gap rule dropped, if it dropped one.
+std::optional<FinalGapDrop> dropShortAndLateSegments(std::vector<Segment>& segments,
+                                                     int32_t minFrames, int32_t maxGapFrames) {
   for (Segment& s : segments) {
     if (s.durationFrames <= minFrames) s.valid = 0;
   }
   const auto isValid = [](const Segment& s) { return s.valid == 1; };
   const auto last = std::find_if(segments.rbegin(), segments.rend(), isValid);
-  if (last == segments.rend()) return;
+  if (last == segments.rend()) return std::nullopt;
   const auto previous = std::find_if(last + 1, segments.rend(), isValid);
-  if (previous == segments.rend()) return;
-  if (last->beginFrame - previous->endFrame > maxGapFrames) last->valid = 0;
+  if (previous == segments.rend()) return std::nullopt;
+  if (last->beginFrame - previous->endFrame <= maxGapFrames) return std::nullopt;
+  last->valid = 0;
+  return FinalGapDrop{*last, previous->endFrame};
 }
 
 int32_t moveValidToFront(std::vector<Segment>& segments) {
@@ -98,7 +103,7 @@ int32_t moveValidToFront(std::vector<Segment>& segments) {
 
 template <typename Sample>
 std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const EpdParam& epdParam,
-                            int32_t& segmentCount) {
+                            int32_t& segmentCount, std::optional<FinalGapDrop>* finalGapDrop) {
   segmentCount = 0;
   const int32_t hop = epdParam.frameSize - epdParam.overlap;
   const int32_t minFrames = secondsToFrames(fs, epdParam.minSegmentSec, hop);
@@ -118,7 +123,9 @@ std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const Ep
 
   const int32_t threshold = activityThreshold(measure, epdParam.thresholdDivisor);
   std::vector<Segment> segments = activeRuns(measure, threshold);
-  dropShortAndLateSegments(segments, minFrames, maxGapFrames);
+  const std::optional<FinalGapDrop> drop =
+      dropShortAndLateSegments(segments, minFrames, maxGapFrames);
+  if (finalGapDrop != nullptr) *finalGapDrop = drop;
   segmentCount = moveValidToFront(segments);
   return segments;
 }
@@ -140,12 +147,13 @@ void setEpdParam(int32_t fs, EpdParam& epdParam) {
 
 std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount) {
-  return detect(signal, fs, epdParam, segmentCount);
+  return detect(signal, fs, epdParam, segmentCount, nullptr);
 }
 
 std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
-                                    const EpdParam& epdParam, int32_t& segmentCount) {
-  return detect(signal, fs, epdParam, segmentCount);
+                                    const EpdParam& epdParam, int32_t& segmentCount,
+                                    std::optional<FinalGapDrop>* finalGapDrop) {
+  return detect(signal, fs, epdParam, segmentCount, finalGapDrop);
 }
 
 void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,

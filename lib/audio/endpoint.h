@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -46,9 +47,17 @@ void setEpdParam(int32_t fs, EpdParam& epdParam);
 std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount);
 
-// The same detection on a signal held in 16 bits (the pipeline's 8000 Hz working signal).
+// The segment the final-gap rule dropped, and the last frame of the valid segment before it.
+struct FinalGapDrop {
+  Segment dropped;
+  int32_t previousEndFrame = 0;
+};
+
+// The same detection on a signal held in 16 bits (the pipeline's 8000 Hz working signal). When
+// `finalGapDrop` is given, it receives the segment the final-gap rule dropped, or nothing.
 std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
-                                    const EpdParam& epdParam, int32_t& segmentCount);
+                                    const EpdParam& epdParam, int32_t& segmentCount,
+                                    std::optional<FinalGapDrop>* finalGapDrop = nullptr);
 
 // Sorts values[left..right] ascending in place (quicksort, first element as pivot, two scans
 // that meet) and applies every exchange to `index` as well, so that indices travel with their
