@@ -228,16 +228,16 @@ libm_variant() {
 
 # --- vector paths -----------------------------------------------------------------------------
 
-# The kernels of each vector path: autocorrelation and resampling.
-KERNELS='^((portable|avx2|avx512)Kernel|interpolateRun(Portable|Avx2))$'
+# The kernels of each vector path: autocorrelation, path search and resampling.
+KERNELS='^((portable|avx2|avx512)Kernel|link(Portable|Avx2|Avx512)|interpolateRun(Portable|Avx2))$'
 
 # Whether the kernels a forced run called belong to that path: the widest one it asks for,
 # nothing wider.
 kernels_match() {
   case $1 in
     portable) [[ $2 != *vx* ]] ;;
-    avx2) [[ $2 == *avx2Kernel* && $2 != *avx512* ]] ;;
-    avx512) [[ $2 == *avx512Kernel* ]] ;;
+    avx2) [[ $2 == *avx2Kernel* && $2 == *linkAvx2* && $2 != *vx512* ]] ;;
+    avx512) [[ $2 == *avx512Kernel* && $2 == *linkAvx512* ]] ;;
   esac
 }
 
