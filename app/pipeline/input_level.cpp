@@ -11,24 +11,28 @@ bool InputLevel::atFullScale(int16_t sample) const {
 }
 
 void InputLevel::add(std::span<const int16_t> block) {
-  if (block.empty()) return;
-  // The extremes of the block, in one pass the compiler vectorises: they give the peak, and
-  // whether any sample reaches full scale at all. Only then are the runs followed sample by
-  // sample, so that an ordinary recording costs a fraction of a millisecond per minute.
-  int16_t lowest = block[0];
-  int16_t highest = block[0];
-  for (const int16_t sample : block) {
-    lowest = std::min(lowest, sample);
-    highest = std::max(highest, sample);
-  }
+  // The extremes of each stretch, in loops the compiler vectorises, give the peak and tell
+  // whether any sample of the stretch reaches full scale. Only such stretches are followed
+  // sample by sample for runs of clipping, so that even a loud recording costs a few
+  // milliseconds per hour.
+  constexpr size_t kStretch = 256;
   const int32_t centre = nbits_ == 16 ? 0 : 128;
-  peak_ = std::max({peak_, std::abs(highest - centre), std::abs(lowest - centre)});
-  if (!atFullScale(lowest) && !atFullScale(highest)) {
-    run_ = 0;
-    samples_ += static_cast<int64_t>(block.size());
-    return;
+  for (size_t start = 0; start < block.size(); start += kStretch) {
+    const auto stretch = block.subspan(start, std::min(kStretch, block.size() - start));
+    int16_t lowest = stretch[0];
+    int16_t highest = stretch[0];
+    for (const int16_t sample : stretch) {
+      lowest = std::min(lowest, sample);
+      highest = std::max(highest, sample);
+    }
+    peak_ = std::max({peak_, std::abs(highest - centre), std::abs(lowest - centre)});
+    if (!atFullScale(lowest) && !atFullScale(highest)) {
+      run_ = 0;
+      samples_ += static_cast<int64_t>(stretch.size());
+      continue;
+    }
+    for (const int16_t sample : stretch) followRun(sample);
   }
-  for (const int16_t sample : block) followRun(sample);
 }
 
 void InputLevel::followRun(int16_t sample) {
