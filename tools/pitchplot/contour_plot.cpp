@@ -307,8 +307,13 @@ void drawMarks(std::string& svg, const Frame& frame, const std::vector<PlotMark>
     svg += "<rect class=\"mark\" x=\"" + number(left) + "\" y=\"" + number(kTop) + "\" width=\"" +
            number(frame.x(mark.end) - left) + "\" height=\"" + number(frame.height) +
            "\" fill=\"#f5a623\" fill-opacity=\"0.25\"/>\n";
-    svg += "<text x=\"" + number(left + 4) + "\" y=\"" + number(kTop + 16) +
-           "\" font-size=\"12\" fill=\"#8a5a00\">" + xmlText(mark.label) + "</text>\n";
+    // A label in the right half of the plot ends at the mark's right edge, so that it stays
+    // inside the picture.
+    const bool rightHalf = left > kLeft + frame.width / 2;
+    const double anchor = rightHalf ? frame.x(mark.end) - 4 : left + 4;
+    svg += "<text x=\"" + number(anchor) + "\" y=\"" + number(kTop + 16) +
+           "\" font-size=\"12\" fill=\"#8a5a00\"" + (rightHalf ? " text-anchor=\"end\"" : "") +
+           ">" + xmlText(mark.label) + "</text>\n";
   }
 }
 
