@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   int status = 0;
   rusage usage{};
   if (child < 0 || wait4(child, &status, 0, &usage) < 0) return 1;
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   std::printf("%.6f %.6f %ld\n", wall, cpu, usage.ru_maxrss);

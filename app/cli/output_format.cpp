@@ -42,8 +42,8 @@ std::string formatCsv(const Contour& contour) {
     text += std::to_string(frame) + "," + secondsOf(frame) + ",";
     if (contour.values[i] != 0) {
       char pitch[64];
-      std::snprintf(pitch, sizeof pitch, "%d,%.3f,%.1f", contour.values[i],
-                    contour.frequencyHz(i), contour.midiNote(i));
+      std::snprintf(pitch, sizeof pitch, "%d,%.3f,%.1f", contour.values[i], contour.frequencyHz(i),
+                    contour.midiNote(i));
       text += pitch;
     } else {
       text += ",,";
@@ -54,9 +54,10 @@ std::string formatCsv(const Contour& contour) {
 }
 
 std::string formatJson(const Contour& contour, const std::string& fileName) {
-  std::string text = "{\"file\": " + jsonString(fileName) +
-                     ", \"frame_seconds\": 0.032, \"first_frame\": " +
-                     std::to_string(contour.firstFrame) + ", \"values\": [";
+  std::string text =
+      "{\"file\": " + jsonString(fileName) +
+      ", \"frame_seconds\": 0.032, \"first_frame\": " + std::to_string(contour.firstFrame) +
+      ", \"values\": [";
   for (size_t i = 0; i < contour.size(); ++i) {
     if (i > 0) text += ", ";
     text += std::to_string(contour.values[i]);
@@ -64,8 +65,7 @@ std::string formatJson(const Contour& contour, const std::string& fileName) {
   return text + "]}\n";
 }
 
-std::string formatOutput(OutputFormat format, const Contour& contour,
-                         const std::string& fileName) {
+std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName) {
   switch (format) {
     case OutputFormat::kCsv:
       return formatCsv(contour);

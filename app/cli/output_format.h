@@ -17,8 +17,7 @@ std::string formatCsv(const Contour& contour);
 // JSON: {"file": NAME, "frame_seconds": 0.032, "first_frame": N, "values": [...]}.
 std::string formatJson(const Contour& contour, const std::string& fileName);
 
-std::string formatOutput(OutputFormat format, const Contour& contour,
-                         const std::string& fileName);
+std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName);
 
 // The file name extension of a format's output: ".pitch", ".csv" or ".json".
 const char* outputExtension(OutputFormat format);

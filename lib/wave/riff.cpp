@@ -98,7 +98,8 @@ bool File::read(uint64_t offset, std::span<uint8_t> destination) {
 
 size_t File::readSome(uint64_t offset, std::span<uint8_t> destination) {
   if (destination.empty()) return 0;
-  const size_t wanted = static_cast<size_t>(std::min<uint64_t>(destination.size(), bytesFrom(offset)));
+  const size_t wanted =
+      static_cast<size_t>(std::min<uint64_t>(destination.size(), bytesFrom(offset)));
   destination = destination.first(wanted);
   if (windowHolds(offset, destination.size())) {
     const auto start = window_.begin() + static_cast<std::ptrdiff_t>(offset - windowStart_);

@@ -310,8 +310,8 @@ struct WaveData::MonoStream {
   riff::ChunkHeader chunk;
   Decoder decoder;
   size_t channels = 1;
-  size_t frames = 0;     // whole sample frames in the data chunk, when known
-  bool toEnd = false;    // the data runs to the end of a stream of unknown length
+  size_t frames = 0;   // whole sample frames in the data chunk, when known
+  bool toEnd = false;  // the data runs to the end of a stream of unknown length
   size_t done = 0;
   bool failed = false;
   std::vector<uint8_t> stored;

@@ -28,8 +28,8 @@ const std::string kTool = shellQuote(PITCHTRACK_BIN);
 // Two notes, A3 and D4 a quarter tone sharp, at 22050 Hz: resampled and reduced to 8 bits.
 testwav::Bytes recording() {
   using testsignal::semitoneHz;
-  return testwav::pcmWave(
-      testsignal::hummedNotes(22050, {semitoneHz(57.5), semitoneHz(62.5)}, 0.4), 22050);
+  return testwav::pcmWave(testsignal::hummedNotes(22050, {semitoneHz(57.5), semitoneHz(62.5)}, 0.4),
+                          22050);
 }
 
 const std::string kProgress =
@@ -153,8 +153,8 @@ TEST_F(CommandLine, ReadsStandardInputAndWritesStandardOutput) {
   EXPECT_EQ(readFile(work_.path("piped.pitch")), classicLine_);
 
   // Through a real pipe, which cannot seek.
-  const auto fromPipe = run("- - < rec.wav | cat > through.pitch; cat rec.wav | " + kTool +
-                            " -q - -");
+  const auto fromPipe =
+      run("- - < rec.wav | cat > through.pitch; cat rec.wav | " + kTool + " -q - -");
   EXPECT_EQ(fromPipe.status, 0);
   EXPECT_EQ(fromPipe.out, classicLine_) << "standard output holds only the contour";
   EXPECT_EQ(fromPipe.err, kProgress + "Writing pitch to -\n");
@@ -166,12 +166,14 @@ TEST_F(CommandLine, ReadsStandardInputAndWritesStandardOutput) {
 // contour equals that of the same samples in a well-formed file.
 TEST_F(CommandLine, StreamedRecordingsOfOtherProgramsAreRead) {
   if (!testsupport::haveProgram("sox")) GTEST_SKIP() << "sox is not installed";
-  const std::string synth = "sox -D -n -r 16000 -b 16 -c 1 -t wav - synth 0.6 sawtooth 196 "
-                            "synth 0.6 sawtooth 262 2>/dev/null";
-  const auto made = shell("sox -D -n -r 16000 -b 16 -c 1 whole.wav synth 0.6 sawtooth 196 synth 0.6 "
-                        "sawtooth 262 && " + kTool + " -q whole.wav whole.pitch && " + synth +
-                        " | " + kTool + " -q - piped.pitch && " + synth + " > saved.wav && " +
-                        kTool + " -q saved.wav saved.pitch");
+  const std::string synth =
+      "sox -D -n -r 16000 -b 16 -c 1 -t wav - synth 0.6 sawtooth 196 "
+      "synth 0.6 sawtooth 262 2>/dev/null";
+  const auto made = shell(
+      "sox -D -n -r 16000 -b 16 -c 1 whole.wav synth 0.6 sawtooth 196 synth 0.6 "
+      "sawtooth 262 && " +
+      kTool + " -q whole.wav whole.pitch && " + synth + " | " + kTool + " -q - piped.pitch && " +
+      synth + " > saved.wav && " + kTool + " -q saved.wav saved.pitch");
   ASSERT_EQ(made.status, 0) << made.err;
   const std::string whole = readFile(work_.path("whole.pitch"));
   EXPECT_GT(whole.size(), 20u) << whole;
@@ -179,9 +181,10 @@ TEST_F(CommandLine, StreamedRecordingsOfOtherProgramsAreRead) {
   EXPECT_EQ(readFile(work_.path("saved.pitch")), whole);
 
   if (!testsupport::haveProgram("espeak-ng")) GTEST_SKIP() << "espeak-ng is not installed";
-  const auto spoken = shell("espeak-ng --stdout 'the quick brown fox' > spoken.wav && sox -D "
-                          "spoken.wav fixed.wav && " + kTool + " -q spoken.wav spoken.pitch && " +
-                          kTool + " -q fixed.wav fixed.pitch");
+  const auto spoken = shell(
+      "espeak-ng --stdout 'the quick brown fox' > spoken.wav && sox -D "
+      "spoken.wav fixed.wav && " +
+      kTool + " -q spoken.wav spoken.pitch && " + kTool + " -q fixed.wav fixed.pitch");
   ASSERT_EQ(spoken.status, 0) << spoken.err;
   EXPECT_GT(readFile(work_.path("fixed.pitch")).size(), 20u);
   EXPECT_EQ(readFile(work_.path("spoken.pitch")), readFile(work_.path("fixed.pitch")));
