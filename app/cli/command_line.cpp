@@ -1,27 +1,25 @@
 #include "command_line.h"
 
 #include <CLI/CLI.hpp>
-#include <array>
 #include <string_view>
 
 namespace pitchtrack::cli {
 
 namespace {
 
-// Every spelling the parser knows. An argument of the classic invocation is taken as an option
-// only when it is one of these (or "--name=value" of a long one).
-constexpr std::array<std::string_view, 15> kOptionSpellings = {
-    "-h",       "--help", "--version",    "-q",           "--quiet",
-    "--format", "-o",     "--output-dir", "--files-from", "-0",
-    "-j",       "--jobs", "--normalize",  "--keep-final", "--voicing"};
-
-bool spelledAsOption(std::string_view argument) {
+// Whether `argument` is spelled as one of the parser's options ("-q", "--format",
+// "--format=csv"), or is the "--" that ends them. Only then does an argument of a two-argument
+// command line leave the classic invocation.
+bool spelledAsOption(const CLI::App& app, std::string_view argument) {
   if (argument == "--") return true;
-  for (const std::string_view spelling : kOptionSpellings) {
-    if (argument == spelling) return true;
-    if (spelling.starts_with("--") && argument.starts_with(spelling) &&
-        argument.size() > spelling.size() && argument[spelling.size()] == '=') {
-      return true;
+  const std::string_view name = argument.substr(0, argument.find('='));
+  const bool withValue = name.size() < argument.size();
+  for (const CLI::Option* option : app.get_options()) {
+    for (const std::string& longName : option->get_lnames()) {
+      if (name == "--" + longName) return true;
+    }
+    for (const std::string& shortName : option->get_snames()) {
+      if (!withValue && argument == "-" + shortName) return true;
     }
   }
   return false;
@@ -54,50 +52,60 @@ CommandLine chooseAction(CommandLine line, const std::vector<std::string>& opera
   return line;
 }
 
-CommandLine parseOptions(int argc, const char* const* argv) {
+// The parser and the values it fills.
+struct Parser {
+  Parser() {
+    app.set_help_flag();  // help and version are handled here, not by the parser's own texts
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+    app.add_flag("-q,--quiet", line.quiet);
+    app.add_option("--format", format)->check(CLI::IsMember({"line", "csv", "json"}));
+    app.add_option("-o,--output-dir", line.outputDirectory);
+    app.add_option("--files-from", line.filesFrom);
+    app.add_flag("-0", line.nulSeparated);
+    app.add_option("-j,--jobs", line.threads)->check(CLI::Range(1u, 1024u));
+    app.add_flag("--normalize", line.normalize)->disable_flag_override();
+    app.add_flag("--keep-final", line.keepFinal)->disable_flag_override();
+    app.add_option("--voicing", voicing)->check(CLI::IsMember({"relative", "strict"}));
+    app.add_option("operands", operands);
+    app.allow_extras(false);
+  }
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
+
+  CommandLine parse(int argc, const char* const* argv) {
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+      return usageError(error.what());
+    }
+    if (help || version) {
+      CommandLine request;
+      request.action = help ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
+      return request;
+    }
+    line.format = format == "csv"    ? OutputFormat::kCsv
+                  : format == "json" ? OutputFormat::kJson
+                                     : OutputFormat::kLine;
+    line.strictVoicing = voicing == "strict";
+    const bool corpus = !line.outputDirectory.empty();
+    return chooseAction(std::move(line), operands, corpus);
+  }
+
   CLI::App app;
-  app.set_help_flag();  // help and version are handled here, not by the parser's own texts
   CommandLine line;
   bool help = false;
   bool version = false;
   std::string format = "line";
   std::string voicing = "relative";
   std::vector<std::string> operands;
-  app.add_flag("-h,--help", help);
-  app.add_flag("--version", version);
-  app.add_flag("-q,--quiet", line.quiet);
-  app.add_option("--format", format)->check(CLI::IsMember({"line", "csv", "json"}));
-  app.add_option("-o,--output-dir", line.outputDirectory);
-  app.add_option("--files-from", line.filesFrom);
-  app.add_flag("-0", line.nulSeparated);
-  app.add_option("-j,--jobs", line.threads)->check(CLI::Range(1u, 1024u));
-  app.add_flag("--normalize", line.normalize)->disable_flag_override();
-  app.add_flag("--keep-final", line.keepFinal)->disable_flag_override();
-  app.add_option("--voicing", voicing)->check(CLI::IsMember({"relative", "strict"}));
-  app.add_option("operands", operands);
-  app.allow_extras(false);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return usageError(error.what());
-  }
-  if (help || version) {
-    CommandLine request;
-    request.action = help ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
-    return request;
-  }
-  line.format = format == "csv"    ? OutputFormat::kCsv
-                : format == "json" ? OutputFormat::kJson
-                                   : OutputFormat::kLine;
-  line.strictVoicing = voicing == "strict";
-  const bool corpus = !line.outputDirectory.empty();
-  return chooseAction(std::move(line), operands, corpus);
-}
+};
 
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
-  if (argc == 3 && !spelledAsOption(argv[1]) && !spelledAsOption(argv[2])) {
+  Parser parser;
+  if (argc == 3 && !spelledAsOption(parser.app, argv[1]) && !spelledAsOption(parser.app, argv[2])) {
     CommandLine line;
     line.action = CommandLine::Action::kTrackOne;
     line.waveFile = argv[1];
@@ -105,7 +113,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     return line;
   }
   if (argc < 2) return usageError("expected waveFile and pitchFile");
-  return parseOptions(argc, argv);
+  return parser.parse(argc, argv);
 }
 
 std::string helpText(const std::string& program) {

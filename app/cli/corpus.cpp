@@ -44,16 +44,13 @@ bool readList(const std::string& listName, bool nulSeparated, std::vector<fs::pa
   return !in.bad();
 }
 
-// Why a name of the corpus is not a recording to open: missing, a folder, or something that is
-// not a regular file (a FIFO would block the run).
+// Why a name of the corpus is not a recording to open: a folder, or something that is not a
+// regular file (a FIFO would block the run). A name that cannot even be examined is left to the
+// reader, which says why.
 std::string notARegularFile(const fs::path& name) {
   struct stat status {};
-  if (::stat(name.c_str(), &status) != 0) {
-    return errno == ENOENT ? "no such file" : std::strerror(errno);
-  }
-  if (S_ISDIR(status.st_mode)) return "is a directory";
-  if (!S_ISREG(status.st_mode)) return "not a regular file";
-  return "";
+  if (::stat(name.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return "";
+  return S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file";
 }
 
 // What the workers share: the next recording to take and the running totals.

@@ -80,23 +80,22 @@ namespace {
 
 // What the analysis is asked to do beyond the classic defaults, and whom it tells.
 struct Settings {
-  const Options* options = nullptr;  // null: the classic analysis, no warnings
-  const pipeline::InputLevel* level = nullptr;
+  const Options& options;
+  const pipeline::InputLevel& level;
 
-  bool warns() const { return options != nullptr && options->warning; }
+  bool warns() const { return static_cast<bool>(options.warning); }
   void warn(const std::optional<Warning>& warning) const {
-    if (warning && warns()) options->warning(*warning);
+    if (warning && warns()) options.warning(*warning);
   }
   pipeline::VoicingRequest voicingRequest() const {
-    if (options == nullptr) return {};
-    return {options->keepFinal, options->voicing, warns()};
+    return {options.keepFinal, options.voicing, warns()};
   }
 };
 
 void warnAboutInput(const Settings& settings) {
   if (!settings.warns()) return;
-  settings.warn(pipeline::clippingWarning(*settings.level));
-  settings.warn(pipeline::quietWarning(*settings.level, settings.options->normalize));
+  settings.warn(pipeline::clippingWarning(settings.level));
+  settings.warn(pipeline::quietWarning(settings.level, settings.options.normalize));
 }
 
 void warnAboutResult(const Settings& settings, const Contour& contour,
@@ -104,15 +103,14 @@ void warnAboutResult(const Settings& settings, const Contour& contour,
   if (!settings.warns()) return;
   if (voicing.dropped) settings.warn(pipeline::finalStretchWarning(*voicing.dropped));
   if (contour.empty() && frames >= 2) {
-    settings.warn(pipeline::emptyContourWarning(*settings.level, settings.options->normalize,
+    settings.warn(pipeline::emptyContourWarning(settings.level, settings.options.normalize,
                                                 voicing.dropped.has_value()));
   }
 }
 
-// Everything after the preparation: both passes, the voicing mask and the contour. `release`
-// frees the signal once the endpoint detector is done with it.
+// Both passes, the voicing mask and the contour.
 template <typename Release>
-Contour contourOf(std::span<const int16_t> signal, Release release, const Settings& settings) {
+Contour passesOf(std::span<const int16_t> signal, Release release, const Settings& settings) {
   warnAboutInput(settings);
   PtParam ptParam;
   setPtParam(ptParam, pipeline::kWorkingRate, 8, kAutocorrelation);
@@ -139,8 +137,10 @@ Contour contourOf(std::span<const int16_t> signal, Release release, const Settin
   const double median = pipeline::voicedMedian(pitch);
   ptParam.minPitch = static_cast<float>(median - ptParam.pitchRangeWidth * 0.5);
   ptParam.maxPitch = static_cast<float>(median + ptParam.pitchRangeWidth * 0.5);
-  settings.warn(pipeline::outsideRangeWarning(firstPass, ptParam.minPitch, ptParam.maxPitch,
-                                              kFrameMilliseconds / 1000.0));
+  if (settings.warns()) {
+    settings.warn(pipeline::outsideRangeWarning(firstPass, ptParam.minPitch, ptParam.maxPitch,
+                                                kFrameMilliseconds / 1000.0));
+  }
 
   std::fill(pitch.begin(), pitch.end(), 0.0);
   trackPitch(analysis, ptParam, pitch);
@@ -148,6 +148,16 @@ Contour contourOf(std::span<const int16_t> signal, Release release, const Settin
   pipeline::clearOutOfRange(pitch, kLowestKeptPitch, kHighestKeptPitch);
   Contour contour = wholeSemitonesTimesTen(pitch);
   warnAboutResult(settings, contour, voicing, frames);
+  return contour;
+}
+
+// Everything after the preparation: both passes, the voicing mask and the contour, placed in the
+// recording. `release` frees the signal once the endpoint detector is done with it.
+template <typename Release>
+Contour contourOf(std::span<const int16_t> signal, Release release, const Settings& settings) {
+  const double seconds = static_cast<double>(signal.size()) / pipeline::kWorkingRate;
+  Contour contour = passesOf(signal, release, settings);
+  contour.recordingSeconds = seconds;
   return contour;
 }
 
@@ -166,6 +176,10 @@ void say(const ProgressSink& progress, const char* format, int32_t a, int32_t b 
 
 namespace pipeline {
 
+bool formatSupported(int32_t fs, int32_t nbits) {
+  return (nbits == 8 || nbits == 16) && fs >= kMinSampleRate && fs <= kMaxSampleRate;
+}
+
 void checkInputFormat(int32_t fs, int32_t nbits) {
   if (nbits != 8 && nbits != 16) {
     throw std::invalid_argument("bits per sample must be 8 or 16, not " + std::to_string(nbits));
@@ -179,17 +193,10 @@ void checkInputFormat(int32_t fs, int32_t nbits) {
 
 WorkingSignalBuilder::WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
                                            const Options& options)
-    : WorkingSignalBuilder(fs, nbits, expectedLength, options.progress) {
-  normalize_ = options.normalize;
-  watchLevel_ = static_cast<bool>(options.warning);
-}
-
-WorkingSignalBuilder::WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
-                                           const ProgressSink& progress)
-    : fs_(fs), nbits_(nbits), progress_(progress), level_(fs, nbits) {
+    : fs_(fs), nbits_(nbits), options_(options), level_(fs, nbits) {
   checkInputFormat(fs, nbits);
   if (fs != kWorkingRate) {
-    say(progress_, "fs=%d ===> Resample to have fs=%d", fs, kWorkingRate);
+    say(options_.progress, "fs=%d ===> Resample to have fs=%d", fs, kWorkingRate);
   }
   if (resampledLength(expectedLength, fs, kWorkingRate) > kMaxWorkingLength) {
     throw std::length_error("the recording is longer than the analysis can index");
@@ -205,7 +212,7 @@ WorkingSignalBuilder::~WorkingSignalBuilder() = default;
 
 void WorkingSignalBuilder::push(std::span<const int16_t> block) {
   pushed_ += static_cast<int64_t>(block.size());
-  if (watchLevel_) level_.add(block);
+  if (options_.warning) level_.add(block);
   if (resampledLength(pushed_, fs_, kWorkingRate) > kMaxWorkingLength) {
     throw std::length_error("the recording is longer than the analysis can index");
   }
@@ -213,9 +220,7 @@ void WorkingSignalBuilder::push(std::span<const int16_t> block) {
     resampler_->push(block);
     return;
   }
-  if (filled_ + block.size() > signal_.size()) {
-    signal_.resize(std::max(filled_ + block.size(), signal_.size() * 2));
-  }
+  signal_.grow(filled_ + block.size());
   std::copy(block.begin(), block.end(),
             signal_.samples().begin() + static_cast<ptrdiff_t>(filled_));
   filled_ += block.size();
@@ -230,8 +235,8 @@ SampleBuffer WorkingSignalBuilder::finish() {
     signal = std::move(signal_);
   }
   if (nbits_ == 16) {
-    say(progress_, "nbits=%d ===> Convert from nbits=16 to 8!", nbits_);
-    if (normalize_) normalizeToFullRange(signal.samples());
+    say(options_.progress, "nbits=%d ===> Convert from nbits=16 to 8!", nbits_);
+    if (options_.normalize) normalizeToFullRange(signal.samples());
     reduceSixteenBits(signal.samples());
   }
   return signal;
@@ -244,70 +249,44 @@ void normalizeToFullRange(std::span<int16_t> samples) {
   for (int16_t& v : samples) v = static_cast<int16_t>(int64_t{v} * 32767 / peak);
 }
 
-Contour contourOfWorkingSignal(SampleBuffer signal) {
-  const double seconds = static_cast<double>(signal.size()) / kWorkingRate;
-  Contour contour = contourOf(
-      signal.samples(), [&signal] { signal = {}; }, Settings{});
-  contour.recordingSeconds = seconds;
-  return contour;
-}
-
-Contour contourOfWorkingSignal(std::span<const int16_t> signal) {
-  Contour contour = contourOf(
-      signal, [] {}, Settings{});
-  contour.recordingSeconds = static_cast<double>(signal.size()) / kWorkingRate;
-  return contour;
+Contour WorkingSignalBuilder::finishContour() {
+  return contourOfWorkingSignal(finish(), options_, level_);
 }
 
 Contour contourOfWorkingSignal(SampleBuffer signal, const Options& options,
                                const InputLevel& level) {
-  const double seconds = static_cast<double>(signal.size()) / kWorkingRate;
-  Contour contour = contourOf(
-      signal.samples(), [&signal] { signal = {}; }, Settings{&options, &level});
-  contour.recordingSeconds = seconds;
-  return contour;
+  return contourOf(
+      signal.samples(), [&signal] { signal = {}; }, Settings{options, level});
 }
 
 Contour contourOfWorkingSignal(std::span<const int16_t> signal, const Options& options,
                                const InputLevel& level) {
-  Contour contour = contourOf(
-      signal, [] {}, Settings{&options, &level});
-  contour.recordingSeconds = static_cast<double>(signal.size()) / kWorkingRate;
-  return contour;
+  return contourOf(
+      signal, [] {}, Settings{options, level});
 }
 
 }  // namespace pipeline
 
 Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
-                       const ProgressSink& progress) {
-  if (fs == pipeline::kWorkingRate && nbits == 8) {
-    pipeline::checkInputFormat(fs, nbits);
-    return pipeline::contourOfWorkingSignal(samples);
-  }
-  pipeline::WorkingSignalBuilder builder(fs, nbits, static_cast<int64_t>(samples.size()), progress);
-  builder.push(samples);
-  return pipeline::contourOfWorkingSignal(builder.finish());
-}
-
-Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
                        const Options& options) {
+  // The working format itself is analysed where it stands, without a copy.
   if (fs == pipeline::kWorkingRate && nbits == 8) {
-    pipeline::checkInputFormat(fs, nbits);
     pipeline::InputLevel level(fs, nbits);
     if (options.warning) level.add(samples);
     return pipeline::contourOfWorkingSignal(samples, options, level);
   }
   pipeline::WorkingSignalBuilder builder(fs, nbits, static_cast<int64_t>(samples.size()), options);
   builder.push(samples);
-  const pipeline::InputLevel level = builder.level();
-  return pipeline::contourOfWorkingSignal(builder.finish(), options, level);
+  return builder.finishContour();
 }
 
 bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
                   int32_t nbits, const ProgressSink& progress) {
   contour.clear();
-  if ((nbits != 8 && nbits != 16) || fs < kMinSampleRate || fs > kMaxSampleRate) return true;
-  contour = extractContour(samples, fs, nbits, progress).values;
+  if (!pipeline::formatSupported(fs, nbits)) return true;
+  Options options;
+  options.progress = progress;
+  contour = extractContour(samples, fs, nbits, options).values;
   return true;
 }
 

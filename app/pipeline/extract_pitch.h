@@ -41,36 +41,33 @@ inline constexpr int32_t kWorkingRate = 8000;
 // The longest working signal the analysis can index: its frame arithmetic is 32-bit.
 inline constexpr int64_t kMaxWorkingLength = 2147483647;
 
-// Throws std::invalid_argument unless kMinSampleRate <= fs <= kMaxSampleRate and nbits is 8 or
-// 16.
+// Whether the analysis takes a recording of this rate and sample size: kMinSampleRate <= fs <=
+// kMaxSampleRate, nbits 8 or 16. checkInputFormat throws std::invalid_argument, saying which,
+// when not.
+bool formatSupported(int32_t fs, int32_t nbits);
 void checkInputFormat(int32_t fs, int32_t nbits);
 
 // The signal at 8000 Hz in the 8-bit range, built from the recording's blocks as they arrive.
 // Construct with the recording's rate and sample size (and its exact length when known, so that
 // the signal is allocated once; 0 when not), push() every block, then finish(). Throws
 // std::length_error as soon as the signal would pass kMaxWorkingLength.
+//
+// The options give the progress sink and the normalisation; with a warning sink the builder also
+// watches the recording's level. `options` must outlive the builder.
 class WorkingSignalBuilder {
  public:
-  WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength,
-                       const ProgressSink& progress);
-  // The same with the options' progress sink and normalisation; with a warning sink the builder
-  // also watches the recording's level. `options` must outlive the builder.
   WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength, const Options& options);
   ~WorkingSignalBuilder();
   void push(std::span<const int16_t> block);
   // The prepared signal; the builder is spent.
   SampleBuffer finish();
-  // The recording's level as pushed (watched only with a warning sink).
-  const InputLevel& level() const { return level_; }
+  // The contour of the prepared signal under the builder's options; the builder is spent.
+  Contour finishContour();
 
  private:
-  void append(std::span<const int16_t> block);
-
   int32_t fs_;
   int32_t nbits_;
-  const ProgressSink& progress_;
-  bool normalize_ = false;
-  bool watchLevel_ = false;
+  const Options& options_;
   InputLevel level_;
   int64_t pushed_ = 0;
   std::unique_ptr<StreamingResampler> resampler_;  // rates other than 8000 Hz
@@ -78,17 +75,13 @@ class WorkingSignalBuilder {
   size_t filled_ = 0;
 };
 
-// The contour of a prepared 8000 Hz signal in the 8-bit range (steps 2 to 5). `signal` is
+// The contour of a prepared 8000 Hz signal in the 8-bit range (steps 2 to 5), with the options'
+// voicing, final-gap rule and warnings; `level` is the recording's as it arrived. `signal` is
 // released as soon as the analysis no longer needs it.
-Contour contourOfWorkingSignal(SampleBuffer signal);
-
-// The same for a signal the caller keeps (8000 Hz, 8-bit range).
-Contour contourOfWorkingSignal(std::span<const int16_t> signal);
-
-// Both with the options' voicing, final-gap rule and warnings; `level` is the recording's as
-// the builder watched it.
 Contour contourOfWorkingSignal(SampleBuffer signal, const Options& options,
                                const InputLevel& level);
+
+// The same for a signal the caller keeps.
 Contour contourOfWorkingSignal(std::span<const int16_t> signal, const Options& options,
                                const InputLevel& level);
 
@@ -115,8 +108,6 @@ bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contou
                   int32_t nbits, const ProgressSink& progress = {});
 
 // The pipeline on samples in memory, placed in time.
-Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
-                       const ProgressSink& progress);
 Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
                        const Options& options);
 

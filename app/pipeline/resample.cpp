@@ -160,10 +160,6 @@ size_t StreamingResampler::leftSourceOf(size_t output) const {
   return static_cast<size_t>(std::floor(static_cast<double>(output) * srcRate_ / dstRate_));
 }
 
-void StreamingResampler::reserveOutputs(size_t count) {
-  if (count > buffer_.size()) buffer_.resize(std::max(count, buffer_.size() * 2));
-}
-
 // Computes every inner output whose two source samples have arrived (the source index of the
 // block end is `available`). An output that needs the sample carried from the previous block
 // is computed on its own; the run after it goes through the vectorised kernel.
@@ -176,7 +172,7 @@ void StreamingResampler::interpolateUpTo(size_t available, std::span<const int16
   while (end > next_ && !ready(end - 1)) --end;
   while (ready(end)) ++end;
   if (end <= next_) return;
-  reserveOutputs(end);
+  buffer_.grow(end);
   int16_t* dst = buffer_.samples().data();
   // Upsampling can place several outputs between the carried sample and the block's first.
   for (; next_ < end && leftSourceOf(next_) < blockStart_; ++next_) {

@@ -87,7 +87,6 @@ class StreamingResampler {
 
  private:
   void interpolateUpTo(size_t available, std::span<const int16_t> block);
-  void reserveOutputs(size_t count);
   size_t leftSourceOf(size_t output) const;
 
   int32_t srcRate_;

@@ -42,6 +42,12 @@ class SampleBuffer {
     size_ = size;
   }
 
+  // Makes room for at least `size` samples, at least doubling, so that a signal of unknown
+  // length grows in amortised constant time per sample.
+  void grow(size_t size) {
+    if (size > size_) resize(std::max(size, size_ * 2));
+  }
+
  private:
   struct Free {
     void operator()(int16_t* p) const { std::free(p); }

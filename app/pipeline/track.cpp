@@ -49,8 +49,7 @@ Contour trackOpened(WaveData& wave, const std::string& name, const Options& opti
     done += count;
   }
   wave.release();
-  const pipeline::InputLevel level = builder.level();
-  return pipeline::contourOfWorkingSignal(builder.finish(), options, level);
+  return builder.finishContour();
 }
 
 }  // namespace
@@ -95,8 +94,7 @@ void Tracker::push(const int16_t* samples, size_t count) {
 Contour Tracker::finish() {
   if (!state_) throw std::logic_error("pitchtrack::Tracker::finish after finish");
   const std::unique_ptr<State> state = std::move(state_);
-  const pipeline::InputLevel level = state->builder.level();
-  return pipeline::contourOfWorkingSignal(state->builder.finish(), state->options, level);
+  return state->builder.finishContour();
 }
 
 std::string formatContour(const int32_t* values, size_t count) {
