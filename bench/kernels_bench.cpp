@@ -12,8 +12,8 @@
 #include "audio/pitch_function.h"
 #include "audio/pitch_tracker.h"
 #include "audio/pt_param.h"
-#include "extract_pitch.h"
-#include "resample.h"
+#include "pipeline/extract_pitch.h"
+#include "pipeline/resample.h"
 #include "support/signals.h"
 
 namespace pitchtrack {

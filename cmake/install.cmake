@@ -7,7 +7,9 @@ include(CMakePackageConfigHelpers)
 
 set(PT_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/pitchtrack)
 
-install(TARGETS pitchtrack_tool pitchplot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(PT_BUILD_TOOLS)
+  install(TARGETS pitchtrack_tool pitchplot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 install(TARGETS pitchtrack pitchtrack_shared EXPORT pitchtrackTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

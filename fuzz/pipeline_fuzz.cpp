@@ -23,9 +23,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "extract_pitch.h"
+#include "pipeline/extract_pitch.h"
 #include "pitchtrack/pitchtrack.h"
-#include "resample.h"
+#include "pipeline/resample.h"
 
 namespace pitchtrack {
 

@@ -1,6 +1,6 @@
 """Builds the pitchtrack package from a clone of the repository.
 
-The extension module compiles the library's sources (lib/ and app/pipeline/ of
+The extension module compiles the library's sources (lib/ of
 the repository, one level up) together with python/src/module.cpp, with the
 flags the CMake build gives them: C++20 and no fused multiply-add, on which the
 contours depend bit for bit. Sources compile in parallel, one per core.
@@ -22,7 +22,7 @@ ROOT = HERE.parent
 
 def library_sources(root: Path = ROOT) -> list[Path]:
     """The sources of the library: what CMake compiles into pitchtrack_objects."""
-    return sorted([*(root / "lib").rglob("*.cpp"), *(root / "app" / "pipeline").glob("*.cpp")])
+    return sorted((root / "lib").rglob("*.cpp"))
 
 
 def project_version(root: Path = ROOT) -> str:
@@ -59,7 +59,7 @@ def main() -> None:
                          "the library's sources are not beside it")
 
     version = project_version()
-    include_dirs = [str(ROOT / "include"), str(ROOT / "lib"), str(ROOT / "app" / "pipeline")]
+    include_dirs = [str(ROOT / "include"), str(ROOT / "lib")]
     macros = [("PITCHTRACK_VERSION_STRING", f'"{version}"')]
     flags = ["-std=c++20", "-O2", "-ffp-contract=off", "-fvisibility=hidden",
              "-fvisibility-inlines-hidden"]

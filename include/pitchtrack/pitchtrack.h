@@ -41,24 +41,15 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/errors.h"
+#include "pitchtrack/limits.h"
+
 #if __cplusplus >= 202002L
 #include <span>
 #endif
 
-#if defined(__GNUC__) || defined(__clang__)
-#define PITCHTRACK_API __attribute__((visibility("default")))
-#else
-#define PITCHTRACK_API
-#endif
 
 namespace pitchtrack {
-
-// Every contour value covers this many milliseconds of the recording.
-inline constexpr int32_t kFrameMilliseconds = 32;
-
-// The sample rates the library accepts, in Hz.
-inline constexpr int32_t kMinSampleRate = 1000;
-inline constexpr int32_t kMaxSampleRate = 768000;
 
 // Receives one progress line at a time, without its line end: "fs=44100 ===> Resample to have
 // fs=8000" when the rate is not 8000 Hz, "nbits=16 ===> Convert from nbits=16 to 8!" for 16-bit
@@ -128,40 +119,6 @@ struct Contour {
   double midiNote(size_t i) const { return values[i] / 10.0; }
   // Value i in Hz (equal temperament, A4 = 440 Hz); 0 where there is no pitch.
   PITCHTRACK_API double frequencyHz(size_t i) const;
-};
-
-// A WAV file that cannot be tracked: it is missing or unreadable, is not a RIFF WAVE file, uses
-// an encoding or layout the reader does not take, or ends before its sample data does.
-class PITCHTRACK_API WaveError : public std::runtime_error {
- public:
-  WaveError(std::string path, uint32_t code, std::string reason);
-
-  const std::string& path() const noexcept { return path_; }
-  // The reader's numbered code: 1 = wave format mismatch, 4 = file open error, 6 = file chunk
-  // read error, 7 = file data read error.
-  uint32_t code() const noexcept { return code_; }
-  // The text of the numbered code ("File open error.").
-  const char* codeText() const noexcept;
-  // What a person needs to know: "no such file", "no data chunk", "unsupported encoding IMA
-  // ADPCM (0x0011)", "rate 800000 Hz outside 1000-768000 Hz", ...
-  const std::string& reason() const noexcept { return reason_; }
-
- private:
-  std::string path_;
-  uint32_t code_;
-  std::string reason_;
-};
-
-// An internal fault of the analysis; what() is the fault's fixed message, such as
-// "Unknown pfType=3 (line 1200 of file lib/audio)".
-class PITCHTRACK_API InternalError : public std::runtime_error {
- public:
-  explicit InternalError(const std::string& message, bool logged = true);
-  // Whether the tool records this fault in an error log as well as printing it.
-  bool logged() const noexcept { return logged_; }
-
- private:
-  bool logged_;
 };
 
 // The contour of a RIFF WAVE file read with the library's reader: 8-, 16-, 24- and 32-bit PCM,

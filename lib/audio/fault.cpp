@@ -2,9 +2,13 @@
 
 #include <cstdio>
 
-#include "fatal_error.h"
+#include "pitchtrack/errors.h"
 
 namespace pitchtrack {
+
+InternalError::InternalError(const std::string& message) : std::runtime_error(message) {}
+
+void fatalError(const char* message) { throw InternalError(message); }
 
 namespace audio_fault {
 

@@ -1,10 +1,15 @@
-// Internal to the analysis library: the fixed texts of its faults and the helper that formats
-// one and ends the process through fatalError.
+// Internal to the library: its one way of raising a fault, and the fixed texts of the faults of
+// the analysis.
+//
+// fatalError throws pitchtrack::InternalError carrying `message`: the library never prints and
+// never ends its host; a program decides what a fault means to its user.
 #pragma once
 
 #include <cstdint>
 
 namespace pitchtrack {
+
+[[noreturn]] void fatalError(const char* message);
 
 namespace audio_fault {
 
@@ -15,6 +20,8 @@ inline constexpr const char* kUnknownPfType = "Unknown pfType=%d (line %d of fil
 inline constexpr const char* kUnknownPtParamPfType =
     "Unknown ptParam.pfType=%d (line %d of file %s)";
 inline constexpr const char* kUnknownVolumeMethod = "Unknown volume method=%d (line %d of file %s)";
+// The fault of a frame-volume order other than the two known ones.
+inline constexpr const char* kUnsupportedOrder = "Unsupported order!";
 
 // Fixed line numbers that identify where the fault was detected.
 inline constexpr int32_t kLinePitchFunction = 1200;

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "fatal_error.h"
 #include "fault.h"
 #include "frame.h"
 #include "median.h"
@@ -178,7 +177,7 @@ void differences(std::span<const Sample> signal, int32_t frameSize, int32_t over
   if (frames <= 0) return;
   const DifferenceKernel<Sample> kernel = differenceKernel<Sample>(order);
   if (kernel == nullptr) {
-    fatalErrorUnlogged("Unsupported order!");
+    fatalError(audio_fault::kUnsupportedOrder);
   }
   const auto size = static_cast<size_t>(frameSize);
   const auto hop = static_cast<size_t>(frameSize - overlap);

@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "pitchtrack/pitchtrack.h"
+#include "pitchtrack/limits.h"
 
 namespace pitchtrack {
 

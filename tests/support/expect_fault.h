@@ -5,20 +5,18 @@
 
 #include <string>
 
-#include "pitchtrack/pitchtrack.h"
+#include "pitchtrack/errors.h"
 
 namespace testsupport {
 
-// Runs `statement`, expecting a pitchtrack::InternalError whose message is `message` and which
-// asks for an error log (or not, with `logged` false).
+// Runs `statement`, expecting a pitchtrack::InternalError whose message is `message`.
 template <typename Statement>
-void expectFault(Statement statement, const std::string& message, bool logged = true) {
+void expectFault(Statement statement, const std::string& message) {
   try {
     statement();
     ADD_FAILURE() << "no fault raised; expected \"" << message << "\"";
   } catch (const pitchtrack::InternalError& fault) {
     EXPECT_EQ(fault.what(), message);
-    EXPECT_EQ(fault.logged(), logged) << message;
   }
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio/frame.h"
-#include "resample.h"
+#include "pipeline/resample.h"
 
 namespace testsignal {
 

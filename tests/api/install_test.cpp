@@ -83,7 +83,7 @@ TEST_F(InstalledPackage, HoldsTheToolsLibrariesHeadersPackageAndManualPages) {
     EXPECT_TRUE(fs::is_regular_file(prefix() / file)) << file;
   }
   ASSERT_FALSE(libDir_.empty()) << "libpitchtrack.a is not installed";
-  for (const char* file : {"libpitchtrack.so.1", "cmake/pitchtrack/pitchtrackConfig.cmake",
+  for (const char* file : {"libpitchtrack.so.2", "cmake/pitchtrack/pitchtrackConfig.cmake",
                            "cmake/pitchtrack/pitchtrackConfigVersion.cmake",
                            "cmake/pitchtrack/pitchtrackTargets.cmake", "pkgconfig/pitchtrack.pc",
                            "pkgconfig/pitchtrack-static.pc"}) {
@@ -93,15 +93,15 @@ TEST_F(InstalledPackage, HoldsTheToolsLibrariesHeadersPackageAndManualPages) {
   // linked with.
   const auto soname =
       runShell("readelf -d " + shellQuote((libDir_ / "libpitchtrack.so").string()), prefix());
-  EXPECT_NE(soname.out.find("Library soname: [libpitchtrack.so.1]"), std::string::npos)
+  EXPECT_NE(soname.out.find("Library soname: [libpitchtrack.so.2]"), std::string::npos)
       << soname.out;
   // The public headers stand alone: nothing of the internals comes with them.
   const auto headers = std::distance(fs::recursive_directory_iterator(prefix() / "include"),
                                      fs::recursive_directory_iterator());
-  EXPECT_EQ(headers, 3) << "include/pitchtrack and its two headers";
+  EXPECT_EQ(headers, 5) << "include/pitchtrack and its four headers";
   // The package is the project's version.
   EXPECT_NE(readFile(libDir_ / "cmake/pitchtrack/pitchtrackConfigVersion.cmake")
-                .find("set(PACKAGE_VERSION \"1.0.0\")"),
+                .find("set(PACKAGE_VERSION \"2.0.0\")"),
             std::string::npos);
 }
 

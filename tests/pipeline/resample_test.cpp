@@ -1,4 +1,4 @@
-#include "resample.h"
+#include "pipeline/resample.h"
 
 #include <gtest/gtest.h>
 

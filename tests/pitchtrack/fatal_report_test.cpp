@@ -1,4 +1,4 @@
-#include "fatal_error.h"
+#include "fatal_report.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/fault.h"
 #include "support/dying_child.h"
 #include "support/expect_fault.h"
 
@@ -74,7 +75,7 @@ TEST(FatalErrorDeathTest, UnloggedFaultIsOnlyPrinted) {
   EXPECT_EXIT(
       {
         testsupport::enterScratchDirectory();
-        std::exit(reportFatalError(InternalError("Unsupported order!", false)));
+        std::exit(reportFatalError(InternalError("Unsupported order!")));
       },
       testing::ExitedWithCode(1), testing::Eq(std::string("Unsupported order!\n")));
 }

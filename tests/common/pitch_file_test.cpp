@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "output_signals.h"
-#include "pitch_line.h"
+#include "api/pitch_line.h"
 #include "support/shell.h"
 #include "support/temp_dir.h"
 #include "temporary_file.h"

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "analysis_options.h"
-#include "fatal_error.h"
+#include "fatal_report.h"
 #include "output_format.h"
 #include "pitch_file.h"
 #include "report.h"

@@ -1,13 +1,13 @@
 // What the analysis notes about a recording before analysing it: the peak, clipping, and the
 // peak in dB that its warnings print.
-#include "input_level.h"
+#include "pipeline/input_level.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "analysis_warnings.h"
+#include "pipeline/analysis_warnings.h"
 
 namespace {
 

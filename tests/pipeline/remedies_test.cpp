@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "extract_pitch.h"
-#include "periodicity.h"
+#include "pipeline/extract_pitch.h"
+#include "pipeline/periodicity.h"
 #include "pitchtrack/pitchtrack.h"
 #include "support/analysis_examples.h"
 #include "support/signals.h"

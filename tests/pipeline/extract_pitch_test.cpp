@@ -1,4 +1,4 @@
-#include "extract_pitch.h"
+#include "pipeline/extract_pitch.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "resample.h"
+#include "pipeline/resample.h"
 #include "support/mono_reader.h"
 #include "support/resample_oracle.h"
 #include "support/signals.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "extract_pitch.h"
+#include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
 #include "pitchtrack/pitchtrack.h"
 #include "wave/wave_data.h"

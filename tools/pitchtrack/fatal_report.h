@@ -1,24 +1,16 @@
-// The one fault path of the library.
-//
-// fatalError raises an internal fault: it throws pitchtrack::InternalError carrying `message`,
-// so the library never ends its host. A program that wants the classic report catches it and
-// calls reportFatalError.
+// What the tool makes of an internal fault of the library: the fault's line on standard output
+// and an error log in the current folder.
 #pragma once
 
 #include <ctime>
 #include <string>
 
-#include "pitchtrack/pitchtrack.h"
+#include "pitchtrack/errors.h"
 
 namespace pitchtrack {
 
-[[noreturn]] void fatalError(const char* message);
-
-// The same fault, printed without an error log ("Unsupported order!").
-[[noreturn]] void fatalErrorUnlogged(const char* message);
-
-// The classic report of a fault: prints its message and a newline on standard output, and, for
-// a logged fault, writes the same line to a new log file named error_YYYYMMDD_HHMMSS.log (local
+// The tool's report of a fault: prints its message and a newline on standard output, and, for
+// every fault but "Unsupported order!" (which is only printed), writes the same line to a new log file named error_YYYYMMDD_HHMMSS.log (local
 // time) in the current directory. The log is created exclusively and never through a symbolic
 // link (mode 0644 less the umask); when that name is taken (a second fault in the same second,
 // or anything planted there), the log is error_YYYYMMDD_HHMMSS_2.log, _3 and so on up to _100.

@@ -69,7 +69,7 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutputWithStatusZero) {
   }
   const auto version = run("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "pitchtrack 1.0.0\n");
+  EXPECT_EQ(version.out, "pitchtrack 2.0.0\n");
 }
 
 TEST_F(CommandLine, WrongCommandLinesKeepTheUsageTextAndPointToHelp) {

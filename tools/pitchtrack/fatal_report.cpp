@@ -1,19 +1,13 @@
-#include "fatal_error.h"
+#include "fatal_report.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 
 namespace pitchtrack {
-
-InternalError::InternalError(const std::string& message, bool logged)
-    : std::runtime_error(message), logged_(logged) {}
-
-void fatalError(const char* message) { throw InternalError(message); }
-
-void fatalErrorUnlogged(const char* message) { throw InternalError(message, false); }
 
 std::string errorLogName(const std::tm& localTime) {
   char name[100];
@@ -70,12 +64,17 @@ bool writeErrorLog(const std::string& logName, const char* message) {
   return (::close(log) == 0) && written;
 }
 
+// The one fault that is printed without a log.
+bool needsErrorLog(const InternalError& fault) {
+  return std::string_view(fault.what()) != "Unsupported order!";
+}
+
 }  // namespace
 
 int reportFatalError(const InternalError& fault) {
   std::printf("%s\n", fault.what());
   std::fflush(stdout);
-  if (fault.logged()) {
+  if (needsErrorLog(fault)) {
     const std::string logName = errorLogName(localNow());
     if (!writeErrorLog(logName, fault.what())) {
       std::printf("Error: cannot write error log %s!\n", logName.c_str());

@@ -220,7 +220,7 @@ TEST(LibraryC, TracksAFileAndReportsFailuresAsStatuses) {
   EXPECT_EQ(error.status, PITCHTRACK_OK);
   pitchtrack_contour_free(contour);
   pitchtrack_contour_free(nullptr);
-  EXPECT_STREQ(pitchtrack_version(), "1.0.0");
+  EXPECT_STREQ(pitchtrack_version(), "2.0.0");
 }
 
 }  // namespace
