@@ -10,7 +10,7 @@ CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build tools run plot measure test sanitize tsan bench fuzz exactness format clean python
+.PHONY: all build library tools run plot measure test sanitize tsan bench fuzz exactness format clean python
 
 all: build
 
@@ -19,6 +19,13 @@ $(BUILD_DIR)/build.ninja:
 
 build: $(BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
+
+# The library alone, without the programs and their option parser (CLI11).
+LIB_DIR ?= build-library
+library:
+	$(CMAKE) -S . -B $(LIB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPT_BUILD_TOOLS=OFF \
+	  -DPT_BUILD_TESTS=OFF -DPT_BUILD_BENCH=OFF -DPT_BUILD_PYTHON=OFF
+	$(CMAKE) --build $(LIB_DIR) -j $(JOBS)
 
 # The tools alone: GoogleTest and Google Benchmark are not needed for them.
 tools: $(BUILD_DIR)/build.ninja
@@ -91,5 +98,5 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(EXACT_DIR)
+	rm -rf $(BUILD_DIR) $(LIB_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(EXACT_DIR)
 	rm -rf python/build python/pitchtrack.egg-info
