@@ -10,7 +10,7 @@
 
 #include "command_line.h"
 #include "corpus.h"
-#include "output_signals.h"
+#include "output_file.h"
 #include "track_one.h"
 
 namespace {

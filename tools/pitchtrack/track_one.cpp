@@ -9,8 +9,8 @@
 
 #include "analysis_options.h"
 #include "fatal_report.h"
+#include "output_file.h"
 #include "output_format.h"
-#include "pitch_file.h"
 #include "report.h"
 
 namespace pitchtrack::cli {
@@ -76,8 +76,9 @@ int writeResult(const CommandLine& line, const Contour& contour, std::FILE* prog
     }
     return refusePitchFile(line, "cannot write to standard output");
   }
-  std::string reason;
-  if (!writePitchFile(line.pitchFile, text, &reason)) return refusePitchFile(line, reason);
+  if (WriteResult written = writeOutputFile(line.pitchFile, text); !written.ok()) {
+    return refusePitchFile(line, written.reason);
+  }
   return 0;
 }
 
