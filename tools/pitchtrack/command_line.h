@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/pitchtrack.h"
+
 namespace pitchtrack::cli {
 
 enum class OutputFormat { kLine, kCsv, kJson };
@@ -22,10 +24,9 @@ struct CommandLine {
   bool quiet = false;
   OutputFormat format = OutputFormat::kLine;
 
-  // Remedies, all off by default (see pitchtrack::Options).
-  bool normalize = false;
-  bool keepFinal = false;
-  bool strictVoicing = false;
+  // The analysis the options ask for: the remedies, all off by default. The sinks stay empty;
+  // analysisOptions() adds the warning sink.
+  Options analysis;
 
   // One recording: "-" reads standard input, writes standard output.
   std::string waveFile;
