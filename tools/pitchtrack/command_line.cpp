@@ -9,7 +9,7 @@ namespace {
 
 // Whether `argument` is spelled as one of the parser's options ("-q", "--format",
 // "--format=csv"), or is the "--" that ends them. Only then does an argument of a two-argument
-// command line leave the classic invocation.
+// command line leave the default invocation.
 bool spelledAsOption(const CLI::App& app, std::string_view argument) {
   if (argument == "--") return true;
   const std::string_view name = argument.substr(0, argument.find('='));

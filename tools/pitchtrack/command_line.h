@@ -1,7 +1,7 @@
-// The tool's command line: the two classic operands, or documented options beside them.
+// The tool's command line: the default invocation's two operands, or documented options.
 //
 // `pitchtrack waveFile pitchFile`, with two arguments that are not spelled as a documented
-// option, is the classic invocation and keeps its exact behaviour. Anything else goes through
+// option, is the default invocation and keeps its exact behaviour. Anything else goes through
 // the option parser; options are recognised only when spelled exactly as documented, and `--`
 // ends them.
 #pragma once

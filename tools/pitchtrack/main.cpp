@@ -17,8 +17,8 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-// The classic usage text on standard output (without a line end, as it always was), and what
-// was wrong on standard error.
+// The default invocation's usage text on standard output (without a line end, as it always was),
+// and what was wrong on standard error.
 int usageError(const char* program, const std::string& problem) {
   std::printf("Usage:%s waveFile pitchFile", program);
   std::fflush(stdout);

@@ -21,7 +21,7 @@ constexpr int kExitFailure = 1;
 
 bool isStandardStream(const std::string& name) { return name == "-"; }
 
-// The classic line for a recording that cannot be tracked, and the reason.
+// The default invocation's line for a recording that cannot be tracked, and the reason.
 int refuseWaveFile(const CommandLine& line, const std::string& reason) {
   std::printf("Error: cannot open wave file %s!\n", line.waveFile.c_str());
   std::fflush(stdout);
