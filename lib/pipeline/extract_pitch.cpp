@@ -87,9 +87,6 @@ struct Settings {
   void warn(const std::optional<Warning>& warning) const {
     if (warning && warns()) options.warning(*warning);
   }
-  pipeline::VoicingRequest voicingRequest() const {
-    return {options.keepFinal, options.voicing, warns()};
-  }
 };
 
 void warnAboutInput(const Settings& settings) {
@@ -129,7 +126,7 @@ Contour passesOf(std::span<const int16_t> signal, Release release, const Setting
   std::vector<double> pitch(static_cast<size_t>(frames), 0.0);
   trackPitch(analysis, ptParam, pitch);
   const pipeline::VoicingResult voicing =
-      pipeline::voicing(signal, ptParam, frames, settings.voicingRequest());
+      pipeline::voicing(signal, ptParam, frames, settings.options, settings.warns());
   release();
   clearUnvoiced(pitch, voicing.mask);
   const std::vector<double> firstPass = settings.warns() ? pitch : std::vector<double>();

@@ -61,14 +61,14 @@ std::optional<DroppedStretch> droppedStretch(const Detection& detection) {
 }  // namespace
 
 VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
-                      const VoicingRequest& request) {
-  const Detection detection = detect(signal, request.keepFinal);
+                      const Options& options, bool reportDropped) {
+  const Detection detection = detect(signal, options.keepFinal);
   VoicingResult result;
   result.mask = maskOf(detection, ptParam, frames);
-  if (request.reportDropped && !request.keepFinal) {
+  if (reportDropped && !options.keepFinal) {
     result.dropped = droppedStretch(detection);
   }
-  if (request.voicing == Voicing::kStrict) {
+  if (options.voicing == Voicing::kStrict) {
     const std::vector<uint8_t> periodic =
         periodicFrames(signal, ptParam.frameSize, ptParam.frameSize - ptParam.overlap, frames);
     for (size_t k = 0; k < result.mask.size(); ++k) result.mask[k] &= periodic[k];

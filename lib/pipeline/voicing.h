@@ -28,18 +28,14 @@ struct DroppedStretch {
   double gapSeconds = 0;
 };
 
-struct VoicingRequest {
-  bool keepFinal = false;
-  Voicing voicing = Voicing::kRelative;
-  bool reportDropped = false;  // find the stretch the final-gap rule dropped, if any
-};
-
 struct VoicingResult {
   std::vector<uint8_t> mask;  // one entry per tracker frame, 1 = voiced
   std::optional<DroppedStretch> dropped;
 };
 
+// The mask for options.keepFinal and options.voicing; with reportDropped, also the stretch the
+// final-gap rule dropped, if any.
 VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
-                      const VoicingRequest& request);
+                      const Options& options, bool reportDropped);
 
 }  // namespace pitchtrack::pipeline

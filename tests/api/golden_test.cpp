@@ -1,5 +1,5 @@
-// End-to-end cases with the exact output of an independent implementation of the same
-// analysis: the pitch file, standard output and exit status must match byte for byte.
+// End-to-end cases against the expected outputs: the pitch file, standard output and exit
+// status must match byte for byte.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pitch_file.h"
+#include "output_file.h"
 #include "support/shell.h"
 #include "support/temp_dir.h"
 
@@ -67,12 +67,12 @@ TEST_F(SharedFolder, LinkOfAnotherUserIsNotFollowed) {
     fs::create_symlink("../victim", dir.path("shared/out.pitch"));
     share(dir.path("shared"), dir.path("shared/out.pitch"), c);
 
-    std::string reason;
-    EXPECT_EQ(writePitchFile(dir.path("shared/out.pitch"), "600+610\n", &reason), !c.refused);
+    const WriteResult written = writeOutputFile(dir.path("shared/out.pitch"), "600+610\n");
+    EXPECT_EQ(written.ok(), !c.refused);
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.path("shared/out.pitch"))));
     EXPECT_EQ(readFile(dir.path("victim")), c.refused ? "untouched\n" : "600+610\n");
     if (c.refused) {
-      EXPECT_EQ(reason, "a symbolic link of another user in a shared folder; not followed");
+      EXPECT_EQ(written.reason, "a symbolic link of another user in a shared folder; not followed");
     }
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"shared", "victim"}));
     EXPECT_EQ(dir.names("shared"), std::vector<std::string>{"out.pitch"});
@@ -89,10 +89,10 @@ TEST_F(SharedFolder, FifoOfAnotherUserIsNotOpened) {
     ASSERT_EQ(mkfifo(dir.path("shared/out.pitch").c_str(), 0666), 0);
     share(dir.path("shared"), dir.path("shared/out.pitch"), c);
 
-    std::string reason;
-    EXPECT_FALSE(writePitchFile(dir.path("shared/out.pitch"), "600+610\n", &reason));
-    EXPECT_EQ(reason, c.refused ? "a FIFO of another user in a shared folder; not opened"
-                                : "no reader on the FIFO");
+    const WriteResult written = writeOutputFile(dir.path("shared/out.pitch"), "600+610\n");
+    EXPECT_FALSE(written.ok());
+    EXPECT_EQ(written.reason, c.refused ? "a FIFO of another user in a shared folder; not opened"
+                                        : "no reader on the FIFO");
     EXPECT_TRUE(fs::is_fifo(dir.path("shared/out.pitch")));
     EXPECT_EQ(dir.names("shared"), std::vector<std::string>{"out.pitch"});
   }
@@ -107,7 +107,7 @@ TEST_F(SharedFolder, EveryLinkOfAChainIsJudged) {
   fs::create_symlink("shared/planted", dir.path("out.pitch"));
   share(dir.path("shared"), dir.path("shared/planted"), folderCases().front());
 
-  EXPECT_FALSE(writePitchFile(dir.path("out.pitch"), "600+610\n"));
+  EXPECT_FALSE(writeOutputFile(dir.path("out.pitch"), "600+610\n").ok());
   EXPECT_EQ(readFile(dir.path("victim")), "untouched\n");
 }
 

@@ -43,14 +43,14 @@ bool has(const std::vector<int32_t>& values, int32_t value) {
 
 TEST(Remedies, KeepFinalKeepsTheLastNote) {
   const std::vector<int16_t> samples = examples::notes({57, 59, 60, 62, 64}, 0.4, 0.2, 1.2);
-  const std::vector<int32_t> classic = contour(samples);
+  const std::vector<int32_t> byDefault = contour(samples);
   const std::vector<int32_t> kept = contour(samples, with(false, true, false));
-  ASSERT_FALSE(classic.empty());
-  EXPECT_FALSE(has(classic, 640)) << "the fault this remedy is for";
+  ASSERT_FALSE(byDefault.empty());
+  EXPECT_FALSE(has(byDefault, 640)) << "the fault this remedy is for";
   EXPECT_EQ(std::count(kept.begin(), kept.end(), 640), 13);
   EXPECT_EQ(
-      std::vector<int32_t>(kept.begin(), kept.begin() + static_cast<ptrdiff_t>(classic.size())),
-      classic);
+      std::vector<int32_t>(kept.begin(), kept.begin() + static_cast<ptrdiff_t>(byDefault.size())),
+      byDefault);
 }
 
 TEST(Remedies, NormalizeGivesAQuietRecordingItsFullLevelContour) {

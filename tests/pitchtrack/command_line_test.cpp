@@ -1,6 +1,6 @@
-// The tool's options beside the classic invocation: help and version, wrong command lines,
+// The tool's options beside the default invocation: help and version, wrong command lines,
 // reasons on standard error, quiet runs, standard input and output, the timed formats and the
-// refusal to overwrite the recording. The classic two-argument run is pinned elsewhere (golden
+// refusal to overwrite the recording. The default two-argument run is pinned elsewhere (golden
 // and end-to-end tests); here it serves as the reference the options must agree with.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -35,15 +35,15 @@ testwav::Bytes recording() {
 const std::string kProgress =
     "fs=22050 ===> Resample to have fs=8000\nnbits=16 ===> Convert from nbits=16 to 8!\n";
 
-// A folder holding rec.wav and the classic run's pitch file of it, classic.pitch.
+// A folder holding rec.wav and the default run's pitch file of it, default.pitch.
 class CommandLine : public testing::Test {
  protected:
   void SetUp() override {
     testwav::writeFile(work_.path("rec.wav"), recording());
-    const auto classic = run("rec.wav classic.pitch");
-    ASSERT_EQ(classic.status, 0) << classic.err;
-    classicLine_ = readFile(work_.path("classic.pitch"));
-    ASSERT_TRUE(classicLine_.starts_with("570+")) << classicLine_;
+    const auto byDefault = run("rec.wav default.pitch");
+    ASSERT_EQ(byDefault.status, 0) << byDefault.err;
+    defaultLine_ = readFile(work_.path("default.pitch"));
+    ASSERT_TRUE(defaultLine_.starts_with("570+")) << defaultLine_;
   }
 
   // The tool with `arguments`, in the folder.
@@ -54,7 +54,7 @@ class CommandLine : public testing::Test {
   }
 
   TempDir work_;
-  std::string classicLine_;
+  std::string defaultLine_;
 };
 
 TEST_F(CommandLine, HelpAndVersionGoToStandardOutputWithStatusZero) {
@@ -82,7 +82,7 @@ TEST_F(CommandLine, WrongCommandLinesKeepTheUsageTextAndPointToHelp) {
         << arguments;
     EXPECT_NE(wrong.err.find("--help"), std::string::npos) << arguments;
   }
-  EXPECT_EQ(work_.names(), (std::vector<std::string>{"classic.pitch", "rec.wav"}));
+  EXPECT_EQ(work_.names(), (std::vector<std::string>{"default.pitch", "rec.wav"}));
 }
 
 // Only the documented spellings are options: a file whose name starts with a dash is tracked as
@@ -95,7 +95,7 @@ TEST_F(CommandLine, NamesThatLookLikeOptionsAreOperands) {
     const auto tracked = run(arguments);
     EXPECT_EQ(tracked.status, 0) << arguments << tracked.err;
     const std::string output = std::string(arguments).ends_with("-q") ? "-q" : "out.pitch";
-    EXPECT_EQ(readFile(work_.path(output)), classicLine_) << arguments;
+    EXPECT_EQ(readFile(work_.path(output)), defaultLine_) << arguments;
   }
 }
 
@@ -104,11 +104,11 @@ TEST_F(CommandLine, QuietRunPrintsNothingAndWritesTheSameFile) {
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.out, "");
   EXPECT_EQ(quiet.err, "");
-  EXPECT_EQ(readFile(work_.path("quiet.pitch")), classicLine_);
+  EXPECT_EQ(readFile(work_.path("quiet.pitch")), defaultLine_);
 }
 
-// Every failure keeps the classic line on standard output and adds its reason on standard
-// error. (Damaged recordings and their reasons are covered by the hostile-file matrix.)
+// Every failure keeps the default invocation's line on standard output and adds its reason on
+// standard error. (Damaged recordings and their reasons are covered by the hostile-file matrix.)
 TEST_F(CommandLine, FailuresGiveTheirReasonOnStandardError) {
   fs::create_directory(work_.path("folder.wav"));
   const struct {
@@ -150,15 +150,15 @@ TEST_F(CommandLine, ReadsStandardInputAndWritesStandardOutput) {
   const auto piped = run("- piped.pitch < rec.wav");
   EXPECT_EQ(piped.status, 0);
   EXPECT_EQ(piped.out, kProgress + "Writing pitch to piped.pitch\n");
-  EXPECT_EQ(readFile(work_.path("piped.pitch")), classicLine_);
+  EXPECT_EQ(readFile(work_.path("piped.pitch")), defaultLine_);
 
   // Through a real pipe, which cannot seek.
   const auto fromPipe =
       run("- - < rec.wav | cat > through.pitch; cat rec.wav | " + kTool + " -q - -");
   EXPECT_EQ(fromPipe.status, 0);
-  EXPECT_EQ(fromPipe.out, classicLine_) << "standard output holds only the contour";
+  EXPECT_EQ(fromPipe.out, defaultLine_) << "standard output holds only the contour";
   EXPECT_EQ(fromPipe.err, kProgress + "Writing pitch to -\n");
-  EXPECT_EQ(readFile(work_.path("through.pitch")), classicLine_);
+  EXPECT_EQ(readFile(work_.path("through.pitch")), defaultLine_);
 }
 
 // Programs that write a recording to a pipe cannot know its length and leave a placeholder in
@@ -203,13 +203,13 @@ TEST_F(CommandLine, TruncatedFileIsRefused) {
   }
 }
 
-// The timed formats parse with standard tools and hold the classic contour, placed in time.
+// The timed formats parse with standard tools and hold the default run's contour, placed in time.
 TEST_F(CommandLine, CsvAndJsonHoldTheContourPlacedInTime) {
   ASSERT_EQ(run("-q --format=csv rec.wav out.csv").status, 0);
   ASSERT_EQ(run("-q --format json rec.wav out.json").status, 0);
   const std::string check = R"PY(
 import csv, json, math, sys
-line = open('classic.pitch').read().strip()
+line = open('default.pitch').read().strip()
 values = [int(v) for v in line.split('+')]
 rows = list(csv.reader(open('out.csv', newline='')))
 assert rows[0] == ['frame', 'seconds', 'value', 'hz', 'midi'], rows[0]

@@ -33,10 +33,10 @@ class ToolWarnings : public testing::Test {
     return testsupport::runShell(
         "cd " + shellQuote(work_.root().string()) + " && " + kTool + " " + arguments, work_.root());
   }
-  // The classic run's pitch file of a recording.
-  std::string classic(const std::string& wave) {
-    EXPECT_EQ(run("-q " + wave + " classic.pitch").status, 0);
-    return readFile(work_.path("classic.pitch"));
+  // The default run's pitch file of a recording.
+  std::string byDefault(const std::string& wave) {
+    EXPECT_EQ(run("-q " + wave + " default.pitch").status, 0);
+    return readFile(work_.path("default.pitch"));
   }
   testsupport::TempDir work_;
 };
@@ -55,7 +55,7 @@ TEST_F(ToolWarnings, GoToStandardErrorAndLeaveTheOutputsAlone) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wave);
-    const std::string expected = classic(c.wave);
+    const std::string expected = byDefault(c.wave);
     const auto loud = run(std::string(c.wave) + " out.pitch");
     EXPECT_EQ(loud.status, 0);
     EXPECT_EQ(loud.out, kProgress + "Writing pitch to out.pitch\n");
@@ -69,7 +69,7 @@ TEST_F(ToolWarnings, GoToStandardErrorAndLeaveTheOutputsAlone) {
 }
 
 TEST_F(ToolWarnings, RemediesAreOptionsThatRepairWhatTheWarningNames) {
-  const std::string loud = classic("loud.wav");
+  const std::string loud = byDefault("loud.wav");
   const struct {
     std::string arguments;
     std::string line;  // the whole pitch line, or a part of it after '~'
@@ -116,7 +116,7 @@ TEST_F(ToolWarnings, CorpusModeWarnsPerRecordingUnlessQuiet) {
   EXPECT_NE(corpus.err.find("pitchtrack: late.wav: warning: the final-gap rule"), std::string::npos)
       << corpus.err;
   EXPECT_EQ(corpus.err.find("loud.wav: warning"), std::string::npos) << corpus.err;
-  EXPECT_EQ(readFile(work_.path("out/late.pitch")), classic("late.wav"));
+  EXPECT_EQ(readFile(work_.path("out/late.pitch")), byDefault("late.wav"));
   const auto kept = run("-q --keep-final -o kept late.wav");
   EXPECT_EQ(kept.err, "");
   EXPECT_NE(readFile(work_.path("kept/late.pitch")).find("+640+"), std::string::npos);

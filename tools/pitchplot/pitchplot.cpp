@@ -19,8 +19,7 @@
 #include <vector>
 
 #include "contour_plot.h"
-#include "output_signals.h"
-#include "pitch_file.h"
+#include "output_file.h"
 #include "plot_options.h"
 
 namespace {
@@ -76,8 +75,8 @@ int main(int argc, char** argv) {
                  parsed.error.c_str());
     return kExitFailure;
   }
-  if (!pitchtrack::writePitchFile(svgFile,
-                                  renderContourSvg(parsed.values, pitchFile, line.extras))) {
+  const std::string svg = renderContourSvg(parsed.values, pitchFile, line.extras);
+  if (!pitchtrack::writeOutputFile(svgFile, svg).ok()) {
     std::fprintf(stderr, "pitchplot: cannot write %s\n", svgFile.c_str());
     return kExitFailure;
   }

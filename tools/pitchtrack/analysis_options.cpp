@@ -5,10 +5,7 @@
 namespace pitchtrack::cli {
 
 Options analysisOptions(const CommandLine& line, const std::string& file) {
-  Options options;
-  options.normalize = line.normalize;
-  options.keepFinal = line.keepFinal;
-  options.voicing = line.strictVoicing ? Voicing::kStrict : Voicing::kRelative;
+  Options options = line.analysis;
   if (!line.quiet) {
     options.warning = [file](const Warning& warning) {
       reportFailure(file, "warning: " + warning.message);

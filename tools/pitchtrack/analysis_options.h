@@ -9,7 +9,7 @@
 
 namespace pitchtrack::cli {
 
-// Options with line's remedies; unless line.quiet, a warning sink that prints
+// line.analysis, and unless line.quiet, a warning sink that prints
 // "pitchtrack: FILE: warning: MESSAGE" for `file`. The progress sink is left empty.
 Options analysisOptions(const CommandLine& line, const std::string& file);
 

@@ -9,7 +9,7 @@ namespace {
 
 // Whether `argument` is spelled as one of the parser's options ("-q", "--format",
 // "--format=csv"), or is the "--" that ends them. Only then does an argument of a two-argument
-// command line leave the classic invocation.
+// command line leave the default invocation.
 bool spelledAsOption(const CLI::App& app, std::string_view argument) {
   if (argument == "--") return true;
   const std::string_view name = argument.substr(0, argument.find('='));
@@ -64,9 +64,14 @@ struct Parser {
     app.add_option("--files-from", line.filesFrom);
     app.add_flag("-0", line.nulSeparated);
     app.add_option("-j,--jobs", line.threads)->check(CLI::Range(1u, 1024u));
-    app.add_flag("--normalize", line.normalize)->disable_flag_override();
-    app.add_flag("--keep-final", line.keepFinal)->disable_flag_override();
-    app.add_option("--voicing", voicing)->check(CLI::IsMember({"relative", "strict"}));
+    app.add_flag("--normalize", line.analysis.normalize)->disable_flag_override();
+    app.add_flag("--keep-final", line.analysis.keepFinal)->disable_flag_override();
+    app.add_option_function<std::string>(
+           "--voicing",
+           [this](const std::string& mode) {
+             line.analysis.voicing = mode == "strict" ? Voicing::kStrict : Voicing::kRelative;
+           })
+        ->check(CLI::IsMember({"relative", "strict"}));
     app.add_option("operands", operands);
     app.allow_extras(false);
   }
@@ -87,7 +92,6 @@ struct Parser {
     line.format = format == "csv"    ? OutputFormat::kCsv
                   : format == "json" ? OutputFormat::kJson
                                      : OutputFormat::kLine;
-    line.strictVoicing = voicing == "strict";
     const bool corpus = !line.outputDirectory.empty();
     return chooseAction(std::move(line), operands, corpus);
   }
@@ -97,7 +101,6 @@ struct Parser {
   bool help = false;
   bool version = false;
   std::string format = "line";
-  std::string voicing = "relative";
   std::vector<std::string> operands;
 };
 

@@ -1,7 +1,7 @@
-// The tool's command line: the two classic operands, or documented options beside them.
+// The tool's command line: the default invocation's two operands, or documented options.
 //
 // `pitchtrack waveFile pitchFile`, with two arguments that are not spelled as a documented
-// option, is the classic invocation and keeps its exact behaviour. Anything else goes through
+// option, is the default invocation and keeps its exact behaviour. Anything else goes through
 // the option parser; options are recognised only when spelled exactly as documented, and `--`
 // ends them.
 #pragma once
@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "pitchtrack/pitchtrack.h"
 
 namespace pitchtrack::cli {
 
@@ -22,10 +24,9 @@ struct CommandLine {
   bool quiet = false;
   OutputFormat format = OutputFormat::kLine;
 
-  // Remedies, all off by default (see pitchtrack::Options).
-  bool normalize = false;
-  bool keepFinal = false;
-  bool strictVoicing = false;
+  // The analysis the options ask for: the remedies, all off by default. The sinks stay empty;
+  // analysisOptions() adds the warning sink.
+  Options analysis;
 
   // One recording: "-" reads standard input, writes standard output.
   std::string waveFile;

@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "analysis_options.h"
+#include "output_file.h"
 #include "output_format.h"
-#include "pitch_file.h"
 #include "report.h"
 
 namespace pitchtrack::cli {
@@ -69,6 +69,23 @@ struct CorpusState {
   std::condition_variable finished;
 };
 
+// Writes the contour of `recording` to its place below the output folder; an empty string, or
+// the reason it failed.
+std::string writeContour(const CorpusState& state, const fs::path& recording,
+                         const Contour& contour) {
+  const fs::path output = outputPathFor(recording, state.root, state.line.outputDirectory,
+                                        outputExtension(state.line.format));
+  std::error_code error;
+  fs::create_directories(output.parent_path(), error);
+  const WriteResult written =
+      error ? WriteResult{error.message()}
+            : writeOutputFile(output.string(),
+                              formatOutput(state.line.format, contour, recording.string()));
+  if (!written.ok())
+    return "cannot write " + printableName(output.string()) + ": " + written.reason;
+  return "";
+}
+
 // Tracks one recording and writes its result; an empty string, or the reason it failed.
 std::string trackAndWrite(CorpusState& state, const fs::path& recording, double& seconds) {
   if (std::string problem = notARegularFile(recording); !problem.empty()) return problem;
@@ -85,18 +102,7 @@ std::string trackAndWrite(CorpusState& state, const fs::path& recording, double&
     return error.what();
   }
   seconds = contour.recordingSeconds;
-  const fs::path output = outputPathFor(recording, state.root, state.line.outputDirectory,
-                                        outputExtension(state.line.format));
-  std::error_code error;
-  fs::create_directories(output.parent_path(), error);
-  std::string reason;
-  if (error ||
-      !writePitchFile(output.string(), formatOutput(state.line.format, contour, recording.string()),
-                      &reason)) {
-    return "cannot write " + printableName(output.string()) + ": " +
-           (error ? error.message() : reason);
-  }
-  return "";
+  return writeContour(state, recording, contour);
 }
 
 void worker(CorpusState& state) {

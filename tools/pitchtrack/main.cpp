@@ -10,15 +10,15 @@
 
 #include "command_line.h"
 #include "corpus.h"
-#include "output_signals.h"
+#include "output_file.h"
 #include "track_one.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
 
-// The classic usage text on standard output (without a line end, as it always was), and what
-// was wrong on standard error.
+// The default invocation's usage text on standard output (without a line end, as it always was),
+// and what was wrong on standard error.
 int usageError(const char* program, const std::string& problem) {
   std::printf("Usage:%s waveFile pitchFile", program);
   std::fflush(stdout);

@@ -9,8 +9,8 @@
 
 #include "analysis_options.h"
 #include "fatal_report.h"
+#include "output_file.h"
 #include "output_format.h"
-#include "pitch_file.h"
 #include "report.h"
 
 namespace pitchtrack::cli {
@@ -21,7 +21,7 @@ constexpr int kExitFailure = 1;
 
 bool isStandardStream(const std::string& name) { return name == "-"; }
 
-// The classic line for a recording that cannot be tracked, and the reason.
+// The default invocation's line for a recording that cannot be tracked, and the reason.
 int refuseWaveFile(const CommandLine& line, const std::string& reason) {
   std::printf("Error: cannot open wave file %s!\n", line.waveFile.c_str());
   std::fflush(stdout);
@@ -76,8 +76,9 @@ int writeResult(const CommandLine& line, const Contour& contour, std::FILE* prog
     }
     return refusePitchFile(line, "cannot write to standard output");
   }
-  std::string reason;
-  if (!writePitchFile(line.pitchFile, text, &reason)) return refusePitchFile(line, reason);
+  if (WriteResult written = writeOutputFile(line.pitchFile, text); !written.ok()) {
+    return refusePitchFile(line, written.reason);
+  }
   return 0;
 }
 

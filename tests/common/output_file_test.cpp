@@ -1,6 +1,5 @@
-#include "pitch_file.h"
+#include "output_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,11 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "output_signals.h"
 #include "api/pitch_line.h"
 #include "support/shell.h"
 #include "support/temp_dir.h"
-#include "temporary_file.h"
 
 namespace pitchtrack {
 
@@ -36,16 +33,16 @@ TEST(PitchFile, FormatJoinsValuesWithPlus) {
 TEST(PitchFile, ReplacesAnOldFileKeepingItsPermissionsAndLinks) {
   testsupport::TempDir dir;
   const fs::path target = dir.path("song.pv");
-  ASSERT_TRUE(writePitchFile(target, "600+610\n"));
+  ASSERT_TRUE(writeOutputFile(target, "600+610\n").ok());
   EXPECT_EQ(readFile(target), "600+610\n");
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
-  ASSERT_TRUE(writePitchFile(target, "5\n"));
+  ASSERT_TRUE(writeOutputFile(target, "5\n").ok());
   EXPECT_EQ(readFile(target), "5\n");
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
   fs::create_symlink(target, dir.path("link.pv"));
-  ASSERT_TRUE(writePitchFile(dir.path("link.pv"), "570+570\n"));
+  ASSERT_TRUE(writeOutputFile(dir.path("link.pv"), "570+570\n").ok());
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.path("link.pv"))));
   EXPECT_EQ(readFile(target), "570+570\n");
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"link.pv", "song.pv"}));  // no temporaries
@@ -53,10 +50,10 @@ TEST(PitchFile, ReplacesAnOldFileKeepingItsPermissionsAndLinks) {
 
 TEST(PitchFile, ReportsFilesThatCannotBeWritten) {
   testsupport::TempDir dir;
-  EXPECT_FALSE(writePitchFile(dir.path("missing/song.pv"), "1\n"));
+  EXPECT_FALSE(writeOutputFile(dir.path("missing/song.pv"), "1\n").ok());
   EXPECT_TRUE(dir.names().empty());
   // A device that accepts the open but refuses the bytes.
-  EXPECT_TRUE(!fs::exists("/dev/full") || !writePitchFile("/dev/full", "600+610\n"));
+  EXPECT_TRUE(!fs::exists("/dev/full") || !writeOutputFile("/dev/full", "600+610\n").ok());
 }
 
 // A folder below `root` whose path leaves exactly room for a name of `nameLength` bytes in a
@@ -89,9 +86,9 @@ TEST(PitchFile, LongNamesAndPathsAreWritten) {
     if (c.pathLength > 0) {
       ASSERT_EQ(target.string().size(), c.pathLength);
     }
-    std::string reason;
     for (const char* line : {"600+610\n", "5\n"}) {  // a new file, then its replacement
-      ASSERT_TRUE(writePitchFile(target, line, &reason)) << reason;
+      const WriteResult written = writeOutputFile(target, line);
+      ASSERT_TRUE(written.ok()) << written.reason;
       EXPECT_EQ(readFile(target), line);
     }
     EXPECT_EQ(fs::directory_iterator(folder)->path(), target);
@@ -109,11 +106,11 @@ TEST(PitchFile, EndingSignalRemovesTheTemporaryFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       protectOutputFiles();
-      const int folder = open(dir.root().c_str(), O_RDONLY | O_DIRECTORY);
-      const TemporaryFile temporary(folder, 0600);
-      if (!temporary.valid() || !fs::exists(dir.path(temporary.name()))) _exit(3);
-      std::raise(signal);
-      _exit(4);
+      const WriteResult created = withTemporaryFile(dir.root(), [&](const std::string& name) {
+        if (!fs::exists(dir.path(name))) _exit(3);
+        std::raise(signal);
+      });
+      _exit(created.ok() ? 4 : 3);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
