@@ -1,0 +1,110 @@
+#include "precise_candidates.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "precise_correlation.h"
+
+namespace pitchtrack {
+
+namespace {
+
+constexpr int32_t kFineWidth = 256;    // working samples in a window
+constexpr int32_t kCoarseWidth = 128;  // coarse samples in a window
+constexpr int32_t kCoarseMinLag = 2;
+constexpr int32_t kCoarseMaxLag = kPreciseMaxLag / 2 + 1;
+constexpr int32_t kCoarseReach = kPreciseReach / 2;
+constexpr int32_t kCoarseSize = 2 * kCoarseReach + 1;
+// A coarse peak becomes a candidate when it rises this far above the lowest periodicity at
+// shorter lags, and its interpolated strength reaches the floor.
+constexpr double kMinRise = 0.25;
+constexpr double kMinCoarseStrength = 0.2;
+constexpr int32_t kMaxClimb = 4;
+
+using CoarseCurve = std::array<double, kCoarseMaxLag + 2>;
+
+// Periodicity at every coarse lag, from the even working samples around the centre.
+void coarseCurve(const int16_t* centre, CoarseCurve& curve) {
+  std::array<int16_t, kCoarseSize> coarse;
+  for (int32_t j = 0; j < kCoarseSize; ++j) coarse[j] = centre[2 * (j - kCoarseReach)];
+  std::array<int64_t, kCoarseSize + 1> squares;  // prefix sums of squares
+  squares[0] = 0;
+  for (int32_t j = 0; j < kCoarseSize; ++j) {
+    squares[j + 1] = squares[j] + int32_t{coarse[j]} * coarse[j];
+  }
+  const int16_t* mid = coarse.data() + kCoarseReach;
+  for (int32_t lag = kCoarseMinLag; lag <= kCoarseMaxLag + 1; ++lag) {
+    const int32_t a = kCoarseReach + stretchStart(lag, kCoarseWidth);
+    const int64_t energy = squares[a + kCoarseWidth] - squares[a] +
+                           squares[a + lag + kCoarseWidth] - squares[a + lag];
+    const int64_t cross = preciseDot(mid + stretchStart(lag, kCoarseWidth),
+                                     mid + stretchStart(lag, kCoarseWidth) + lag, kCoarseWidth);
+    curve[lag] = energy == 0 ? 0 : 2.0 * static_cast<double>(cross) / static_cast<double>(energy);
+  }
+}
+
+// Keeps the strongest kPreciseMaxCandidates peaks, ordered by lag later.
+void keepPeak(PreciseCandidates& out, PrecisePeak peak) {
+  if (out.count < kPreciseMaxCandidates) {
+    out.peaks[out.count++] = peak;
+    return;
+  }
+  auto weakest = std::min_element(out.peaks.begin(), out.peaks.end(),
+                                  [](const auto& a, const auto& b) { return a.strength < b.strength; });
+  if (peak.strength > weakest->strength) *weakest = peak;
+}
+
+// The maximum of the fine periodicity nearest `lag`, between whole lags.
+PrecisePeak refine(const int16_t* centre, double coarseLag) {
+  auto clampLag = [](int32_t lag) { return std::clamp(lag, kPreciseMinLag - 1, kPreciseMaxLag + 1); };
+  int32_t lag = clampLag(static_cast<int32_t>(2 * coarseLag + 0.5));
+  auto at = [&](int32_t l) { return precisePeriodicity(centre, clampLag(l), kFineWidth); };
+  double before = at(lag - 1), here = at(lag), after = at(lag + 1);
+  for (int32_t step = 0; step < kMaxClimb; ++step) {
+    if (after > here && lag + 1 <= kPreciseMaxLag) {
+      before = here, here = after, after = at(++lag + 1);
+    } else if (before > here && lag - 1 >= kPreciseMinLag) {
+      after = here, here = before, before = at(--lag - 1);
+    } else {
+      break;
+    }
+  }
+  return interpolatePeak(lag, before, here, after);
+}
+
+// Insertion sort of the few candidates, shortest lag first.
+void sortByLag(PreciseCandidates& out) {
+  for (int32_t i = 1; i < out.count; ++i) {
+    for (int32_t j = i; j > 0 && out.peaks[j].lag < out.peaks[j - 1].lag; --j) {
+      std::swap(out.peaks[j], out.peaks[j - 1]);
+    }
+  }
+}
+
+double meanSquareAround(const int16_t* centre) {
+  const int16_t* start = centre - kFineWidth / 2;
+  return static_cast<double>(preciseDot(start, start, kFineWidth)) / kFineWidth;
+}
+
+}  // namespace
+
+PreciseCandidates findPreciseCandidates(const int16_t* centre, double minMeanSquare) {
+  PreciseCandidates out;
+  out.meanSquare = meanSquareAround(centre);
+  if (out.meanSquare < minMeanSquare) return out;
+  CoarseCurve curve;
+  coarseCurve(centre, curve);
+  double lowest = curve[kCoarseMinLag];
+  for (int32_t lag = kCoarseMinLag + 1; lag <= kCoarseMaxLag; ++lag) {
+    lowest = std::min(lowest, curve[lag - 1]);
+    if (!(curve[lag] > curve[lag - 1] && curve[lag] >= curve[lag + 1])) continue;
+    const PrecisePeak coarse = interpolatePeak(lag, curve[lag - 1], curve[lag], curve[lag + 1]);
+    if (coarse.strength - lowest < kMinRise || coarse.strength < kMinCoarseStrength) continue;
+    keepPeak(out, coarse);
+  }
+  for (int32_t i = 0; i < out.count; ++i) out.peaks[i] = refine(centre, out.peaks[i].lag);
+  sortByLag(out);
+  return out;
+}
+
+}  // namespace pitchtrack
