@@ -20,6 +20,11 @@ constexpr int32_t kCoarseSize = 2 * kCoarseReach + 1;
 constexpr double kMinRise = 0.25;
 constexpr double kMinCoarseStrength = 0.2;
 constexpr int32_t kMaxClimb = 4;
+constexpr double kDisplaceMargin = 0.3;
+// A frame whose central 16 ms hold less than this share of the window's mean square has no tone
+// at its centre: the window only reaches into a tone that ends or begins nearby.
+constexpr double kMinCentreShare = 0.1;
+constexpr int32_t kCentreWidth = 128;
 
 using CoarseCurve = std::array<double, kCoarseMaxLag + 2>;
 
@@ -51,7 +56,10 @@ void keepPeak(PreciseCandidates& out, PrecisePeak peak) {
   }
   auto weakest = std::min_element(out.peaks.begin(), out.peaks.end(),
                                   [](const auto& a, const auto& b) { return a.strength < b.strength; });
-  if (peak.strength > weakest->strength) *weakest = peak;
+  // Peaks arrive by increasing lag: a longer one displaces a kept one only when much stronger, so
+  // the shortest of several equal peaks (the period, not its multiples) stays even where the
+  // coarse lags sample it poorly (short periods).
+  if (peak.strength > weakest->strength + kDisplaceMargin) *weakest = peak;
 }
 
 // The maximum of the fine periodicity nearest `lag`, between whole lags.
@@ -81,17 +89,18 @@ void sortByLag(PreciseCandidates& out) {
   }
 }
 
-double meanSquareAround(const int16_t* centre) {
-  const int16_t* start = centre - kFineWidth / 2;
-  return static_cast<double>(preciseDot(start, start, kFineWidth)) / kFineWidth;
+double meanSquareAround(const int16_t* centre, int32_t width) {
+  const int16_t* start = centre - width / 2;
+  return static_cast<double>(preciseDot(start, start, width)) / width;
 }
 
 }  // namespace
 
 PreciseCandidates findPreciseCandidates(const int16_t* centre, double minMeanSquare) {
   PreciseCandidates out;
-  out.meanSquare = meanSquareAround(centre);
+  out.meanSquare = meanSquareAround(centre, kFineWidth);
   if (out.meanSquare < minMeanSquare) return out;
+  if (meanSquareAround(centre, kCentreWidth) < kMinCentreShare * out.meanSquare) return out;
   CoarseCurve curve;
   coarseCurve(centre, curve);
   double lowest = curve[kCoarseMinLag];

@@ -16,7 +16,7 @@
 
 namespace pitchtrack {
 
-inline constexpr int32_t kPreciseMaxCandidates = 6;
+inline constexpr int32_t kPreciseMaxCandidates = 12;
 // Shortest and longest period searched, in working samples (1333 Hz and 54 Hz).
 inline constexpr int32_t kPreciseMinLag = 6;
 inline constexpr int32_t kPreciseMaxLag = 148;
