@@ -100,7 +100,8 @@ PreciseCandidates findPreciseCandidates(const int16_t* centre, double minMeanSqu
   PreciseCandidates out;
   out.meanSquare = meanSquareAround(centre, kFineWidth);
   if (out.meanSquare < minMeanSquare) return out;
-  if (meanSquareAround(centre, kCentreWidth) < kMinCentreShare * out.meanSquare) return out;
+  out.centreMeanSquare = meanSquareAround(centre, kCentreWidth);
+  if (out.centreMeanSquare < kMinCentreShare * out.meanSquare) return out;
   CoarseCurve curve;
   coarseCurve(centre, curve);
   double lowest = curve[kCoarseMinLag];

@@ -26,7 +26,8 @@ inline constexpr int32_t kPreciseReach = 206;
 struct PreciseCandidates {
   std::array<PrecisePeak, kPreciseMaxCandidates> peaks{};
   int32_t count = 0;
-  double meanSquare = 0;  // level of the frame's window
+  double meanSquare = 0;        // level of the frame's 32 ms window
+  double centreMeanSquare = 0;  // level of its central 16 ms
 };
 
 // Candidates of the frame centred at `centre`; samples within kPreciseReach of it must be

@@ -11,6 +11,11 @@ namespace {
 
 constexpr double kJumpRatio = 1.122462048309373;  // two semitones
 constexpr int32_t kMinRun = 3;
+// A central level that has fallen by this factor (3 dB) twice in a row, or that lies kReleaseDrop
+// (20 dB) below the loudest of the last kLevelHistory frames, is a release: the ring-out of a
+// room, still periodic but no longer a sung or played tone.
+constexpr double kReleaseStep = 0.5;
+constexpr double kReleaseDrop = 0.01;
 
 // max(a / b, b / a) for positive lags.
 double spread(double a, double b) { return a > b ? a / b : b / a; }
@@ -30,6 +35,14 @@ bool PreciseTracker::inVoicedRun() const {
     if (offset >= 0 && run == 0) return false;
   }
   return false;
+}
+
+bool PreciseTracker::isRelease(double level) const {
+  const size_t last = static_cast<size_t>(received_ % kLevelHistory);
+  const double previous = levels_[(last + kLevelHistory - 1) % kLevelHistory];
+  const double beforeThat = levels_[(last + kLevelHistory - 2) % kLevelHistory];
+  if (level < kReleaseStep * previous && previous < kReleaseStep * beforeThat) return true;
+  return level < kReleaseDrop * *std::max_element(levels_.begin(), levels_.end());
 }
 
 int32_t PreciseTracker::continuousChoice() const {
@@ -54,8 +67,11 @@ bool PreciseTracker::push(const PreciseCandidates& candidates, PreciseFrame& out
   Raw& slot = ring_[static_cast<size_t>(received_ % kHistory)];
   slot.candidates = candidates;
   slot.chosen = choosePreciseCandidate(candidates, limits_);
-  slot.periodic =
-      slot.chosen >= 0 && candidates.peaks[slot.chosen].strength >= limits_.voicedStrength;
+  const double level = candidates.centreMeanSquare;
+  slot.periodic = slot.chosen >= 0 &&
+                  candidates.peaks[slot.chosen].strength >= limits_.voicedStrength &&
+                  !isRelease(level);
+  levels_[static_cast<size_t>(received_ % kLevelHistory)] = level;
   ++received_;
   if (received_ <= kDelayFrames) return false;
   out = PreciseFrame{};

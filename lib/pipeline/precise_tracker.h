@@ -4,6 +4,7 @@
 //    a run of at least three such frames, so that a chance peak in noise gives no pitch.
 //  - Continuity: a frame whose choice jumps away (by more than two semitones) from neighbours
 //    that agree with each other takes instead its candidate nearest to them, if it has one.
+//  - Release: a frame in a steep fall of the level (a room's ring-out) is not periodic enough.
 #pragma once
 
 #include <array>
@@ -39,15 +40,18 @@ class PreciseTracker {
     double lag() const { return candidates.peaks[chosen].lag; }
   };
   static constexpr int32_t kHistory = 2 * kDelayFrames + 1;  // frames k-2 .. k+2
+  static constexpr int32_t kLevelHistory = 8;
 
   const Raw& at(int32_t offset) const;  // offset from the frame being finalised
   bool inVoicedRun() const;
+  bool isRelease(double level) const;
   int32_t continuousChoice() const;
 
   PreciseChoiceLimits limits_;
   std::array<Raw, kHistory> ring_{};
   int64_t received_ = 0;
   double previousLag_ = 0;  // final lag of the frame before; 0 = unvoiced
+  std::array<double, kLevelHistory> levels_{};  // central levels of the latest frames
 };
 
 }  // namespace pitchtrack

@@ -94,32 +94,38 @@ bool edgeAtEnd(const std::vector<Segment>& segments, size_t i) {
   return i + 1 == segments.size() || edgeAtStart(segments, i + 1);
 }
 
+// Samples of segment i as synthesised.
+size_t samplesOf(const Segment& s, int32_t rate) {
+  return static_cast<size_t>(std::lround(s.seconds * rate));
+}
+
 std::vector<double> truthOf(const std::vector<Segment>& segments, size_t sampleCount,
                             int32_t rate) {
   const auto frames = static_cast<size_t>(static_cast<int64_t>(sampleCount) * 8000 / rate / 256);
   std::vector<double> truth(frames, 0.0);
   for (size_t k = 0; k < frames; ++k) {
     const double centre = (static_cast<double>(k) + 0.5) * kFrameSeconds;
-    double start = 0;
+    size_t start = 0;
     for (size_t i = 0; i < segments.size(); ++i) {
       const Segment& s = segments[i];
-      if (centre >= start + s.seconds) {
-        start += s.seconds;
-        continue;
-      }
-      const double t = centre - start;
+      const size_t count = samplesOf(s, rate);
+      const double t = centre - static_cast<double>(start) / rate;
+      const double length = static_cast<double>(count) / rate;
+      start += count;
+      if (t >= length) continue;
       if (s.silent) break;
       const bool nearStart = edgeAtStart(segments, i) && t < kEdgeSeconds;
-      const bool nearEnd = edgeAtEnd(segments, i) && s.seconds - t < kEdgeSeconds;
+      const bool nearEnd = edgeAtEnd(segments, i) && length - t < kEdgeSeconds;
       truth[k] = nearStart || nearEnd ? kExcluded : segmentHz(s, t);
       break;
     }
     // A centre within 20 ms after a tone that ended is near its end too.
     if (truth[k] == 0 && k > 0) {
-      double edge = 0;
+      size_t edge = 0;
       for (const Segment& s : segments) {
-        edge += s.seconds;
-        if (!s.silent && std::abs(centre - edge) < kEdgeSeconds) truth[k] = kExcluded;
+        edge += samplesOf(s, rate);
+        const double seconds = static_cast<double>(edge) / rate;
+        if (!s.silent && std::abs(centre - seconds) < kEdgeSeconds) truth[k] = kExcluded;
       }
     }
   }
@@ -141,7 +147,7 @@ Material synthesise(const std::string& name, int32_t rate, const std::vector<Seg
   double phase = 0;
   for (size_t i = 0; i < segments.size(); ++i) {
     const Segment& s = segments[i];
-    const auto count = static_cast<size_t>(std::lround(s.seconds * rate));
+    const size_t count = samplesOf(s, rate);
     if (!edgeAtStart(segments, i) && s.joined) {
       // phase carries on
     } else if (!s.joined) {
