@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "precise_correlation.h"
-
 namespace pitchtrack {
 
 namespace {
@@ -14,7 +12,6 @@ constexpr int32_t kCoarseWidth = 128;  // coarse samples in a window
 constexpr int32_t kCoarseMinLag = 2;
 constexpr int32_t kCoarseMaxLag = kPreciseMaxLag / 2 + 1;
 constexpr int32_t kCoarseReach = kPreciseReach / 2;
-constexpr int32_t kCoarseSize = 2 * kCoarseReach + 1;
 // A coarse peak becomes a candidate when it rises this far above the lowest periodicity at
 // shorter lags, and its interpolated strength reaches the floor.
 constexpr double kMinRise = 0.25;
@@ -28,45 +25,34 @@ constexpr int32_t kCentreWidth = 128;
 
 using CoarseCurve = std::array<double, kCoarseMaxLag + 2>;
 
-// Periodicity at every coarse lag, from the even working samples around the centre.
-void coarseCurve(const int16_t* centre, CoarseCurve& curve) {
-  std::array<int16_t, kCoarseSize> coarse;
-  for (int32_t j = 0; j < kCoarseSize; ++j) coarse[j] = centre[2 * (j - kCoarseReach)];
-  std::array<int64_t, kCoarseSize + 1> squares;  // prefix sums of squares
-  squares[0] = 0;
-  for (int32_t j = 0; j < kCoarseSize; ++j) {
-    squares[j + 1] = squares[j] + int32_t{coarse[j]} * coarse[j];
-  }
-  const int16_t* mid = coarse.data() + kCoarseReach;
+void coarseCurve(const PreciseStretch& coarse, CoarseCurve& curve) {
   for (int32_t lag = kCoarseMinLag; lag <= kCoarseMaxLag + 1; ++lag) {
-    const int32_t a = kCoarseReach + stretchStart(lag, kCoarseWidth);
-    const int64_t energy = squares[a + kCoarseWidth] - squares[a] +
-                           squares[a + lag + kCoarseWidth] - squares[a + lag];
-    const int64_t cross = preciseDot(mid + stretchStart(lag, kCoarseWidth),
-                                     mid + stretchStart(lag, kCoarseWidth) + lag, kCoarseWidth);
-    curve[lag] = energy == 0 ? 0 : 2.0 * static_cast<double>(cross) / static_cast<double>(energy);
+    curve[lag] = coarse.periodicity(lag, kCoarseWidth);
   }
 }
 
-// Keeps the strongest kPreciseMaxCandidates peaks, ordered by lag later.
+// Keeps at most kPreciseMaxCandidates peaks.
 void keepPeak(PreciseCandidates& out, PrecisePeak peak) {
   if (out.count < kPreciseMaxCandidates) {
     out.peaks[out.count++] = peak;
     return;
   }
-  auto weakest = std::min_element(out.peaks.begin(), out.peaks.end(),
-                                  [](const auto& a, const auto& b) { return a.strength < b.strength; });
+  auto weakest =
+      std::min_element(out.peaks.begin(), out.peaks.end(),
+                       [](const auto& a, const auto& b) { return a.strength < b.strength; });
   // Peaks arrive by increasing lag: a longer one displaces a kept one only when much stronger, so
   // the shortest of several equal peaks (the period, not its multiples) stays even where the
   // coarse lags sample it poorly (short periods).
   if (peak.strength > weakest->strength + kDisplaceMargin) *weakest = peak;
 }
 
-// The maximum of the fine periodicity nearest `lag`, between whole lags.
-PrecisePeak refine(const int16_t* centre, double coarseLag) {
-  auto clampLag = [](int32_t lag) { return std::clamp(lag, kPreciseMinLag - 1, kPreciseMaxLag + 1); };
+// The maximum of the fine periodicity nearest the coarse lag, between whole lags.
+PrecisePeak refine(const PreciseStretch& fine, double coarseLag) {
+  auto clampLag = [](int32_t lag) {
+    return std::clamp(lag, kPreciseMinLag - 1, kPreciseMaxLag + 1);
+  };
   int32_t lag = clampLag(static_cast<int32_t>(2 * coarseLag + 0.5));
-  auto at = [&](int32_t l) { return precisePeriodicity(centre, clampLag(l), kFineWidth); };
+  auto at = [&](int32_t l) { return fine.periodicity(clampLag(l), kFineWidth); };
   double before = at(lag - 1), here = at(lag), after = at(lag + 1);
   for (int32_t step = 0; step < kMaxClimb; ++step) {
     if (after > here && lag + 1 <= kPreciseMaxLag) {
@@ -89,21 +75,21 @@ void sortByLag(PreciseCandidates& out) {
   }
 }
 
-double meanSquareAround(const int16_t* centre, int32_t width) {
-  const int16_t* start = centre - width / 2;
-  return static_cast<double>(preciseDot(start, start, width)) / width;
-}
-
 }  // namespace
 
 PreciseCandidates findPreciseCandidates(const int16_t* centre, double minMeanSquare) {
   PreciseCandidates out;
-  out.meanSquare = meanSquareAround(centre, kFineWidth);
+  const int32_t shift = precisePeakShift(centre, kPreciseReach);
+  PreciseStretch fine;
+  fine.load(centre, kPreciseReach, 1, shift);
+  out.meanSquare = fine.meanSquare(kFineWidth);
   if (out.meanSquare < minMeanSquare) return out;
-  out.centreMeanSquare = meanSquareAround(centre, kCentreWidth);
+  out.centreMeanSquare = fine.meanSquare(kCentreWidth);
   if (out.centreMeanSquare < kMinCentreShare * out.meanSquare) return out;
+  PreciseStretch coarse;
+  coarse.load(centre, kCoarseReach, 2, shift);
   CoarseCurve curve;
-  coarseCurve(centre, curve);
+  coarseCurve(coarse, curve);
   double lowest = curve[kCoarseMinLag];
   for (int32_t lag = kCoarseMinLag + 1; lag <= kCoarseMaxLag; ++lag) {
     lowest = std::min(lowest, curve[lag - 1]);
@@ -112,7 +98,7 @@ PreciseCandidates findPreciseCandidates(const int16_t* centre, double minMeanSqu
     if (coarse.strength - lowest < kMinRise || coarse.strength < kMinCoarseStrength) continue;
     keepPeak(out, coarse);
   }
-  for (int32_t i = 0; i < out.count; ++i) out.peaks[i] = refine(centre, out.peaks[i].lag);
+  for (int32_t i = 0; i < out.count; ++i) out.peaks[i] = refine(fine, out.peaks[i].lag);
   sortByLag(out);
   return out;
 }

@@ -14,8 +14,8 @@ namespace pitchtrack {
 
 // Thresholds of the choice; the defaults are the tuned values.
 struct PreciseChoiceLimits {
-  double octaveMargin = 0.1;     // strength a shorter candidate may lack against the best
-  double voicedStrength = 0.6;   // strength a frame's choice needs to count as voiced
+  double octaveMargin = 0.1;    // strength a shorter candidate may lack against the best
+  double voicedStrength = 0.6;  // strength a frame's choice needs to count as voiced
 };
 
 // Index of the chosen candidate, or -1 when the frame has none.

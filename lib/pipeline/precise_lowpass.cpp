@@ -45,7 +45,9 @@ PreciseLowpass designPreciseLowpass(double rate, double cutoffHz, double transit
   filter.halfWidth = std::max<int32_t>(2, static_cast<int32_t>(2.75 * rate / transitionHz) + 1);
   filter.phases = phases;
   const int32_t width = 2 * filter.halfWidth;
-  filter.taps.resize(static_cast<size_t>(phases) * static_cast<size_t>(width));
+  filter.rowLength = (width + 15) / 16 * 16;
+  const int32_t padding = filter.rowLength - width;
+  filter.taps.assign(static_cast<size_t>(phases) * static_cast<size_t>(filter.rowLength), 0);
   const double cutoff = cutoffHz / rate;
   std::vector<double> weights(static_cast<size_t>(width));
   for (int32_t p = 0; p < phases; ++p) {
@@ -54,7 +56,7 @@ PreciseLowpass designPreciseLowpass(double rate, double cutoffHz, double transit
       const double t = (j - filter.halfWidth + 1) - fraction;
       weights[static_cast<size_t>(j)] = kernel(t, cutoff, filter.halfWidth);
     }
-    quantiseRow(weights, filter.taps.data() + static_cast<size_t>(p) * static_cast<size_t>(width));
+    quantiseRow(weights, filter.taps.data() + static_cast<size_t>(p * filter.rowLength + padding));
   }
   return filter;
 }

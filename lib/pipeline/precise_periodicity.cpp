@@ -1,16 +1,42 @@
 #include "precise_periodicity.h"
 
+#include <cstdlib>
+
 #include "precise_correlation.h"
 
 namespace pitchtrack {
 
-double precisePeriodicity(const int16_t* centre, int32_t lag, int32_t width) {
-  const int16_t* a = centre + stretchStart(lag, width);
-  const int16_t* b = a + lag;
-  const int64_t cross = preciseDot(a, b, width);
-  const int64_t energy = preciseDot(a, a, width) + preciseDot(b, b, width);
-  if (energy == 0) return 0;
-  return 2.0 * static_cast<double>(cross) / static_cast<double>(energy);
+int32_t precisePeakShift(const int16_t* centre, int32_t reach) {
+  int32_t peak = 0;
+  for (int32_t i = -reach; i <= reach; ++i) peak |= std::abs(int32_t{centre[i]});
+  int32_t shift = 0;
+  while ((peak >> shift) > kMaxDotMagnitude) ++shift;
+  return shift;
+}
+
+void PreciseStretch::load(const int16_t* centre, int32_t reach, int32_t step, int32_t shift) {
+  reach_ = reach;
+  shift_ = shift;
+  squares_[0] = 0;
+  for (int32_t i = -reach; i <= reach; ++i) {
+    const auto v = static_cast<int16_t>(centre[i * step] >> shift);  // rounds toward -infinity
+    samples_[static_cast<size_t>(i + reach)] = v;
+    squares_[static_cast<size_t>(i + reach + 1)] = squares_[static_cast<size_t>(i + reach)] + v * v;
+  }
+}
+
+double PreciseStretch::periodicity(int32_t lag, int32_t width) const {
+  const int32_t start = stretchStart(lag, width);
+  const int16_t* a = samples_.data() + reach_ + start;
+  const int32_t cross = preciseDot(a, a + lag, width);
+  const int64_t total = energy(start, width) + energy(start + lag, width);
+  if (total == 0) return 0;
+  return 2.0 * static_cast<double>(cross) / static_cast<double>(total);
+}
+
+double PreciseStretch::meanSquare(int32_t width) const {
+  const double scale = static_cast<double>(int64_t{1} << (2 * shift_));
+  return static_cast<double>(energy(-width / 2, width)) * scale / width;
 }
 
 PrecisePeak interpolatePeak(int32_t lag, double before, double at, double after) {

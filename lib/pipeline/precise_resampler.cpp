@@ -35,8 +35,8 @@ PreciseResampler::PreciseResampler(int32_t sampleRate)
   const auto phases = static_cast<int32_t>(std::min(denominator_, kMaxPhases));
   filter_ = designPreciseLowpass(stageRate, cutoff, std::min(kTransitionHz, 0.5 * cutoff), phases);
   // Silence before the recording, so the first outputs have every tap.
-  stage_.assign(static_cast<size_t>(filter_.halfWidth), 0);
-  stageBase_ = -filter_.halfWidth;
+  stage_.assign(static_cast<size_t>(filter_.rowLength), 0);
+  stageBase_ = -filter_.rowLength;
 }
 
 double PreciseResampler::lookAheadSeconds() const {
@@ -52,9 +52,15 @@ int16_t PreciseResampler::filterAt(int64_t numerator) const {
   const int64_t rest = numerator % denominator_;
   const auto phase = static_cast<int32_t>(rest * filter_.phases / denominator_);
   const int16_t* taps = filter_.row(phase);
-  const int16_t* x = stage_.data() + (whole - filter_.halfWidth + 1 - stageBase_);
+  const int16_t* x =
+      stage_.data() + (whole + filter_.halfWidth - filter_.rowLength + 1 - stageBase_);
+  // Exact in 32 bits: the taps' magnitudes sum to well under 65536 (Q15), so |sum| < 2^31.
   int32_t sum = 0;
-  for (int32_t j = 0; j < 2 * filter_.halfWidth; ++j) sum += int32_t{taps[j]} * x[j];
+  for (int32_t j = 0; j < filter_.rowLength; j += 16) {
+    int32_t block = 0;
+    for (int32_t i = 0; i < 16; ++i) block += int32_t{taps[j + i]} * x[j + i];
+    sum += block;
+  }
   const int32_t rounded = (sum + (1 << 14)) >> 15;
   return static_cast<int16_t>(std::clamp(rounded, -32767, 32767));
 }
@@ -71,8 +77,7 @@ void PreciseResampler::emitReady(std::vector<int16_t>& out, int64_t limit) {
     out.push_back(filterAt(numerator));
     ++produced_;
   }
-  const int64_t oldestNeeded =
-      positionNumerator(produced_) / denominator_ - filter_.halfWidth + 1;
+  const int64_t oldestNeeded = positionNumerator(produced_) / denominator_ - filter_.halfWidth + 1;
   if (oldestNeeded - stageBase_ > kTrimSlack) {
     const int64_t drop = oldestNeeded - stageBase_;
     stage_.erase(stage_.begin(), stage_.begin() + drop);

@@ -45,13 +45,13 @@ class PreciseResampler {
   int32_t factor_;  // integer decimation before the fractional stage
   std::optional<PreciseBoxDecimator> box_;
   PreciseLowpass filter_;
-  int64_t denominator_;     // positions in stage samples are numerator / denominator_
-  int64_t stepNumerator_;   // per working sample
-  int64_t offsetNumerator_; // the box decimator's centring
+  int64_t denominator_;         // positions in stage samples are numerator / denominator_
+  int64_t stepNumerator_;       // per working sample
+  int64_t offsetNumerator_;     // the box decimator's centring
   std::vector<int16_t> stage_;  // stage samples from index stageBase_ on
   int64_t stageBase_ = 0;
-  int64_t stageCount_ = 0;      // stage samples received so far
-  int64_t produced_ = 0;        // working samples produced so far
+  int64_t stageCount_ = 0;  // stage samples received so far
+  int64_t produced_ = 0;    // working samples produced so far
 };
 
 }  // namespace pitchtrack

@@ -17,9 +17,9 @@ namespace pitchtrack {
 
 // One frame of the precise analysis.
 struct PreciseFrame {
-  double hz = 0;           // measured fundamental; 0 = no pitch
-  int32_t tenths = 0;      // tenths of a semitone, rounded; 0 = no pitch
-  double confidence = 0;   // 0..1, the periodicity of the chosen period
+  double hz = 0;          // measured fundamental; 0 = no pitch
+  int32_t tenths = 0;     // tenths of a semitone, rounded; 0 = no pitch
+  double confidence = 0;  // 0..1, the periodicity of the chosen period
 };
 
 class PreciseTracker {
@@ -50,7 +50,7 @@ class PreciseTracker {
   PreciseChoiceLimits limits_;
   std::array<Raw, kHistory> ring_{};
   int64_t received_ = 0;
-  double previousLag_ = 0;  // final lag of the frame before; 0 = unvoiced
+  double previousLag_ = 0;                      // final lag of the frame before; 0 = unvoiced
   std::array<double, kLevelHistory> levels_{};  // central levels of the latest frames
 };
 

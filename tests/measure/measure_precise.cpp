@@ -63,15 +63,17 @@ std::vector<Group> groups() {
     }
   }
   out.push_back(std::move(tones));
-  out.push_back({"legato melody", {measure::legatoMelody(8000), measure::legatoMelody(16000),
-                                   measure::legatoMelody(44100)}});
-  out.push_back({"glides", {measure::glides(8000), measure::glides(11025), measure::glides(48000)}});
-  out.push_back({"steady 100 Hz sine", {measure::steadySine(8000, 100),
-                                        measure::steadySine(44100, 100)}});
+  out.push_back(
+      {"legato melody",
+       {measure::legatoMelody(8000), measure::legatoMelody(16000), measure::legatoMelody(44100)}});
+  out.push_back(
+      {"glides", {measure::glides(8000), measure::glides(11025), measure::glides(48000)}});
+  out.push_back(
+      {"steady 100 Hz sine", {measure::steadySine(8000, 100), measure::steadySine(44100, 100)}});
   Group noises{"noise alone", {}};
   for (const int32_t rate : {8000, 44100}) {
-    for (const auto c : {NoiseColour::kWhite, NoiseColour::kPink, NoiseColour::kBrown,
-                         NoiseColour::kBand}) {
+    for (const auto c :
+         {NoiseColour::kWhite, NoiseColour::kPink, NoiseColour::kBrown, NoiseColour::kBand}) {
       noises.materials.push_back(measure::noise(c, rate, -6, 20 + static_cast<uint32_t>(c)));
     }
   }
@@ -86,7 +88,8 @@ std::vector<Group> groups() {
   out.push_back(std::move(clean));
   Group noisy{"voice, 10 dB SNR", {}};
   for (const int32_t rate : {8000, 16000}) {
-    for (auto& m : voices(rate, [](Material m) { return measure::withNoise(std::move(m), 10, 5); })) {
+    for (auto& m :
+         voices(rate, [](Material m) { return measure::withNoise(std::move(m), 10, 5); })) {
       noisy.materials.push_back(std::move(m));
     }
   }
@@ -100,7 +103,8 @@ std::vector<Group> groups() {
   out.push_back(std::move(room));
   Group quiet{"voice, quiet (-36 dBFS peak)", {}};
   for (const int32_t rate : {11025, 44100}) {
-    for (auto& m : voices(rate, [](Material m) { return measure::atPeakLevel(std::move(m), -36); })) {
+    for (auto& m :
+         voices(rate, [](Material m) { return measure::atPeakLevel(std::move(m), -36); })) {
       quiet.materials.push_back(std::move(m));
     }
   }
@@ -129,12 +133,19 @@ int main(int argc, char** argv) {
       const measure::PeerInput input{measure::toPcm(m), m.rate, frames};
       const auto praat = measure::praatPitch(input, dir);
       const auto swipe = measure::swipePitch(input, dir);
-      if (praat) scores[2].add(m.truthHz, *praat); else missing[2] = true;
-      if (swipe) scores[3].add(m.truthHz, *swipe); else missing[3] = true;
+      if (praat)
+        scores[2].add(m.truthHz, *praat);
+      else
+        missing[2] = true;
+      if (swipe)
+        scores[3].add(m.truthHz, *swipe);
+      else
+        missing[3] = true;
     }
-    std::printf("\n### %s (%zu recordings)\n\n| analysis | recall | false alarms | semitone | "
-                "octave | c50 | c10 |\n|---|---|---|---|---|---|---|\n",
-                group.name.c_str(), group.materials.size());
+    std::printf(
+        "\n### %s (%zu recordings)\n\n| analysis | recall | false alarms | semitone | "
+        "octave | c50 | c10 |\n|---|---|---|---|---|---|---|\n",
+        group.name.c_str(), group.materials.size());
     for (int a = 0; a < 4; ++a) {
       if (missing[a]) {
         std::printf("| %s | not run |||||| \n", names[a]);

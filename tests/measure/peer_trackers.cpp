@@ -54,15 +54,20 @@ void writeWave(const std::string& path, const std::vector<int16_t>& samples, int
 
 std::optional<std::vector<double>> praatPitch(const PeerInput& input, const std::string& dir) {
   if (!installed("praat")) return std::nullopt;
-  const std::string wav = dir + "/peer.wav", script = dir + "/pitch.praat", out = dir + "/praat.txt";
+  const std::string wav = dir + "/peer.wav", script = dir + "/pitch.praat",
+                    out = dir + "/praat.txt";
   writeWave(wav, input.samples, input.rate);
   std::ofstream(script) << "form Pitch\n  sentence file\n  integer frames\nendform\n"
-                          "Read from file: file$\n"
-                          "To Pitch (ac): 0.008, " << kFloorHz << ", 15, \"no\", 0.03, 0.45, 0.01, "
-                          "0.35, 0.14, " << kCeilingHz << "\n"
-                          "for k to frames\n  f = Get value at time: (k - 0.5) * 0.032, "
-                          "\"Hertz\", \"linear\"\n  if f = undefined\n    f = 0\n  endif\n"
-                          "  appendInfoLine: f\nendfor\n";
+                           "Read from file: file$\n"
+                           "To Pitch (ac): 0.008, "
+                        << kFloorHz
+                        << ", 15, \"no\", 0.03, 0.45, 0.01, "
+                           "0.35, 0.14, "
+                        << kCeilingHz
+                        << "\n"
+                           "for k to frames\n  f = Get value at time: (k - 0.5) * 0.032, "
+                           "\"Hertz\", \"linear\"\n  if f = undefined\n    f = 0\n  endif\n"
+                           "  appendInfoLine: f\nendfor\n";
   const std::string command = "praat --run " + script + " " + wav + " " +
                               std::to_string(input.frames) + " > " + out + " 2>/dev/null";
   if (std::system(command.c_str()) != 0) return std::nullopt;

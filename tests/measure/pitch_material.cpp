@@ -185,8 +185,7 @@ Material instrumentTones(Timbre timbre, int32_t rate) {
     segments.push_back({.seconds = 0.2, .silent = true});
   }
   const char* names[] = {"saw", "square", "reed"};
-  return synthesise(std::string("tones C2-B5 ") + names[static_cast<int>(timbre)], rate,
-                    segments);
+  return synthesise(std::string("tones C2-B5 ") + names[static_cast<int>(timbre)], rate, segments);
 }
 
 Material legatoMelody(int32_t rate) {
@@ -208,8 +207,11 @@ Material glides(int32_t rate) {
   const double seconds[] = {4, 3, 4, 5, 3};
   std::vector<Segment> segments;
   for (int i = 0; i < 5; ++i) {
-    segments.push_back({.seconds = seconds[i], .startHz = points[i], .endHz = points[i + 1],
-                        .timbre = Timbre::kSaw, .joined = i > 0});
+    segments.push_back({.seconds = seconds[i],
+                        .startHz = points[i],
+                        .endHz = points[i + 1],
+                        .timbre = Timbre::kSaw,
+                        .joined = i > 0});
   }
   return synthesise("glides 60-1000 Hz", rate, segments);
 }
@@ -223,7 +225,9 @@ Material noise(NoiseColour colour, int32_t rate, double peakDb, uint32_t seed) {
   const char* names[] = {"white", "pink", "brown", "band 400-1600 Hz"};
   Material m{std::string(names[static_cast<int>(colour)]) + " noise " +
                  std::to_string(static_cast<int>(peakDb)) + " dBFS" + rateName(rate),
-             rate, std::vector<double>(static_cast<size_t>(10 * rate)), {}};
+             rate,
+             std::vector<double>(static_cast<size_t>(10 * rate)),
+             {}};
   Gaussian g(seed);
   double b0 = 0, b1 = 0, b2 = 0, brown = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   // Band-pass biquad centred on 800 Hz, Q 0.6.
@@ -265,14 +269,27 @@ Material sungVoice(int32_t rate) {
   std::vector<Segment> segments{{.seconds = 0.3, .silent = true}};
   for (int i = 0; i < 16; ++i) {
     const double hz = 440 * std::pow(2.0, (notes[i] - 69) / 12.0);
-    segments.push_back({.seconds = 0.6, .startHz = hz, .endHz = hz, .vibratoDepth = 0.02,
-                        .timbre = vowels[i % 3], .fadeSeconds = 0.03});
+    segments.push_back({.seconds = 0.6,
+                        .startHz = hz,
+                        .endHz = hz,
+                        .vibratoDepth = 0.02,
+                        .timbre = vowels[i % 3],
+                        .fadeSeconds = 0.03});
     if (i % 4 == 1) {  // a portamento into the next note
       const double next = 440 * std::pow(2.0, (notes[i + 1] - 69) / 12.0);
-      segments.push_back({.seconds = 0.15, .startHz = hz, .endHz = next,
-                          .timbre = vowels[i % 3], .fadeSeconds = 0.03, .joined = true});
-      segments.push_back({.seconds = 0.45, .startHz = next, .endHz = next, .vibratoDepth = 0.02,
-                          .timbre = vowels[i % 3], .fadeSeconds = 0.03, .joined = true});
+      segments.push_back({.seconds = 0.15,
+                          .startHz = hz,
+                          .endHz = next,
+                          .timbre = vowels[i % 3],
+                          .fadeSeconds = 0.03,
+                          .joined = true});
+      segments.push_back({.seconds = 0.45,
+                          .startHz = next,
+                          .endHz = next,
+                          .vibratoDepth = 0.02,
+                          .timbre = vowels[i % 3],
+                          .fadeSeconds = 0.03,
+                          .joined = true});
       ++i;
     }
     segments.push_back({.seconds = 0.2, .silent = true});
@@ -285,8 +302,12 @@ Material hummedVoice(int32_t rate) {
                              {98, 131},  {330, 330}, {196, 247}, {165, 123}};
   std::vector<Segment> segments{{.seconds = 0.3, .silent = true}};
   for (const auto& p : pairs) {
-    segments.push_back({.seconds = 0.8, .startHz = p[0], .endHz = p[1], .vibratoDepth = 0.005,
-                        .timbre = Timbre::kHum, .fadeSeconds = 0.04});
+    segments.push_back({.seconds = 0.8,
+                        .startHz = p[0],
+                        .endHz = p[1],
+                        .vibratoDepth = 0.005,
+                        .timbre = Timbre::kHum,
+                        .fadeSeconds = 0.04});
     segments.push_back({.seconds = 0.15, .silent = true});
   }
   return synthesise("voice, hummed", rate, segments);
@@ -299,8 +320,11 @@ Material spokenVoice(int32_t rate, uint32_t seed) {
   for (int i = 0; i < 40; ++i) {
     const double base = (i / 20 == 0 ? 110 : 210) * (0.9 + 0.3 * g.uniform());
     const double fall = 0.75 + 0.4 * g.uniform();
-    segments.push_back({.seconds = 0.12 + 0.18 * g.uniform(), .startHz = base,
-                        .endHz = base * fall, .timbre = vowels[i % 3], .fadeSeconds = 0.015});
+    segments.push_back({.seconds = 0.12 + 0.18 * g.uniform(),
+                        .startHz = base,
+                        .endHz = base * fall,
+                        .timbre = vowels[i % 3],
+                        .fadeSeconds = 0.015});
     segments.push_back({.seconds = 0.05 + 0.15 * g.uniform(), .silent = true});
   }
   Material m = synthesise("voice, spoken", rate, segments);
@@ -342,7 +366,8 @@ Material inRoom(Material m, double seconds, uint32_t seed) {
   Gaussian g(seed);
   double energy = 0;
   for (size_t n = 0; n < length; ++n) {
-    tail[n] = g.next() * std::pow(10.0, -3.0 * static_cast<double>(n) / static_cast<double>(length));
+    tail[n] =
+        g.next() * std::pow(10.0, -3.0 * static_cast<double>(n) / static_cast<double>(length));
     energy += tail[n] * tail[n];
   }
   for (double& v : tail) v *= 0.7 / std::sqrt(energy);

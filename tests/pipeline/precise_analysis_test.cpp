@@ -14,15 +14,16 @@ namespace {
 
 // A tone of eight 1/k harmonics, peak about `peak` of full scale.
 std::vector<int16_t> tone(int32_t rate, double hz, double seconds, double peak = 0.5) {
-  const testsignal::Voice voice{.frequency = hz, .rate = static_cast<double>(rate),
-                                .amplitude = peak / 2.7};
+  const testsignal::Voice voice{
+      .frequency = hz, .rate = static_cast<double>(rate), .amplitude = peak / 2.7};
   return testsignal::toPcm16(testsignal::steadyTone(voice, static_cast<size_t>(seconds * rate)));
 }
 
 std::vector<int16_t> whiteNoise(size_t count, uint32_t seed, int32_t amplitude = 8000) {
   std::mt19937 engine(seed);
   std::vector<int16_t> out(count);
-  for (auto& v : out) v = static_cast<int16_t>(static_cast<int32_t>(engine() % (2 * amplitude + 1)) - amplitude);
+  for (auto& v : out)
+    v = static_cast<int16_t>(static_cast<int32_t>(engine() % (2 * amplitude + 1)) - amplitude);
   return out;
 }
 
@@ -32,8 +33,8 @@ TEST(PreciseAnalysis, SteadyTonesWithinTenCentsAtEveryRate) {
   const struct {
     int32_t rate;
     double hz, peak;
-  } cases[] = {{8000, 65.41, 0.5},  {8000, 987.77, 0.5}, {8000, 440, 0.016},  // -36 dBFS
-               {11025, 123.47, 0.5}, {16000, 911.0, 0.5}, {22050, 60.0, 0.5},
+  } cases[] = {{8000, 65.41, 0.5},   {8000, 987.77, 0.5},  {8000, 440, 0.016},  // -36 dBFS
+               {11025, 123.47, 0.5}, {16000, 911.0, 0.5},  {22050, 60.0, 0.5},
                {44100, 329.63, 0.5}, {48000, 1046.5, 0.5}, {1000, 110, 0.5}};
   for (const auto& c : cases) {
     const auto frames = analysePrecise(tone(c.rate, c.hz, 1.0, c.peak), c.rate);
@@ -69,7 +70,8 @@ TEST(PreciseAnalysis, NoiseAndSilenceGetNoPitch) {
 TEST(PreciseAnalysis, BlockSplitDoesNotChangeTheFrames) {
   auto samples = tone(44100, 200, 1.5);
   const auto noise = whiteNoise(samples.size(), 4, 2000);
-  for (size_t n = 0; n < samples.size(); ++n) samples[n] = static_cast<int16_t>(samples[n] / 2 + noise[n]);
+  for (size_t n = 0; n < samples.size(); ++n)
+    samples[n] = static_cast<int16_t>(samples[n] / 2 + noise[n]);
   const auto whole = analysePrecise(samples, 44100);
   std::mt19937 engine(5);
   PreciseAnalysis streaming(44100);
@@ -91,8 +93,8 @@ TEST(PreciseAnalysis, FramesDependOnlyOnAudioUpToTheLookAhead) {
   for (const int32_t rate : {1000, 8000, 44100}) {
     const auto base = tone(rate, 180, 2.0);
     for (const int64_t k : {10, 30}) {
-      const auto cut = static_cast<size_t>(
-          std::ceil(((k + 1) * 0.032 + kPreciseLookAheadSeconds) * rate));
+      const auto cut =
+          static_cast<size_t>(std::ceil(((k + 1) * 0.032 + kPreciseLookAheadSeconds) * rate));
       auto changed = base;
       const auto other = tone(rate, 500, 2.0);
       std::copy(other.begin() + static_cast<std::ptrdiff_t>(cut), other.end(),

@@ -20,9 +20,9 @@ TEST(PreciseChoice, TakesTheShortestLagNearlyAsPeriodicAsTheBest) {
   } cases[] = {
       {{}, -1},
       {{{40, 0.7}}, 0},
-      {{{20, 0.95}, {40, 0.97}, {60, 0.96}}, 0},   // multiples of the period a hair stronger
-      {{{20, 0.85}, {40, 0.97}}, 1},               // a weak shorter peak: half the period
-      {{{13, 0.4}, {20, 0.92}, {40, 0.95}}, 1},    // a formant ripple before the period
+      {{{20, 0.95}, {40, 0.97}, {60, 0.96}}, 0},  // multiples of the period a hair stronger
+      {{{20, 0.85}, {40, 0.97}}, 1},              // a weak shorter peak: half the period
+      {{{13, 0.4}, {20, 0.92}, {40, 0.95}}, 1},   // a formant ripple before the period
   };
   for (const auto& c : cases) EXPECT_EQ(choosePreciseCandidate(candidates(c.peaks)), c.chosen);
 }

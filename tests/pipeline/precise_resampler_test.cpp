@@ -12,8 +12,8 @@ namespace {
 std::vector<int16_t> sine(int32_t rate, double hz, double amplitude, size_t count) {
   std::vector<int16_t> out(count);
   for (size_t n = 0; n < count; ++n) {
-    out[n] = static_cast<int16_t>(
-        std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(n) / rate)));
+    out[n] = static_cast<int16_t>(std::lround(
+        amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(n) / rate)));
   }
   return out;
 }
@@ -35,7 +35,8 @@ TEST(PreciseResampler, KeepsTimeAndLevelOfATone) {
     ASSERT_EQ(out.size(), 8000u) << rate;
     double worst = 0;
     for (size_t m = 400; m < 7600; ++m) {
-      const double expected = 10000 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(m) / 8000);
+      const double expected =
+          10000 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(m) / 8000);
       worst = std::max(worst, std::abs(out[m] - expected));
     }
     EXPECT_LT(worst, 150) << rate << " Hz";  // 1.5 %: gain ripple and a sub-sample offset
@@ -47,12 +48,13 @@ TEST(PreciseResampler, RemovesWhatLiesAboveThePitchBand) {
   const struct {
     int32_t rate;
     double hz;
-  } cases[] = {{8000, 2500}, {8000, 3900}, {44100, 3000}, {44100, 7900}, {48000, 8100},
-               {22050, 10500}, {16000, 6000}};
+  } cases[] = {{8000, 2500},  {8000, 3900},   {44100, 3000}, {44100, 7900},
+               {48000, 8100}, {22050, 10500}, {16000, 6000}};
   for (const auto& c : cases) {
     const auto out = resample(c.rate, sine(c.rate, c.hz, 20000, static_cast<size_t>(c.rate)));
     int32_t peak = 0;
-    for (size_t m = 400; m + 400 < out.size(); ++m) peak = std::max(peak, std::abs(int32_t{out[m]}));
+    for (size_t m = 400; m + 400 < out.size(); ++m)
+      peak = std::max(peak, std::abs(int32_t{out[m]}));
     EXPECT_LT(peak, 200) << c.hz << " Hz at " << c.rate;  // 40 dB down
   }
 }

@@ -14,9 +14,9 @@ TEST(PreciseTenths, RoundsToTheNearestTenthOfASemitone) {
     double hz;
     int32_t tenths;
   } cases[] = {
-      {440, 690},    {442, 691},   {437.5, 689},  {261.6256, 600}, {65.4064, 360},
-      {987.7666, 830}, {1000, 832}, {55, 330},    {0, 0},          {-3, 0},
-      {441.27, 690},  {441.28, 691},  // the boundary lies at 440 * 2^(0.5 / 120) = 441.2726 Hz
+      {440, 690},      {442, 691},    {437.5, 689}, {261.6256, 600}, {65.4064, 360},
+      {987.7666, 830}, {1000, 832},   {55, 330},    {0, 0},          {-3, 0},
+      {441.27, 690},   {441.28, 691},  // the boundary lies at 440 * 2^(0.5 / 120) = 441.2726 Hz
   };
   for (const auto& c : cases) EXPECT_EQ(preciseTenths(c.hz), c.tenths) << c.hz << " Hz";
 }
