@@ -1,12 +1,15 @@
 // Brings a recording of any rate (1000..768000 Hz) to the precise analysis' working signal:
-// 8000 Hz, band-limited to the pitch range (about 1500 Hz), 16-bit, streaming.
+// 8000 Hz, band-limited to the pitch range (kPreciseBandHz), 16-bit, streaming.
 //
-// Rates of 16000 Hz and more are first decimated by an integer factor (PreciseBoxDecimator);
-// the remaining fractional ratio uses a polyphase windowed-sinc filter with Q15 taps and 32-bit
-// integer sums, so the result is the same on every build. Output sample m stands for time
-// m / 8000 s of the recording.
+//   input --[box decimation by D, rates >= 16000 Hz]--> stage rate R / D (8000..16000 Hz, or the
+//   input rate below 16000 Hz) --[integer Butterworth lowpass]--> cubic interpolation at 8000 Hz
+//
+// Every step is integer arithmetic, so the result is the same on every build. Output sample m
+// stands for time m / 8000 s of the recording: the positions are exact fractions of stage
+// samples that include the box filter's centre and the lowpass' delay.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -14,7 +17,7 @@
 
 #include "precise_box_decimator.h"
 #include "precise_grid.h"
-#include "precise_lowpass.h"
+#include "precise_iir_lowpass.h"
 
 namespace pitchtrack {
 
@@ -32,23 +35,28 @@ class PreciseResampler {
   // silence followed it.
   void finish(int64_t inputCount, std::vector<int16_t>& out);
 
-  // How far (seconds) the input must run past a working sample's time before it is produced.
-  double lookAheadSeconds() const;
-
  private:
+  static constexpr int32_t kMaxPhases = 1024;
+  using CubicTaps = std::array<int32_t, 4>;
+
   void takeStageSample(int16_t sample);
   void emitReady(std::vector<int16_t>& out, int64_t limit);
-  int16_t filterAt(int64_t numerator) const;
-  int64_t positionNumerator(int64_t m) const;
+  int16_t interpolateAt(int64_t whole, int64_t remainder) const;
+  void advance();  // to the next working sample's position
 
   int32_t rate_;
-  int32_t factor_;  // integer decimation before the fractional stage
+  int32_t factor_;  // integer decimation before the lowpass
   std::optional<PreciseBoxDecimator> box_;
-  PreciseLowpass filter_;
-  int64_t denominator_;         // positions in stage samples are numerator / denominator_
-  int64_t stepNumerator_;       // per working sample
-  int64_t offsetNumerator_;     // the box decimator's centring
-  std::vector<int16_t> stage_;  // stage samples from index stageBase_ on
+  PreciseIirLowpass lowpass_;
+  int64_t denominator_;      // positions in stage samples are numerator / denominator_
+  int64_t stepNumerator_;    // per working sample
+  int64_t offsetNumerator_;  // the box filter's centre and the lowpass' delay
+  int32_t phases_;
+  int64_t phaseScale_;
+  int64_t stepWhole_, stepRemainder_;  // the step as stage samples and a remainder
+  int64_t nextWhole_, nextRemainder_;  // position of the next working sample
+  std::vector<CubicTaps> cubic_;       // Q15 taps per fractional position
+  std::vector<int16_t> stage_;         // stage samples from index stageBase_ on
   int64_t stageBase_ = 0;
   int64_t stageCount_ = 0;  // stage samples received so far
   int64_t produced_ = 0;    // working samples produced so far

@@ -1,0 +1,57 @@
+#include "precise_iir_lowpass.h"
+
+#include <algorithm>
+
+#include "precise_math.h"
+
+namespace pitchtrack {
+
+namespace {
+
+constexpr double kCoefficientScale = 16384;  // Q14
+constexpr int32_t kCoefficientShift = 14;
+constexpr int32_t kSampleShift = 8;
+// Quality factors of the three sections of a sixth-order Butterworth filter: 1 / (2 sin(k pi / 12))
+// for k = 1, 3, 5.
+constexpr double kQualities[3] = {1.9318516525781366, 0.7071067811865476, 0.5176380902050415};
+
+int64_t quantise(double c) {
+  const double scaled = c * kCoefficientScale;
+  return static_cast<int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+}
+
+// Group delay at 0 Hz of sum(c[k] z^-k): sum(k c[k]) / sum(c[k]).
+double delayOf(double c0, double c1, double c2) { return (c1 + 2 * c2) / (c0 + c1 + c2); }
+
+}  // namespace
+
+PreciseIirLowpass::PreciseIirLowpass(double rate, double cutoffHz) {
+  // Bilinear transform of the analogue prototype (the cookbook lowpass).
+  const double w = 2 * kPi * cutoffHz / rate;
+  const double cosW = preciseCos(w), sinW = preciseSin(w);
+  for (size_t s = 0; s < sections_.size(); ++s) {
+    const double alpha = sinW / (2 * kQualities[s]);
+    const double a0 = 1 + alpha;
+    const double b1 = (1 - cosW) / a0, b0 = b1 / 2, a1 = -2 * cosW / a0, a2 = (1 - alpha) / a0;
+    Section& section = sections_[s];
+    section.b0 = quantise(b0), section.b1 = quantise(b1), section.b2 = section.b0;
+    section.a1 = quantise(a1), section.a2 = quantise(a2);
+    const auto q = [](int64_t c) { return static_cast<double>(c) / kCoefficientScale; };
+    delay_ += delayOf(q(section.b0), q(section.b1), q(section.b2)) -
+              delayOf(1, q(section.a1), q(section.a2));
+  }
+}
+
+int16_t PreciseIirLowpass::next(int16_t sample) {
+  int64_t x = int64_t{sample} * (1 << kSampleShift);
+  for (Section& s : sections_) {
+    const int64_t sum = s.b0 * x + s.b1 * s.x1 + s.b2 * s.x2 - s.a1 * s.y1 - s.a2 * s.y2;
+    const int64_t y = (sum + (int64_t{1} << (kCoefficientShift - 1))) >> kCoefficientShift;
+    s.x2 = s.x1, s.x1 = x, s.y2 = s.y1, s.y1 = y;
+    x = y;
+  }
+  const int64_t out = (x + (1 << (kSampleShift - 1))) >> kSampleShift;
+  return static_cast<int16_t>(std::clamp<int64_t>(out, -32767, 32767));
+}
+
+}  // namespace pitchtrack
