@@ -29,29 +29,41 @@ PreciseIirLowpass::PreciseIirLowpass(double rate, double cutoffHz) {
   // Bilinear transform of the analogue prototype (the cookbook lowpass).
   const double w = 2 * kPi * cutoffHz / rate;
   const double cosW = preciseCos(w), sinW = preciseSin(w);
+  double gain = 1;
   for (size_t s = 0; s < sections_.size(); ++s) {
     const double alpha = sinW / (2 * kQualities[s]);
     const double a0 = 1 + alpha;
-    const double b1 = (1 - cosW) / a0, b0 = b1 / 2, a1 = -2 * cosW / a0, a2 = (1 - alpha) / a0;
+    gain *= (1 - cosW) / (2 * a0);
     Section& section = sections_[s];
-    section.b0 = quantise(b0), section.b1 = quantise(b1), section.b2 = section.b0;
-    section.a1 = quantise(a1), section.a2 = quantise(a2);
+    section.a1 = quantise(-2 * cosW / a0), section.a2 = quantise((1 - alpha) / a0);
     const auto q = [](int64_t c) { return static_cast<double>(c) / kCoefficientScale; };
-    delay_ += delayOf(q(section.b0), q(section.b1), q(section.b2)) -
-              delayOf(1, q(section.a1), q(section.a2));
+    delay_ += delayOf(1, 2, 1) - delayOf(1, q(section.a1), q(section.a2));
   }
+  gain_ = quantise(gain);
 }
 
-int16_t PreciseIirLowpass::next(int16_t sample) {
-  int64_t x = int64_t{sample} * (1 << kSampleShift);
-  for (Section& s : sections_) {
-    const int64_t sum = s.b0 * x + s.b1 * s.x1 + s.b2 * s.x2 - s.a1 * s.y1 - s.a2 * s.y2;
-    const int64_t y = (sum + (int64_t{1} << (kCoefficientShift - 1))) >> kCoefficientShift;
-    s.x2 = s.x1, s.x1 = x, s.y2 = s.y1, s.y1 = y;
-    x = y;
+namespace {
+
+constexpr int64_t kHalf = int64_t{1} << (kCoefficientShift - 1);
+
+}  // namespace
+
+void PreciseIirLowpass::filter(std::span<int16_t> samples) {
+  auto sections = sections_;  // the state in locals, for the compiler's registers
+  for (int16_t& sample : samples) {
+    int64_t x = int64_t{sample} * (1 << kSampleShift);
+    for (Section& s : sections) {
+      const int64_t sum =
+          (x + 2 * s.x1 + s.x2) * (int64_t{1} << kCoefficientShift) - s.a1 * s.y1 - s.a2 * s.y2;
+      const int64_t y = (sum + kHalf) >> kCoefficientShift;
+      s.x2 = s.x1, s.x1 = x, s.y2 = s.y1, s.y1 = y;
+      x = y;
+    }
+    x = (x * gain_ + kHalf) >> kCoefficientShift;
+    const int64_t out = (x + (1 << (kSampleShift - 1))) >> kSampleShift;
+    sample = static_cast<int16_t>(std::clamp<int64_t>(out, -32767, 32767));
   }
-  const int64_t out = (x + (1 << (kSampleShift - 1))) >> kSampleShift;
-  return static_cast<int16_t>(std::clamp<int64_t>(out, -32767, 32767));
+  sections_ = sections;
 }
 
 }  // namespace pitchtrack

@@ -85,12 +85,30 @@ int16_t PreciseResampler::interpolateAt(int64_t whole, int64_t remainder) const 
   return static_cast<int16_t>(std::clamp((sum + (1 << 14)) >> 15, -32767, 32767));
 }
 
-void PreciseResampler::takeStageSample(int16_t sample) {
-  stage_.push_back(lowpass_.next(sample));
-  ++stageCount_;
+void PreciseResampler::takeStageSamples(std::span<const int16_t> samples) {
+  const size_t from = stage_.size();
+  if (box_) {
+    int16_t decimated = 0;
+    for (const int16_t s : samples) {
+      if (box_->push(s, decimated)) stage_.push_back(decimated);
+    }
+  } else {
+    stage_.insert(stage_.end(), samples.begin(), samples.end());
+  }
+  lowpass_.filter(std::span(stage_).subspan(from));
+  stageCount_ += static_cast<int64_t>(stage_.size() - from);
 }
 
 void PreciseResampler::emitReady(std::vector<int16_t>& out, int64_t limit) {
+  if (stepRemainder_ == 0 && nextRemainder_ == 0) {  // every output is a stage sample
+    const int64_t count = std::min(limit - produced_, stageCount_ - 2 - nextWhole_);
+    if (count > 0) {
+      const auto first = stage_.begin() + (nextWhole_ - stageBase_);
+      for (int64_t i = 0; i < count; ++i) out.push_back(first[i * stepWhole_]);
+      nextWhole_ += count * stepWhole_;
+      produced_ += count;
+    }
+  }
   while (produced_ < limit && nextWhole_ + 2 < stageCount_) {
     out.push_back(interpolateAt(nextWhole_, nextRemainder_));
     advance();
@@ -105,21 +123,15 @@ void PreciseResampler::emitReady(std::vector<int16_t>& out, int64_t limit) {
 }
 
 void PreciseResampler::push(std::span<const int16_t> samples, std::vector<int16_t>& out) {
-  if (box_) {
-    int16_t decimated = 0;
-    for (const int16_t s : samples) {
-      if (box_->push(s, decimated)) takeStageSample(decimated);
-    }
-  } else {
-    for (const int16_t s : samples) takeStageSample(s);
-  }
+  takeStageSamples(samples);
   emitReady(out, INT64_MAX);
 }
 
 void PreciseResampler::finish(int64_t inputCount, std::vector<int16_t>& out) {
   const int64_t total = inputCount * kPreciseWorkingRate / rate_;
+  const int16_t silence[4] = {};
   while (produced_ < total) {
-    takeStageSample(0);
+    takeStageSamples(std::span(silence).first(static_cast<size_t>(factor_ > 4 ? 1 : 4 / factor_)));
     emitReady(out, total);
   }
 }

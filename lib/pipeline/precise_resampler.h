@@ -39,7 +39,7 @@ class PreciseResampler {
   static constexpr int32_t kMaxPhases = 1024;
   using CubicTaps = std::array<int32_t, 4>;
 
-  void takeStageSample(int16_t sample);
+  void takeStageSamples(std::span<const int16_t> samples);
   void emitReady(std::vector<int16_t>& out, int64_t limit);
   int16_t interpolateAt(int64_t whole, int64_t remainder) const;
   void advance();  // to the next working sample's position
