@@ -61,7 +61,10 @@ void PreciseAnalysis::pushChunk(std::span<const int16_t> samples) {
 }
 
 void PreciseAnalysis::takeWorking() {
-  for (const int16_t v : fresh_) working_.push_back(dcBlocker_.next(v));
+  const size_t from = working_.size();
+  working_.resize(from + fresh_.size());
+  int16_t* out = working_.data() + from;
+  for (size_t i = 0; i < fresh_.size(); ++i) out[i] = dcBlocker_.next(fresh_[i]);
   fresh_.clear();
 }
 

@@ -24,8 +24,11 @@
 
 namespace pitchtrack {
 
-// Audio past a frame's end that its value may depend on, in seconds.
-inline constexpr double kPreciseLookAheadSeconds = 0.1;
+// Audio past a frame's end that its value may depend on, in seconds: the tracker's two frames
+// (64 ms) and the search window's reach past the centre of the frame two later (206 working
+// samples, less half a frame: 9.75 ms) make 73.75 ms; the resampler's interpolation and delay
+// add under 5 ms at any rate.
+inline constexpr double kPreciseLookAheadSeconds = 0.08;
 
 class PreciseAnalysis {
  public:

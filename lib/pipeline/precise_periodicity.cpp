@@ -1,14 +1,18 @@
 #include "precise_periodicity.h"
 
-#include <cstdlib>
+#include <algorithm>
 
 #include "precise_correlation.h"
 
 namespace pitchtrack {
 
 int32_t precisePeakShift(const int16_t* centre, int32_t reach) {
-  int32_t peak = 0;
-  for (int32_t i = -reach; i <= reach; ++i) peak |= std::abs(int32_t{centre[i]});
+  int16_t highest = 0, lowest = 0;
+  for (int32_t i = -reach; i <= reach; ++i) {
+    highest = std::max(highest, centre[i]);
+    lowest = std::min(lowest, centre[i]);
+  }
+  const int32_t peak = std::max(int32_t{highest}, -int32_t{lowest});
   int32_t shift = 0;
   while ((peak >> shift) > kMaxDotMagnitude) ++shift;
   return shift;
@@ -17,11 +21,15 @@ int32_t precisePeakShift(const int16_t* centre, int32_t reach) {
 void PreciseStretch::load(const int16_t* centre, int32_t reach, int32_t step, int32_t shift) {
   reach_ = reach;
   shift_ = shift;
+  const int32_t count = 2 * reach + 1;
+  for (int32_t i = 0; i < count; ++i) {
+    samples_[i] = static_cast<int16_t>(centre[(i - reach) * step] >> shift);  // toward -infinity
+  }
+  int64_t sum = 0;
   squares_[0] = 0;
-  for (int32_t i = -reach; i <= reach; ++i) {
-    const auto v = static_cast<int16_t>(centre[i * step] >> shift);  // rounds toward -infinity
-    samples_[static_cast<size_t>(i + reach)] = v;
-    squares_[static_cast<size_t>(i + reach + 1)] = squares_[static_cast<size_t>(i + reach)] + v * v;
+  for (int32_t i = 0; i < count; ++i) {
+    sum += int32_t{samples_[i]} * samples_[i];
+    squares_[i + 1] = sum;
   }
 }
 

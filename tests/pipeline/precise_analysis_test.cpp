@@ -90,7 +90,7 @@ TEST(PreciseAnalysis, BlockSplitDoesNotChangeTheFrames) {
 
 // Frame k depends on nothing after its end plus the look-ahead, and is final by then.
 TEST(PreciseAnalysis, FramesDependOnlyOnAudioUpToTheLookAhead) {
-  for (const int32_t rate : {1000, 8000, 44100}) {
+  for (const int32_t rate : {1000, 8000, 11025, 44100}) {
     const auto base = tone(rate, 180, 2.0);
     for (const int64_t k : {10, 30}) {
       const auto cut =
