@@ -8,7 +8,9 @@ namespace pitchtrack {
 
 namespace {
 
-constexpr size_t kChunk = 4096;  // input samples handled at a time, bounding the buffers
+// Input samples handled at a time: at most this many, and never more than make this many working
+// samples, which bounds the buffers.
+constexpr size_t kChunk = 4096;
 // Working samples kept before the oldest one a coming frame reads, before trimming.
 constexpr int64_t kTrimSlack = 4096;
 // A frame quieter than this mean square (an RMS of 16, -66 dBFS) is silent.
@@ -31,7 +33,8 @@ int64_t centreOf(int64_t frame) { return frame * kPreciseHop + kPreciseHop / 2; 
 PreciseAnalysis::PreciseAnalysis(int32_t sampleRate, int32_t bitsPerSample, FrameSink sink)
     : bitsPerSample_(bitsPerSample),
       sink_(std::move(sink)),
-      resampler_(checkedRate(sampleRate, bitsPerSample)) {
+      resampler_(checkedRate(sampleRate, bitsPerSample)),
+      chunk_(std::min(kChunk, kChunk * static_cast<size_t>(sampleRate) / kPreciseWorkingRate)) {
   scratch_.reserve(kChunk);
   fresh_.reserve(kChunk + 64);
   working_.assign(kPreciseReach, 0);  // silence before the recording
@@ -42,7 +45,7 @@ PreciseAnalysis::PreciseAnalysis(int32_t sampleRate, int32_t bitsPerSample, Fram
 void PreciseAnalysis::push(std::span<const int16_t> samples) {
   if (finished_) throw std::logic_error("precise analysis: push after finish");
   while (!samples.empty()) {
-    const size_t count = std::min(samples.size(), kChunk);
+    const size_t count = std::min(samples.size(), chunk_);
     pushChunk(samples.first(count));
     samples = samples.subspan(count);
   }

@@ -59,6 +59,7 @@ class PreciseAnalysis {
   PreciseResampler resampler_;
   PreciseDcBlocker dcBlocker_;
   PreciseTracker tracker_;
+  size_t chunk_;                  // input samples handled at a time
   std::vector<int16_t> scratch_;  // one chunk of input as signed 16-bit samples
   std::vector<int16_t> fresh_;    // working samples just produced
   std::vector<int16_t> working_;  // working samples from index workingBase_ on

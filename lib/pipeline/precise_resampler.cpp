@@ -9,7 +9,10 @@ namespace pitchtrack {
 namespace {
 
 // Stage samples kept before the oldest one a coming output needs, before the buffer is trimmed.
-constexpr int64_t kTrimSlack = 4096;
+constexpr int64_t kTrimSlack = 1024;
+// Stage samples one push is expected to bring at most (the analysis' chunk); more only grows the
+// buffer once.
+constexpr size_t kTypicalPush = 4096;
 constexpr int64_t kHistory = 4;  // stage samples before the recording, as silence
 
 int32_t decimationFactor(int32_t rate) { return std::max(1, rate / kPreciseWorkingRate); }
@@ -62,6 +65,7 @@ PreciseResampler::PreciseResampler(int32_t sampleRate)
   for (int32_t p = 0; p < phases_; ++p) cubic_[p] = cubicTaps(static_cast<double>(p) / phases_);
   stepWhole_ = stepNumerator_ / denominator_;
   stepRemainder_ = stepNumerator_ % denominator_;
+  stage_.reserve(static_cast<size_t>(kTrimSlack + kHistory) + kTypicalPush + 16);
   stage_.assign(kHistory, 0);
   stageBase_ = -kHistory;
 }
