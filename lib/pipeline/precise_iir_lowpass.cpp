@@ -48,22 +48,37 @@ constexpr int64_t kHalf = int64_t{1} << (kCoefficientShift - 1);
 
 }  // namespace
 
+namespace {
+
+// One section's step, y = x + 2 x[-1] + x[-2] - a1 y[-1] - a2 y[-2] with coefficients in Q14, in
+// transposed form: two partial sums (scaled by 2^14) carry the past, and only y is rounded.
+struct SectionStep {
+  int64_t a1, a2, s1, s2;
+
+  int64_t next(int64_t x) {
+    const int64_t scaled = x * (int64_t{1} << kCoefficientShift);
+    const int64_t y = (scaled + s1 + kHalf) >> kCoefficientShift;
+    s1 = 2 * scaled - a1 * y + s2;
+    s2 = scaled - a2 * y;
+    return y;
+  }
+};
+
+}  // namespace
+
 void PreciseIirLowpass::filter(std::span<int16_t> samples) {
-  auto sections = sections_;  // the state in locals, for the compiler's registers
+  // The state in plain locals, so that it stays in registers through the loop.
+  const auto load = [](const Section& s) { return SectionStep{s.a1, s.a2, s.s1, s.s2}; };
+  SectionStep first = load(sections_[0]), second = load(sections_[1]), third = load(sections_[2]);
+  const int64_t gain = gain_;
   for (int16_t& sample : samples) {
-    int64_t x = int64_t{sample} * (1 << kSampleShift);
-    for (Section& s : sections) {
-      const int64_t sum =
-          (x + 2 * s.x1 + s.x2) * (int64_t{1} << kCoefficientShift) - s.a1 * s.y1 - s.a2 * s.y2;
-      const int64_t y = (sum + kHalf) >> kCoefficientShift;
-      s.x2 = s.x1, s.x1 = x, s.y2 = s.y1, s.y1 = y;
-      x = y;
-    }
-    x = (x * gain_ + kHalf) >> kCoefficientShift;
-    const int64_t out = (x + (1 << (kSampleShift - 1))) >> kSampleShift;
+    const int64_t y = third.next(second.next(first.next(int64_t{sample} * (1 << kSampleShift))));
+    const int64_t scaled = (y * gain + kHalf) >> kCoefficientShift;
+    const int64_t out = (scaled + (1 << (kSampleShift - 1))) >> kSampleShift;
     sample = static_cast<int16_t>(std::clamp<int64_t>(out, -32767, 32767));
   }
-  sections_ = sections;
+  const auto store = [](const SectionStep& s, Section& to) { to.s1 = s.s1, to.s2 = s.s2; };
+  store(first, sections_[0]), store(second, sections_[1]), store(third, sections_[2]);
 }
 
 }  // namespace pitchtrack

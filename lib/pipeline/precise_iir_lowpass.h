@@ -26,8 +26,8 @@ class PreciseIirLowpass {
 
  private:
   struct Section {
-    int64_t a1 = 0, a2 = 0;                  // Q14
-    int64_t x1 = 0, x2 = 0, y1 = 0, y2 = 0;  // Q8 samples
+    int64_t a1 = 0, a2 = 0;  // Q14
+    int64_t s1 = 0, s2 = 0;  // partial sums, Q8 samples scaled by 2^14
   };
   std::array<Section, 3> sections_{};
   int64_t gain_ = 0;  // Q14, the product of the sections' gains
