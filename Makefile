@@ -10,7 +10,7 @@ CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build library tools run plot measure test sanitize tsan bench fuzz exactness format clean python
+.PHONY: all build library tools run plot measure measure-speed test sanitize tsan bench fuzz exactness format clean python
 
 all: build
 
@@ -44,6 +44,12 @@ plot: run
 # The README's table of voicing and pitch measurements on generated recordings.
 measure: build
 	./$(BUILD_DIR)/tests/measure_voicing
+	./$(BUILD_DIR)/tests/measure_precise
+
+# The precise analysis' speed against aubiopitch on an hour of audio (writes a WAV file of
+# some 300 MB to /tmp for the peer, removed afterwards).
+measure-speed: build
+	./$(BUILD_DIR)/tests/measure_speed /tmp
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

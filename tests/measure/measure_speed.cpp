@@ -1,0 +1,95 @@
+// Measures the speed of the precise analysis against the peer `aubiopitch -p yinfft -B 1024
+// -H 256` on the same one-hour mix of speech, instrument tones, sung and hummed voice and
+// silence, at 8000 Hz and at 44100 Hz (16-bit): audio seconds analysed per CPU second, for the
+// whole path (resampling included) fed in blocks of 4096 samples. The peer reads the mix from a
+// WAV file; its CPU time is the child process' user + system time.
+//
+// Run: build/tests/measure_speed [folder for the WAV files, default /tmp]
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "measure/peer_trackers.h"
+#include "measure/pitch_material.h"
+#include "pipeline/precise_analysis.h"
+
+namespace {
+
+constexpr double kHourSeconds = 3600;
+
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+
+double cpuSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// About two minutes of varied material, repeated to an hour.
+std::vector<int16_t> hourMix(int32_t rate) {
+  using namespace measure;
+  std::vector<int16_t> piece;
+  const Material parts[] = {spokenVoice(rate, 1), instrumentTones(Timbre::kSaw, rate),
+                            sungVoice(rate),      hummedVoice(rate),
+                            spokenVoice(rate, 2), instrumentTones(Timbre::kReed, rate),
+                            legatoMelody(rate)};
+  for (const Material& m : parts) {
+    const auto pcm = toPcm(m);
+    piece.insert(piece.end(), pcm.begin(), pcm.end());
+    piece.insert(piece.end(), static_cast<size_t>(5 * rate), int16_t{0});  // silence
+  }
+  const auto total = static_cast<size_t>(kHourSeconds * rate);
+  std::vector<int16_t> hour;
+  hour.reserve(total);
+  while (hour.size() < total) {
+    hour.insert(
+        hour.end(), piece.begin(),
+        piece.begin() + static_cast<std::ptrdiff_t>(std::min(piece.size(), total - hour.size())));
+  }
+  return hour;
+}
+
+double preciseSpeed(const std::vector<int16_t>& samples, int32_t rate, size_t& voiced) {
+  const double start = cpuSeconds(RUSAGE_SELF);
+  pitchtrack::PreciseAnalysis analysis(rate);
+  for (size_t at = 0; at < samples.size(); at += 4096) {
+    analysis.push(std::span(samples).subspan(at, std::min<size_t>(4096, samples.size() - at)));
+  }
+  analysis.finish();
+  const double used = cpuSeconds(RUSAGE_SELF) - start;
+  voiced = 0;
+  for (const auto& f : analysis.frames()) voiced += f.tenths != 0 ? 1 : 0;
+  return kHourSeconds / used;
+}
+
+double peerSpeed(const std::string& wav) {
+  const double start = cpuSeconds(RUSAGE_CHILDREN);
+  const std::string command = "aubiopitch -p yinfft -B 1024 -H 256 -i " + wav + " > /dev/null";
+  if (std::system(command.c_str()) != 0) return 0;
+  return kHourSeconds / (cpuSeconds(RUSAGE_CHILDREN) - start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string dir = argc > 1 ? argv[1] : "/tmp";
+  std::printf(
+      "| input | precise (audio s / CPU s) | aubiopitch yinfft | ratio |\n|---|---|---|---|\n");
+  for (const int32_t rate : {8000, 44100}) {
+    const auto hour = hourMix(rate);
+    const std::string wav = dir + "/speed_mix_" + std::to_string(rate) + ".wav";
+    measure::writeWave(wav, hour, rate);
+    size_t voiced = 0;
+    const double ours = preciseSpeed(hour, rate, voiced);
+    const double peer = peerSpeed(wav);
+    std::printf("| 1 h at %d Hz, 16-bit (%zu voiced frames) | %.0f | %s | %s |\n", rate, voiced,
+                ours, peer > 0 ? std::to_string(static_cast<int>(peer)).c_str() : "not run",
+                peer > 0 ? std::to_string(ours / peer).substr(0, 4).c_str() : "-");
+    std::fflush(stdout);
+    std::remove(wav.c_str());
+  }
+  return 0;
+}
