@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "wave/container_signature.h"
 #include "wave/g711.h"
 #include "wave/riff.h"
 
@@ -160,9 +161,13 @@ std::optional<uint16_t> readFormatChunk(riff::File& file, const riff::ChunkHeade
   return riff::loadLe16(subFormat, 0);
 }
 
-bool dataSizeAcceptable(const riff::File& file, const riff::ChunkHeader& chunk) {
-  return chunk.size != 0 && chunk.size <= file.bytesFrom(chunk.payloadOffset()) &&
-         chunk.size <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+// The most data bytes a whole load holds (its sizes are 32-bit signed); block-by-block reads take
+// any size.
+constexpr uint64_t kMaxLoadedBytes = std::numeric_limits<int32_t>::max();
+
+bool dataSizeAcceptable(const riff::File& file, const riff::ChunkHeader& chunk, uint64_t bytes,
+                        uint64_t limit) {
+  return bytes != 0 && bytes <= file.bytesFrom(chunk.payloadOffset()) && bytes <= limit;
 }
 
 // Streams the stored samples through the converter in blocks, so memory peaks at the kept
@@ -293,9 +298,10 @@ std::string formatChunkProblem(const riff::File& file, const riff::ChunkHeader& 
   return "read error in the fmt chunk";
 }
 
-std::string dataChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk) {
-  if (chunk.size == 0) return "empty data chunk";
-  if (chunk.size > file.bytesFrom(chunk.payloadOffset())) {
+std::string dataChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk,
+                             uint64_t bytes) {
+  if (bytes == 0) return "empty data chunk";
+  if (bytes > file.bytesFrom(chunk.payloadOffset())) {
     return "truncated: the file ends inside the data chunk";
   }
   return "data chunk larger than 2 GiB";
@@ -310,9 +316,9 @@ struct WaveData::MonoStream {
   riff::ChunkHeader chunk;
   Decoder decoder;
   size_t channels = 1;
-  size_t frames = 0;   // whole sample frames in the data chunk, when known
+  uint64_t frames = 0;  // whole sample frames in the data chunk, when known
   bool toEnd = false;  // the data runs to the end of a stream of unknown length
-  size_t done = 0;
+  uint64_t done = 0;
   bool failed = false;
   std::vector<uint8_t> stored;
   std::vector<uint8_t> kept;
@@ -322,7 +328,7 @@ struct WaveData::MonoStream {
     const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
     // Each read holds a bounded number of file bytes whatever the channel count.
     size_t count = std::min({block.size(), std::max<size_t>(1, kReadBlockBytes / frameBytes),
-                             toEnd ? block.size() : frames - done});
+                             toEnd ? block.size() : static_cast<size_t>(frames - done)});
     if (count == 0) return 0;
     stored.resize(count * frameBytes);
     const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
@@ -431,6 +437,13 @@ size_t WaveData::readMono(std::span<int16_t> block) {
 bool WaveData::readFailed() const { return stream_ && stream_->failed; }
 
 WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
+  if (file.isStream()) {
+    std::array<uint8_t, kSignatureBytes> head{};
+    const size_t got = file.readSome(0, head);
+    if (!startsWithKnownSignature(std::span(head).first(got))) {
+      return {kChunkRead, "not a RIFF WAVE file"};
+    }
+  }
   const auto form = file.findForm(kWaveForm);
   if (!form) return {kChunkRead, "not a RIFF WAVE file"};
   const uint64_t formStart = form->payloadOffset() + riff::kFormTypeBytes;
@@ -445,17 +458,18 @@ WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
     const bool before = file.findChunk(kDataId, formStart).has_value();
     return {kChunkRead, before ? "the data chunk comes before the fmt chunk" : "no data chunk"};
   }
-  // A placeholder size that runs past the end means the data runs to the end of the input.
+  // A placeholder size that runs past the end means the data runs to the end of the input:
+  // however far that is when read block by block, at most what a whole load can hold otherwise.
   riff::ChunkHeader dataChunk = *data;
   const bool toEnd = isStreamingPlaceholder(data->size) &&
                      (file.isStream() || data->size > file.bytesFrom(data->payloadOffset()));
-  if (toEnd && !file.isStream()) {
-    dataChunk.size = static_cast<uint32_t>(
-        std::min<uint64_t>(file.bytesFrom(data->payloadOffset()), 0x7FFFFFFF));
-  }
   const bool unknownLength = toEnd && file.isStream();
-  if (!unknownLength && !dataSizeAcceptable(file, dataChunk)) {
-    return {kDataRead, dataChunkProblem(file, dataChunk)};
+  const uint64_t limit = stream != nullptr ? std::numeric_limits<uint64_t>::max() : kMaxLoadedBytes;
+  const uint64_t dataBytes =
+      toEnd && !file.isStream() ? std::min(file.bytesFrom(data->payloadOffset()), limit) : data->size;
+  if (stream == nullptr) dataChunk.size = static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX));
+  if (!unknownLength && !dataSizeAcceptable(file, dataChunk, dataBytes, limit)) {
+    return {kDataRead, dataChunkProblem(file, dataChunk, dataBytes)};
   }
   const auto decoder = chooseDecoder(formatTag_, bitsPerSample_, *subFormatTag);
   if (!decoder)
@@ -468,7 +482,7 @@ WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
     stream->decoder = *decoder;
     stream->channels = channels_;
     stream->toEnd = unknownLength;
-    stream->frames = unknownLength ? 0 : dataChunk.size / (decoder->storedBytes * channels_);
+    stream->frames = unknownLength ? 0 : dataBytes / (decoder->storedBytes * channels_);
   } else if (unknownLength) {
     return {kDataRead, "a stream of unknown length cannot be loaded whole"};
   } else if (!readSampleData(file, dataChunk, *decoder, data_)) {
