@@ -5,7 +5,7 @@
 //   - extremaOnly == 1: the middles of the local maxima (pfType 2) or minima (pfType 1). A flat
 //     top of odd width yields its middle lag, of even width the right one of its two middles.
 //     Lag 0 never qualifies, nor does an extremum whose flat part reaches the last lag. Any
-//     other pfType ends the process through fatalError ("Unknown ptParam.pfType=...").
+//     other pfType throws pitchtrack::InternalError ("Unknown ptParam.pfType=...").
 //   - otherwise: every lag is a candidate.
 // Only lags inside [minLag, maxLag] survive (both inclusive), where
 //   minLag = roundToInt(float(float(fs) / semitone2freq(maxPitch))) and

@@ -101,17 +101,9 @@ int32_t moveValidToFront(std::vector<Segment>& segments) {
   return static_cast<int32_t>(kept);
 }
 
-template <typename Sample>
-std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const EpdParam& epdParam,
-                            int32_t& segmentCount, std::optional<FinalGapDrop>* finalGapDrop) {
-  segmentCount = 0;
-  const int32_t hop = epdParam.frameSize - epdParam.overlap;
-  const int32_t minFrames = secondsToFrames(fs, epdParam.minSegmentSec, hop);
-  const int32_t maxGapFrames = secondsToFrames(fs, epdParam.maxFinalGapSec, hop);
-  const int32_t n =
-      frameCount(static_cast<int32_t>(signal.size()), epdParam.frameSize, epdParam.overlap);
-  if (n <= 0) return {};
-
+// (volume + high-order difference) / 2 of each of the n frames.
+std::vector<int32_t> activityMeasure(std::span<const int16_t> signal, const EpdParam& epdParam,
+                                     int32_t n) {
   std::vector<int32_t> volume(static_cast<size_t>(n));
   std::vector<int32_t> diff(static_cast<size_t>(n));
   frameVolume(signal, epdParam.frameSize, epdParam.overlap, volume, kVolumeMethodMedian);
@@ -120,14 +112,7 @@ std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const Ep
   for (size_t i = 0; i < measure.size(); ++i) {
     measure[i] = static_cast<int32_t>((static_cast<int64_t>(volume[i]) + diff[i]) / 2);
   }
-
-  const int32_t threshold = activityThreshold(measure, epdParam.thresholdDivisor);
-  std::vector<Segment> segments = activeRuns(measure, threshold);
-  const std::optional<FinalGapDrop> drop =
-      dropShortAndLateSegments(segments, minFrames, maxGapFrames);
-  if (finalGapDrop != nullptr) *finalGapDrop = drop;
-  segmentCount = moveValidToFront(segments);
-  return segments;
+  return measure;
 }
 
 }  // namespace
@@ -135,25 +120,31 @@ std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const Ep
 void setEpdParam(int32_t fs, EpdParam& epdParam) {
   epdParam.frameSize = truncToInt(fs * 0.016);
   epdParam.overlap = 0;
-  epdParam.extraInt1 = 10;
   epdParam.thresholdDivisor = 10;
   epdParam.hodOrder = 4;
-  epdParam.extraReal1 = 0.5f;
-  epdParam.extraInt2 = 1;
   epdParam.minSegmentSec = 0.05f;
   epdParam.maxFinalGapSec = 0.7f;
-  epdParam.extraSeconds = 0.2f;
-}
-
-std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
-                                    const EpdParam& epdParam, int32_t& segmentCount) {
-  return detect(signal, fs, epdParam, segmentCount, nullptr);
 }
 
 std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount,
                                     std::optional<FinalGapDrop>* finalGapDrop) {
-  return detect(signal, fs, epdParam, segmentCount, finalGapDrop);
+  segmentCount = 0;
+  const int32_t hop = epdParam.frameSize - epdParam.overlap;
+  const int32_t minFrames = secondsToFrames(fs, epdParam.minSegmentSec, hop);
+  const int32_t maxGapFrames = secondsToFrames(fs, epdParam.maxFinalGapSec, hop);
+  const int32_t n =
+      frameCount(static_cast<int32_t>(signal.size()), epdParam.frameSize, epdParam.overlap);
+  if (n <= 0) return {};
+
+  const std::vector<int32_t> measure = activityMeasure(signal, epdParam, n);
+  const int32_t threshold = activityThreshold(measure, epdParam.thresholdDivisor);
+  std::vector<Segment> segments = activeRuns(measure, threshold);
+  const std::optional<FinalGapDrop> drop =
+      dropShortAndLateSegments(segments, minFrames, maxGapFrames);
+  if (finalGapDrop != nullptr) *finalGapDrop = drop;
+  segmentCount = moveValidToFront(segments);
+  return segments;
 }
 
 void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,

@@ -52,9 +52,13 @@ double freq2semitone(float frequency) {
   return semitoneOfFrequency(frequency);
 }
 
+double semitoneToHz(double semitone) {
+  return 440 * std::pow(2.0, (semitone - 69) * kInverseSemitonesPerOctave);
+}
+
 double semitone2freq(float semitone) {
   if (!(semitone > 0)) return 0;
-  return 440 * std::pow(2.0, (static_cast<double>(semitone) - 69) * kInverseSemitonesPerOctave);
+  return semitoneToHz(semitone);
 }
 
 int32_t dotProduct(const int32_t* a, const int32_t* b, int32_t n) {

@@ -56,7 +56,11 @@ double freq2semitone(float frequency);
 // gives a lag, fs / lag formed in double.
 double semitoneOfFrequency(double frequency);
 
-// 440 * 2^((p - 69)/12) for p > 0; 0 otherwise (also for NaN).
+// 440 * 2^((p - 69) * kInverseSemitonesPerOctave) in double precision: the library's one
+// semitone-to-frequency formula, for the lag range, the contour's values in Hz and the warnings.
+double semitoneToHz(double semitone);
+
+// semitoneToHz(p) for p > 0; 0 otherwise (also for NaN).
 double semitone2freq(float semitone);
 
 // Sum of a[i]*b[i] for i < n in 32-bit arithmetic that wraps on overflow; 0 when n <= 0.

@@ -41,19 +41,6 @@ bool isStreamingPlaceholder(uint32_t size) {
   return size == 0xFFFFFFFFu || size == 0x7FFFF000u || size == 0x80000000u;
 }
 
-const char* const kErrorTexts[] = {
-    "No error.",
-    "Wave format mismatch.",
-    "Device required in use.",
-    "MMTIME required time format not supported.",
-    "File open error.",
-    "File close error.",
-    "File chunk read error.",
-    "File data read error.",
-    "File chunk write error.",
-    "File data write error.",
-};
-
 // Turns a run of stored samples into kept 16-bit samples; out holds two bytes per sample of in.
 using Converter = void (*)(std::span<const uint8_t> in, std::span<uint8_t> out);
 
@@ -137,8 +124,7 @@ std::optional<Decoder> chooseDecoder(uint16_t tag, uint16_t bits, uint16_t subFo
 }
 
 bool layoutAcceptable(uint16_t channels, int32_t samplesPerSec) {
-  return channels != 0 && samplesPerSec >= WaveData::kMinSampleRate &&
-         samplesPerSec <= WaveData::kMaxSampleRate;
+  return channels != 0 && sampleRateSupported(samplesPerSec);
 }
 
 // Lays the start of a "fmt " chunk over record: a short chunk leaves the later fields as they
@@ -280,9 +266,8 @@ std::string encodingProblem(uint16_t tag, uint16_t bits, uint16_t subFormatTag) 
 
 std::string layoutProblem(uint16_t channels, int32_t samplesPerSec) {
   if (channels == 0) return "no channels";
-  return "rate " + std::to_string(samplesPerSec) + " Hz outside " +
-         std::to_string(WaveData::kMinSampleRate) + "-" + std::to_string(WaveData::kMaxSampleRate) +
-         " Hz";
+  return "rate " + std::to_string(samplesPerSec) + " Hz outside " + std::to_string(kMinSampleRate) +
+         "-" + std::to_string(kMaxSampleRate) + " Hz";
 }
 
 std::string formatChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk) {
@@ -535,11 +520,21 @@ std::vector<int16_t> WaveData::monoSamples() const {
 }
 
 const char* WaveData::errorText(uint32_t code) {
-  if (code >= std::size(kErrorTexts)) return "Unspecified error.";
-  return kErrorTexts[code];
+  switch (code) {
+    case kNoError:
+      return "No error.";
+    case kFormatMismatch:
+      return "Wave format mismatch.";
+    case kFileOpen:
+      return "File open error.";
+    case kChunkRead:
+      return "File chunk read error.";
+    case kDataRead:
+      return "File data read error.";
+    default:
+      return "Unspecified error.";
+  }
 }
-
-bool WaveData::fail(uint32_t code) { return fail(code, errorText(code)); }
 
 bool WaveData::fail(uint32_t code, std::string reason) {
   lastError_ = errorText(code);

@@ -12,10 +12,10 @@
 // Anything else fails the load. After a successful load formatTag is 1 and bitsPerSample 8 or 16.
 //
 // Every failure returns false and leaves the reason in lastError(), taken from a fixed numbered
-// table ("File open error.", "File chunk read error.", "File data read error.", ...).
+// table ("File open error.", "File chunk read error.", "File data read error.", ...). Rates
+// outside kMinSampleRate..kMaxSampleRate (sampleRateSupported) are refused.
 //
-// The object never captures or plays sound: this tool only reads files, so the device handles,
-// buffer headers and state flags of a recorder/player are deliberately left out.
+// The object only reads files; it never captures or plays sound.
 #pragma once
 
 #include <array>
@@ -45,23 +45,15 @@ void mixDownFrames(std::span<const int16_t> interleaved, size_t channels, std::s
 
 class WaveData {
  public:
-  // Numbered fault table; the texts are those of errorText().
+  // The numbered faults of a read; the texts are those of errorText(). The numbers are part of
+  // the public interface (WaveError::code), so they keep their values.
   enum ErrorCode : uint32_t {
     kNoError = 0,
     kFormatMismatch = 1,
-    kDeviceInUse = 2,
-    kTimeFormat = 3,
     kFileOpen = 4,
-    kFileClose = 5,
     kChunkRead = 6,
     kDataRead = 7,
-    kChunkWrite = 8,
-    kDataWrite = 9,
   };
-
-  // Lowest and highest sample rates a load accepts; other rates are refused as unreadable.
-  static constexpr int32_t kMinSampleRate = pitchtrack::kMinSampleRate;
-  static constexpr int32_t kMaxSampleRate = pitchtrack::kMaxSampleRate;
 
   WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
   ~WaveData();
@@ -134,7 +126,6 @@ class WaveData {
   using FormatRecord = std::array<uint8_t, kFormatRecordBytes>;
 
   bool succeed();
-  bool fail(uint32_t code);
   bool fail(uint32_t code, std::string reason);
   bool openMonoFrom(std::optional<riff::File> file, const std::string& reason);
   // A failure of the load: its numbered code and its reason.

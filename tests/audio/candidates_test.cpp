@@ -9,17 +9,14 @@
 
 #include "audio/pt_param.h"
 #include "support/expect_fault.h"
+#include "support/reference_tracker.h"
 
 namespace pitchtrack {
 
 namespace {
 
 PtParam trackerParam(int32_t pfType = 2, int32_t fs = 8000) {
-  PtParam p;
-  testing::internal::CaptureStdout();
-  setPtParam(p, fs, 8, pfType);
-  testing::internal::GetCapturedStdout();
-  return p;
+  return testsupport::trackerParamFor(pfType, fs);
 }
 
 std::vector<int32_t> pick(const std::vector<int32_t>& function, const PtParam& p) {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/signals.h"
+
 namespace pitchtrack {
 
 namespace {
@@ -44,7 +46,8 @@ std::vector<std::pair<int32_t, int32_t>> detect(const std::vector<int32_t>& sign
   EpdParam param;
   setEpdParam(8000, param);
   int32_t count = -1;
-  const std::vector<Segment> segments = endpointDetect(signal, 8000, param, count);
+  const std::vector<Segment> segments =
+      endpointDetect(testsignal::toInt16(signal), 8000, param, count);
   EXPECT_GE(count, 0);
   EXPECT_LE(static_cast<size_t>(count), segments.size());
   std::vector<std::pair<int32_t, int32_t>> valid;
@@ -106,7 +109,7 @@ TEST(Endpoint, FindsTheValidSegments) {
   setEpdParam(8000, param);
   for (const size_t length : {size_t{0}, kFrame - 1}) {
     int32_t count = 5;
-    EXPECT_TRUE(endpointDetect(std::vector<int32_t>(length, 100), 8000, param, count).empty());
+    EXPECT_TRUE(endpointDetect(std::vector<int16_t>(length, 100), 8000, param, count).empty());
     EXPECT_EQ(count, 0);
   }
 }

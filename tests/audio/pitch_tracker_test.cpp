@@ -10,6 +10,7 @@
 #include "audio/frame.h"
 #include "audio/pitch_function.h"
 #include "audio/pt_param.h"
+#include "support/reference_tracker.h"
 #include "support/signals.h"
 
 namespace pitchtrack {
@@ -34,7 +35,7 @@ class CentreAndScaleTest : public testing::TestWithParam<ScaleCase> {};
 
 TEST_P(CentreAndScaleTest, RemovesTheMeanAndFillsTheRange) {
   std::vector<int32_t> prepared(GetParam().signal.size(), 999);
-  centreAndScale(GetParam().signal, 8, prepared);
+  testsupport::centreAndScale(GetParam().signal, 8, prepared);
   EXPECT_EQ(prepared, GetParam().expected);
 }
 
@@ -48,11 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // The sum is 64-bit: 2 * 2^31 - 2 would wrap in 32 bits.
                     ScaleCase{{2147483647, 2147483647, 2147483645}, {128, 128, -128}}));
 
-PtParam trackerParam() {
-  PtParam p;
-  setPtParam(p, 8000, 8, 2);  // transitionWeight 200, localWeight 1
-  return p;
-}
+PtParam trackerParam() { return kTrackerParam; }  // transitionWeight 200, localWeight 1
 
 // 200 Hz at 8000 Hz: a period of 40 samples.
 const double kPitchOfLag40 = 69 + 12 * std::log2(200.0 / 440.0);
@@ -61,7 +58,7 @@ TEST(PitchTracker, FindsThePeriodOfAToneAndAPulseTrain) {
   for (const auto& signal : {testsignal::harmonicTone(8000, 200, 100, 10 * kFrame),
                              testsignal::pulseTrain(40, 120, 6 * kFrame)}) {
     std::vector<double> pitch(signal.size() / kFrame, -1);
-    trackPitch(signal, trackerParam(), pitch);
+    testsupport::trackPitch(signal, trackerParam(), pitch);
     for (size_t k = 0; k < pitch.size(); ++k) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
   }
 }
@@ -72,7 +69,7 @@ TEST(PitchTracker, FramesWithoutCandidatesKeepTheCallersValues) {
   const std::vector<int32_t> quiet = testsignal::silence(kFrame, 37);
   const std::vector<int32_t> signal = testsignal::concat({tone, tone, quiet, quiet, tone, quiet});
   std::vector<double> pitch(6, -1);
-  trackPitch(signal, trackerParam(), pitch);
+  testsupport::trackPitch(signal, trackerParam(), pitch);
   for (const size_t k : {0u, 1u, 4u}) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
   for (const size_t k : {2u, 3u, 5u}) EXPECT_EQ(pitch[k], -1) << k;
 }
@@ -126,7 +123,7 @@ TEST(PitchTracker, ConstantOrTooShortSignalWritesNothing) {
        {testsignal::silence(4 * kFrame, 12),
         testsignal::harmonicTone(8000, 200, 100, 2 * kFrame - 1), std::vector<int32_t>{}}) {
     std::vector<double> pitch(4, -1);
-    trackPitch(signal, trackerParam(), pitch);
+    testsupport::trackPitch(signal, trackerParam(), pitch);
     EXPECT_EQ(pitch, std::vector<double>(4, -1)) << signal.size();
   }
 }
@@ -136,10 +133,10 @@ TEST(PitchTracker, ExposesThePitchFunctionsOfThePreparedSignal) {
   const PtParam p = trackerParam();
   std::vector<double> pitch(3, -1);
   std::vector<int32_t> functions(3 * kFrame / 2, -1);
-  trackPitch(tone, p, pitch, functions);
+  testsupport::trackPitch(tone, p, pitch, functions);
 
   std::vector<int32_t> prepared(tone.size());
-  centreAndScale(tone, p.nbits, prepared);
+  testsupport::centreAndScale(tone, p.nbits, prepared);
   std::vector<int32_t> expected(functions.size());
   pitchFunction(prepared, p.frameSize, p.overlap, p.pfType, expected);
   EXPECT_EQ(functions, expected);
