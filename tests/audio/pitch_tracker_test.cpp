@@ -118,6 +118,36 @@ TEST(PitchTracker, RunsAreCutAtFramesWithoutCandidates) {
   for (const size_t k : {3u, 4u, 5u}) EXPECT_NEAR(pitch[k], lag80, 1e-9) << k;
 }
 
+// Exact ties go to the lower index on every kernel: between two predecessors (lags 40 and 42
+// both reach lag 41 with score 1000 - 200) and between two ends of a run (lag 40: 100 + 1000,
+// lag 41: 300 + 1000 - 200).
+TEST(PitchTracker, TiesGoToTheLowerIndexOnEveryLevel) {
+  const double lag41 = 69 + 12 * std::log2(8000.0 / 41 / 440.0);
+  const struct {
+    const char* name;
+    FrameAnalysis lattice;
+    std::vector<double> expected;
+  } cases[] = {
+      {"tied predecessors",
+       latticeOf({{{40, 1000}, {42, 1000}}, {{41, 0}}}),
+       {kPitchOfLag40, lag41}},
+      {"tied ends",
+       latticeOf({{{40, 1000}}, {{40, 100}, {41, 300}}}),
+       {kPitchOfLag40, kPitchOfLag40}},
+  };
+  for (const SimdLevel level : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+    if (!simdAvailable(level)) continue;
+    for (const auto& c : cases) {
+      std::vector<double> pitch(2, -1);
+      trackPitch(c.lattice, trackerParam(), pitch, level);
+      for (size_t k = 0; k < 2; ++k) {
+        EXPECT_NEAR(pitch[k], c.expected[k], 1e-9)
+            << c.name << ", level " << static_cast<int>(level) << ", frame " << k;
+      }
+    }
+  }
+}
+
 TEST(PitchTracker, ConstantOrTooShortSignalWritesNothing) {
   for (const auto& signal :
        {testsignal::silence(4 * kFrame, 12),
