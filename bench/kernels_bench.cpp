@@ -14,6 +14,7 @@
 #include "audio/pt_param.h"
 #include "pipeline/extract_pitch.h"
 #include "pipeline/resample.h"
+#include "support/reference_tracker.h"
 #include "support/signals.h"
 
 namespace pitchtrack {
@@ -60,7 +61,7 @@ void BM_PitchFunctionMatrix(benchmark::State& state) {
   const size_t frames = signal.size() / 256;
   std::vector<int32_t> matrix(frames * 128);
   for (auto _ : state) {
-    pitchFunction(signal, 256, 0, static_cast<int32_t>(state.range(0)), matrix);
+    testsupport::pitchFunction(signal, 256, 0, static_cast<int32_t>(state.range(0)), matrix);
     benchmark::DoNotOptimize(matrix.data());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * frames));

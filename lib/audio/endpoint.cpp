@@ -20,31 +20,6 @@ int32_t secondsToFrames(int32_t fs, float seconds, int32_t hop) {
   return roundToInt(static_cast<float>(frames));
 }
 
-// One partition step of sortWithIndex; returns the pivot's final position.
-int32_t partition(std::span<int32_t> values, int32_t left, int32_t right,
-                  std::span<int32_t> index) {
-  const auto at = [](std::span<int32_t> a, int32_t i) -> int32_t& {
-    return a[static_cast<size_t>(i)];
-  };
-  const auto exchange = [&](int32_t a, int32_t b) {
-    std::swap(at(values, a), at(values, b));
-    std::swap(at(index, a), at(index, b));
-  };
-  const int32_t pivot = at(values, left);
-  int32_t i = left;
-  int32_t j = right + 1;
-  while (true) {
-    do ++i;
-    while (at(values, i) < pivot && i < right);
-    do --j;
-    while (at(values, j) > pivot && j > left);
-    if (i >= j) break;
-    exchange(i, j);
-  }
-  exchange(left, j);
-  return j;
-}
-
 // The threshold between the quiet and the loud end of the measures.
 int32_t activityThreshold(std::span<const int32_t> measure, int32_t divisor) {
   const auto n = static_cast<int32_t>(measure.size());
@@ -145,22 +120,6 @@ std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
   if (finalGapDrop != nullptr) *finalGapDrop = drop;
   segmentCount = moveValidToFront(segments);
   return segments;
-}
-
-void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,
-                   std::span<int32_t> index) {
-  // Recurse into the smaller side and loop on the larger, so that the depth stays logarithmic;
-  // the sides are disjoint, so the order in which they are sorted does not change the result.
-  while (left < right) {
-    const int32_t j = partition(values, left, right, index);
-    if (j - left < right - j) {
-      sortWithIndex(values, left, j - 1, index);
-      left = j + 1;
-    } else {
-      sortWithIndex(values, j + 1, right, index);
-      right = j - 1;
-    }
-  }
 }
 
 }  // namespace pitchtrack

@@ -51,10 +51,4 @@ std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount,
                                     std::optional<FinalGapDrop>* finalGapDrop = nullptr);
 
-// Sorts values[left..right] ascending in place (quicksort, first element as pivot, two scans
-// that meet) and applies every exchange to `index` as well, so that indices travel with their
-// values. Not stable.
-void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,
-                   std::span<int32_t> index);
-
 }  // namespace pitchtrack

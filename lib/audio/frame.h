@@ -29,10 +29,6 @@ int32_t truncToInt(double x);
 // Zero or negative means no frames.
 int32_t frameCount(int32_t length, int32_t frameSize, int32_t overlap);
 
-// Writes the start index k*hop of each of the frameCount() frames into starts (which must hold
-// them all); writes nothing when there is no frame.
-void frameStarts(int32_t length, int32_t frameSize, int32_t overlap, std::span<int32_t> starts);
-
 // Centre sample of frame i: i*hop + frameSize/2 - 1.
 int32_t frame2sample(int32_t frame, int32_t frameSize, int32_t overlap);
 

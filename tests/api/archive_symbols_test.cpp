@@ -68,7 +68,12 @@ TEST(ArchiveSymbols, NeitherLibraryHoldsTestOnlyEntries) {
                                   "pitchtrack::analyseFrames(std::span<int const",
                                   "pitchtrack::centreAndScale(",
                                   "pitchtrack::endpointDetect(std::span<int const",
-                                  "pitchtrack::setPtParam("};
+                                  "pitchtrack::setPtParam(",
+                                  "pitchtrack::pitchFunction(",
+                                  "pitchtrack::pickCandidates(",
+                                  "pitchtrack::keepLagsInRange(",
+                                  "pitchtrack::frameStarts(",
+                                  "pitchtrack::sortWithIndex("};
   for (const char* library : {PITCHTRACK_ARCHIVE, PITCHTRACK_SHARED}) {
     const auto names = definedSymbols("", library, "TtWw");
     ASSERT_GT(names.size(), 50u) << library << ": nm listed too little to judge";

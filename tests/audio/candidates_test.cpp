@@ -21,7 +21,7 @@ PtParam trackerParam(int32_t pfType = 2, int32_t fs = 8000) {
 
 std::vector<int32_t> pick(const std::vector<int32_t>& function, const PtParam& p) {
   std::vector<int32_t> lags(function.size(), -1);
-  const int32_t n = pickCandidates(function, p, lags);
+  const int32_t n = testsupport::pickCandidates(function, p, lags);
   lags.resize(static_cast<size_t>(n));
   return lags;
 }

@@ -168,7 +168,7 @@ TEST(PitchTracker, ExposesThePitchFunctionsOfThePreparedSignal) {
   std::vector<int32_t> prepared(tone.size());
   testsupport::centreAndScale(tone, p.nbits, prepared);
   std::vector<int32_t> expected(functions.size());
-  pitchFunction(prepared, p.frameSize, p.overlap, p.pfType, expected);
+  testsupport::pitchFunction(prepared, p.frameSize, p.overlap, p.pfType, expected);
   EXPECT_EQ(functions, expected);
   EXPECT_GT(functions[0], 0);  // lag 0 of frame 0: the energy
   EXPECT_NEAR(pitch[2], kPitchOfLag40, 1e-9);

@@ -54,6 +54,36 @@ inline void centreAndScale(std::span<const int32_t> signal, int32_t nbits,
   }
 }
 
+// The pitch function of every complete frame of `signal` into `output`, a row-major matrix of
+// frameCount(...) rows of frameSize/2 values (row k, column j: frame k at lag j); a signal
+// without a complete frame writes nothing.
+inline void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
+                          int32_t pfType, std::span<int32_t> output) {
+  const int32_t frames =
+      pitchtrack::frameCount(static_cast<int32_t>(signal.size()), frameSize, overlap);
+  const auto half = static_cast<size_t>(frameSize / 2);
+  const auto hop = static_cast<size_t>(frameSize - overlap);
+  std::vector<int32_t> work(static_cast<size_t>(frameSize));
+  for (size_t k = 0; k < static_cast<size_t>(std::max(frames, 0)); ++k) {
+    const auto frame = signal.subspan(k * hop, work.size());
+    std::copy(frame.begin(), frame.end(), work.begin());
+    pitchtrack::framePitchFunction(work, pfType, output.subspan(k * half, half));
+  }
+}
+
+// The raw candidates of one frame's pitch function that lie inside ptParam's pitch range, packed
+// to the front of `lags` (which holds pitchFunction.size() values); returns how many.
+inline int32_t pickCandidates(std::span<const int32_t> pitchFunction,
+                              const pitchtrack::PtParam& ptParam, std::span<int32_t> lags) {
+  const int32_t raw = pitchtrack::pickRawCandidates(pitchFunction, ptParam, lags);
+  const pitchtrack::LagRange range = pitchtrack::lagRange(ptParam);
+  size_t kept = 0;
+  for (const int32_t lag : lags.first(static_cast<size_t>(raw))) {
+    if (pitchtrack::lagInRange(lag, range)) lags[kept++] = lag;
+  }
+  return static_cast<int32_t>(kept);
+}
+
 // One pitch per frame of `signal` into `pitch` (frameCount values; frames outside every run keep
 // their value), leaving every frame's pitch function in `pitchFunctions` (frameCount rows of
 // frameSize/2 values).
@@ -66,7 +96,8 @@ inline void trackPitch(std::span<const int32_t> signal, const pitchtrack::PtPara
   if (frames <= 0) return;
   std::vector<int32_t> prepared(signal.size());
   centreAndScale(signal, ptParam.nbits, prepared);
-  pitchFunction(prepared, ptParam.frameSize, ptParam.overlap, ptParam.pfType, pitchFunctions);
+  testsupport::pitchFunction(prepared, ptParam.frameSize, ptParam.overlap, ptParam.pfType,
+                             pitchFunctions);
 
   const auto half = static_cast<size_t>(ptParam.frameSize / 2);
   std::vector<int32_t> lags(half);
