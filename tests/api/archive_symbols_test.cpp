@@ -73,7 +73,11 @@ TEST(ArchiveSymbols, NeitherLibraryHoldsTestOnlyEntries) {
                                   "pitchtrack::pickCandidates(",
                                   "pitchtrack::keepLagsInRange(",
                                   "pitchtrack::frameStarts(",
-                                  "pitchtrack::sortWithIndex("};
+                                  "pitchtrack::sortWithIndex(",
+                                  "pitchtrack::WaveData::load(",
+                                  "pitchtrack::WaveData::readSamples(",
+                                  "pitchtrack::WaveData::monoSamples(",
+                                  "pitchtrack::WaveData::getSampleCount("};
   for (const char* library : {PITCHTRACK_ARCHIVE, PITCHTRACK_SHARED}) {
     const auto names = definedSymbols("", library, "TtWw");
     ASSERT_GT(names.size(), 50u) << library << ": nm listed too little to judge";
