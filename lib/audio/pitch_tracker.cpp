@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -19,7 +18,8 @@ namespace pitchtrack {
 
 namespace {
 
-// Mean removal and scaling of one sample, as the analysis prepares the signal.
+// Mean removal and scaling of one sample, as the analysis prepares the signal: a table of the
+// result of every value between the signal's lowest and highest (at most 65536 of them).
 class SampleScaler {
  public:
   SampleScaler(std::span<const int16_t> signal, int32_t nbits) {
@@ -37,22 +37,18 @@ class SampleScaler {
     if (largest != 0) {
       scale_ = static_cast<float>(std::pow(2.0, nbits) * 0.5 / static_cast<double>(largest));
     }
-    // Signals of a narrow range (every 8- or 16-bit recording) get a table of the results.
-    if (static_cast<int64_t>(highest) - lowest < kMaxTable) {
-      lowest_ = lowest;
-      table_.resize(static_cast<size_t>(highest - lowest) + 1);
-      largestPrepared_ = 0;
-      for (size_t i = 0; i < table_.size(); ++i) {
-        table_[i] = compute(lowest + static_cast<int64_t>(i));
-        largestPrepared_ = std::max(largestPrepared_, std::abs(table_[i]));
-      }
+    lowest_ = lowest;
+    table_.resize(static_cast<size_t>(highest - lowest) + 1);
+    for (size_t i = 0; i < table_.size(); ++i) {
+      table_[i] = compute(lowest + static_cast<int64_t>(i));
+      largestPrepared_ = std::max(largestPrepared_, std::abs(table_[i]));
     }
   }
 
   // The largest magnitude a prepared sample can have.
   int32_t largestPrepared() const { return largestPrepared_; }
 
-  // Writes the prepared frame in 16 bits; only when largestPrepared() fits (there is a table).
+  // Writes the prepared frame in 16 bits; only when largestPrepared() fits.
   void prepareSmall(std::span<const int16_t> frame, std::span<int16_t> out) const {
     const int32_t* table = table_.data();
     const int32_t lowest = lowest_;
@@ -61,14 +57,9 @@ class SampleScaler {
     }
   }
 
-  int32_t operator()(int32_t v) const {
-    if (!table_.empty()) return table_[static_cast<size_t>(v - lowest_)];
-    return compute(v);
-  }
+  int32_t operator()(int32_t v) const { return table_[static_cast<size_t>(v - lowest_)]; }
 
  private:
-  static constexpr int64_t kMaxTable = 1 << 17;
-
   int32_t compute(int64_t v) const {
     if (scale_ == 0) return 0;
     return roundToInt(static_cast<float>(static_cast<double>(v - mean_) * scale_));
@@ -77,7 +68,7 @@ class SampleScaler {
   int64_t mean_ = 0;
   float scale_ = 0;
   int32_t lowest_ = 0;
-  int32_t largestPrepared_ = std::numeric_limits<int32_t>::max();  // unknown without a table
+  int32_t largestPrepared_ = 0;
   std::vector<int32_t> table_;
 };
 
