@@ -1,9 +1,9 @@
 // The library's public entries (include/pitchtrack/pitchtrack.h) over the pipeline and the
 // wave reader.
-#include <cmath>
 #include <string>
 #include <utility>
 
+#include "audio/frame.h"
 #include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
 #include "pitchtrack/pitchtrack.h"
@@ -20,7 +20,7 @@ constexpr size_t kReadBlockSamples = 1 << 16;
 
 double Contour::frequencyHz(size_t i) const {
   if (values[i] == 0) return 0;
-  return 440 * std::pow(2.0, (values[i] / 10.0 - 69) / 12);
+  return semitoneToHz(values[i] / 10.0);
 }
 
 WaveError::WaveError(std::string path, uint32_t code, std::string reason)
@@ -74,13 +74,11 @@ Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t 
 // A finished tracker keeps its state without the builder, so that a call after finish() and a
 // call on a moved-from tracker (no state at all) are told apart.
 struct Tracker::State {
-  State(int32_t sampleRate, int32_t bitsPerSample, const Options& givenOptions)
-      : options(givenOptions),
-        builder(std::make_unique<pipeline::WorkingSignalBuilder>(sampleRate, bitsPerSample, 0,
+  State(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
+      : builder(std::make_unique<pipeline::WorkingSignalBuilder>(sampleRate, bitsPerSample, 0,
                                                                  options)) {}
 
-  Options options;  // the builder refers to its sink
-  std::unique_ptr<pipeline::WorkingSignalBuilder> builder;
+  std::unique_ptr<pipeline::WorkingSignalBuilder> builder;  // owns its options
 };
 
 namespace {
