@@ -122,19 +122,30 @@ std::string trackAndWrite(CorpusState& state, const fs::path& recording, double&
   return writeContour(state, recording, contour);
 }
 
-void worker(CorpusState& state) {
-  for (size_t i = state.next++; i < state.recordings.size(); i = state.next++) {
-    double seconds = 0;
-    const std::string recording = state.recordings[i];
-    const std::string problem = trackAndWrite(state, recording, seconds);
-    if (!problem.empty()) {
+// Tracks entry i and reports a failure; nothing escapes, so that a worker never ends the process
+// (memory may run out anywhere, even while a name or a reason is copied).
+void runEntry(CorpusState& state, size_t i) {
+  double seconds = 0;
+  std::string recording;
+  try {
+    recording = state.recordings[i];
+    if (const std::string problem = trackAndWrite(state, recording, seconds); !problem.empty()) {
       reportFailure(recording, problem);
       ++state.failed;
     }
-    {
-      const std::lock_guard lock(state.totalsMutex);
-      state.audioSeconds += seconds;
-    }
+  } catch (const std::exception& error) {
+    reportFailure(recording, dynamic_cast<const std::bad_alloc*>(&error) != nullptr
+                                 ? "not enough memory"
+                                 : error.what());
+    ++state.failed;
+  }
+  const std::lock_guard lock(state.totalsMutex);
+  state.audioSeconds += seconds;
+}
+
+void worker(CorpusState& state) {
+  for (size_t i = state.next++; i < state.recordings.size(); i = state.next++) {
+    runEntry(state, i);
     if (++state.done == state.recordings.size()) state.finished.notify_all();
   }
 }
@@ -273,7 +284,12 @@ int trackCorpus(const CommandLine& line) {
     return 1;
   }
   CorpusState state(line, recordings, root.path());
-  for (size_t i = 0; i < recordings.size(); ++i) state.claims.addRecording(recordings[i]);
+  try {
+    for (size_t i = 0; i < recordings.size(); ++i) state.claims.addRecording(recordings[i]);
+  } catch (const std::bad_alloc&) {
+    reportFailure(line.filesFrom.value_or("-o"), "not enough memory for the list of recordings");
+    return 1;
+  }
   const unsigned threads =
       line.threads != 0 ? line.threads : std::max(1u, std::thread::hardware_concurrency());
   const Clock::time_point start = Clock::now();
