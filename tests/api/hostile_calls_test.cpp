@@ -1,6 +1,6 @@
 // Calls that once crashed the library or reported a wrong result as success: sample counts the
 // analysis cannot index, 8-bit samples outside 0..255, misused trackers, a folder as a stream,
-// a non-blocking pipe, saved files whose data passes 2 GiB.
+// a non-blocking pipe.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pitchtrack/pitchtrack.h>
@@ -140,36 +140,6 @@ TEST(HostileCalls, ANonBlockingPipeIsReadToItsEnd) {
   ::close(pipe[0]);
   EXPECT_EQ(streamed.values, whole.values);
   EXPECT_EQ(streamed.recordingSeconds, whole.recordingSeconds);
-}
-
-struct LargeCase {
-  const char* what;
-  uint32_t declaredSize;  // of the data chunk
-};
-
-// Saved files whose data passes 2 GiB (sparse here: silence of 64-bit stereo at 768000 Hz, so the
-// analysis has little to do) are read to their end, whether their size is a streaming
-// placeholder or the real size.
-TEST(HostileCalls, SavedFilesPastTwoGibibytesAreReadWhole) {
-  const testsupport::TempDir work;
-  const uint64_t dataBytes = (uint64_t{1} << 31) + (uint64_t{1} << 24);
-  const std::vector<LargeCase> cases = {
-      {"placeholder size", 0xFFFFFFFFu},
-      {"real size", static_cast<uint32_t>(dataBytes)},
-  };
-  const testwav::Format format = testwav::format(3, 2, 768000, 64);
-  for (const LargeCase& c : cases) {
-    testwav::Bytes header = testwav::wave(format, {});
-    // The empty data chunk's size, the last four bytes, becomes the case's.
-    for (int i = 0; i < 4; ++i) header[header.size() - 4 + static_cast<size_t>(i)] =
-        static_cast<uint8_t>(c.declaredSize >> (8 * i));
-    const fs::path path = work.path("large.wav");
-    testwav::writeFile(path, header);
-    fs::resize_file(path, header.size() + dataBytes);
-    const Contour contour = trackFile(path.string());
-    EXPECT_NEAR(contour.recordingSeconds, static_cast<double>(dataBytes) / 16 / 768000, 0.01)
-        << c.what;
-  }
 }
 
 }  // namespace
