@@ -10,7 +10,9 @@
 
 #include "support/run_tool.h"
 #include "support/shell.h"
+#include "support/signals.h"
 #include "support/temp_dir.h"
+#include "support/wav_image.h"
 
 namespace {
 
@@ -150,6 +152,27 @@ TEST_F(HostileRuns, EndlessInputsThatAreNotWaveFilesAreRefusedAtOnce) {
     EXPECT_EQ(result.status, 1) << command;
     EXPECT_NE(result.err.find(": not a RIFF WAVE file\n"), std::string::npos)
         << command << result.err;
+  }
+}
+
+// A signal that ends a corpus run, whenever it comes, leaves no temporary file: the threads that
+// write never handle it, and the one that does stops new temporary files before it removes the
+// ones being written.
+TEST_F(HostileRuns, EndingSignalsLeaveNoTemporaryFiles) {
+  testwav::writeFile(work_.path("s.wav"),
+                     testwav::pcmWave(testsignal::hummedNotes(8000, {220.0}, 0.2)));
+  const auto made =
+      run("for i in $(seq 1 400); do ln s.wav s$i.wav; done && ls s*.wav > list");
+  ASSERT_EQ(made.status, 0) << made.err;
+  // (A background job ignores SIGINT, so SIGTERM and SIGHUP stand for the three.)
+  for (const char* signal : {"TERM", "HUP"}) {
+    const auto rounds = run(
+        "left=0; for delay in 1 2 3 4 5 6 7 8 9; do rm -rf out; " + kTool +
+        " -q -j 8 -o out --files-from list 2>/dev/null & pid=$!; sleep 0.0$delay; kill -" +
+        signal +
+        " $pid; wait $pid; left=$((left + $(ls -A out 2>/dev/null | grep -c '^.pitchtrack-'))); "
+        "done; echo $left");
+    EXPECT_EQ(rounds.out, "0\n") << "SIG" << signal << rounds.err;
   }
 }
 

@@ -326,9 +326,11 @@ class TemporaryFile {
   // Creates a new file (exclusively, never through a link) with `mode` subject to the umask, and
   // registers it for removal by the signal handler.
   WriteResult create(mode_t mode) {
+    const WriteResult interrupted{"interrupted by a signal"};
+    if (stopping) return interrupted;  // not even counted, so the handler never waits on it
     const SignalsBlocked blocked;
     ++creating;
-    WriteResult result = stopping ? WriteResult{"interrupted by a signal"} : createRegistered(mode);
+    WriteResult result = stopping ? interrupted : createRegistered(mode);
     --creating;
     return result;
   }
@@ -447,6 +449,8 @@ WriteResult writeOutputFile(const std::string& path, const std::string& text) {
   }
   return replaceFile(target.path, text, target.exists ? &target.entry : nullptr);
 }
+
+bool outputFilesStopped() { return stopping; }
 
 WriteResult withTemporaryFile(const std::string& folderPath,
                               const std::function<void(const std::string& name)>& whileItExists) {

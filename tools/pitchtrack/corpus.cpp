@@ -144,7 +144,8 @@ void runEntry(CorpusState& state, size_t i) {
 }
 
 void worker(CorpusState& state) {
-  for (size_t i = state.next++; i < state.recordings.size(); i = state.next++) {
+  for (size_t i = state.next++; i < state.recordings.size() && !outputFilesStopped();
+       i = state.next++) {
     runEntry(state, i);
     if (++state.done == state.recordings.size()) state.finished.notify_all();
   }
@@ -211,7 +212,7 @@ std::vector<std::thread> startWorkers(CorpusState& state, unsigned wanted) {
 void showProgress(CorpusState& state, Clock::time_point start) {
   std::mutex waitMutex;
   std::unique_lock lock(waitMutex);
-  while (state.done < state.recordings.size()) {
+  while (state.done < state.recordings.size() && !outputFilesStopped()) {
     drawProgress(state, start);
     state.finished.wait_for(lock, std::chrono::milliseconds(200));
   }
