@@ -11,7 +11,7 @@ FUZZ_DIR=${FUZZ_DIR:-build-fuzz}
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(wave_reader_fuzz pipeline_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(wave_reader_fuzz pipeline_fuzz cli_text_fuzz)
 
 # Per-target limits: wave files are mostly headers; pipeline inputs need room for a few frames
 # at high sample rates.
@@ -33,6 +33,7 @@ mkdir -p "$FUZZ_DIR/findings"
 
 for target in "${targets[@]}"; do
   echo "== $target for ${FUZZ_SECONDS}s"
+  mkdir -p "$FUZZ_DIR/corpus/$target"
   # libFuzzer exits nonzero on a crash, a sanitizer report, a leak, a timeout or an allocation
   # above the limit; set -e turns that into this script's failure.
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
