@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "audio/frame.h"
+#include "pipeline/contour_builder.h"
 #include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
 #include "pitchtrack/pitchtrack.h"
@@ -20,6 +21,7 @@ constexpr size_t kReadBlockSamples = 1 << 16;
 
 double Contour::frequencyHz(size_t i) const {
   if (values[i] == 0) return 0;
+  if (i < hz.size()) return hz[i];
   return semitoneToHz(values[i] / 10.0);
 }
 
@@ -36,7 +38,7 @@ namespace {
 // The contour of an opened recording, read block by block; `name` names it in errors.
 Contour trackOpened(WaveData& wave, const std::string& name, const Options& options) {
   const bool known = wave.monoLengthKnown();
-  pipeline::WorkingSignalBuilder builder(
+  const std::unique_ptr<pipeline::ContourBuilder> builder = pipeline::makeContourBuilder(
       wave.getSampleRate(), static_cast<int32_t>(wave.getBitsPerSample()),
       known ? static_cast<int64_t>(wave.monoLength()) : 0, options);
   std::vector<int16_t> block(known ? std::min(wave.monoLength(), kReadBlockSamples)
@@ -45,11 +47,11 @@ Contour trackOpened(WaveData& wave, const std::string& name, const Options& opti
     const size_t count = wave.readMono(block);
     if (wave.readFailed()) throw WaveError(name, wave.lastErrorCode(), wave.lastReason());
     if (count == 0) break;
-    builder.push(std::span(block).first(count));
+    builder->push(std::span(block).first(count));
     done += count;
   }
   wave.release();
-  return builder.finishContour();
+  return builder->finish();
 }
 
 }  // namespace
@@ -68,17 +70,22 @@ Contour trackStream(int descriptor, const std::string& name, const Options& opti
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
               const Options& options) {
-  return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
+  if (options.analysis == Analysis::kDefault) {
+    return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
+  }
+  const std::unique_ptr<pipeline::ContourBuilder> builder =
+      pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options);
+  builder->push(std::span(samples, count));
+  return builder->finish();
 }
 
 // A finished tracker keeps its state without the builder, so that a call after finish() and a
 // call on a moved-from tracker (no state at all) are told apart.
 struct Tracker::State {
   State(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
-      : builder(std::make_unique<pipeline::WorkingSignalBuilder>(sampleRate, bitsPerSample, 0,
-                                                                 options)) {}
+      : builder(pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options)) {}
 
-  std::unique_ptr<pipeline::WorkingSignalBuilder> builder;  // owns its options
+  std::unique_ptr<pipeline::ContourBuilder> builder;
 };
 
 namespace {
@@ -105,8 +112,8 @@ void Tracker::push(const int16_t* samples, size_t count) {
 
 Contour Tracker::finish() {
   if (!state_ || !state_->builder) refuseSpentTracker(!state_, "finish");
-  const std::unique_ptr<pipeline::WorkingSignalBuilder> builder = std::move(state_->builder);
-  return builder->finishContour();
+  const std::unique_ptr<pipeline::ContourBuilder> builder = std::move(state_->builder);
+  return builder->finish();
 }
 
 std::string formatContour(const int32_t* values, size_t count) {

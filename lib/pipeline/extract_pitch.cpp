@@ -164,13 +164,23 @@ void say(const ProgressSink& progress, const char* format, int32_t a, int32_t b 
   progress(line);
 }
 
+}  // namespace
+
+namespace pipeline {
+
+void checkCountable(size_t alreadyPushed, size_t count) {
+  constexpr auto kMaxCount = static_cast<size_t>(std::numeric_limits<int64_t>::max());
+  if (count > kMaxCount - alreadyPushed) {
+    throw std::length_error("the recording is longer than the analysis can index");
+  }
+}
+
 // Refuses a recording whose working signal would pass kMaxWorkingLength, counts of 2^63 and
 // more included (they do not even fit the signed lengths of the analysis).
 void checkIndexable(size_t alreadyPushed, size_t count, int32_t fs) {
-  constexpr auto kMaxCount = static_cast<size_t>(std::numeric_limits<int64_t>::max());
-  if (count > kMaxCount - alreadyPushed ||
-      resampledLength(static_cast<int64_t>(alreadyPushed + count), fs,
-                                pipeline::kWorkingRate) > pipeline::kMaxWorkingLength) {
+  checkCountable(alreadyPushed, count);
+  if (resampledLength(static_cast<int64_t>(alreadyPushed + count), fs, kWorkingRate) >
+      kMaxWorkingLength) {
     throw std::length_error("the recording is longer than the analysis can index");
   }
 }
@@ -185,10 +195,6 @@ void checkEightBitRange(std::span<const int16_t> samples, int32_t nbits) {
                                 std::to_string(*outside));
   }
 }
-
-}  // namespace
-
-namespace pipeline {
 
 void checkInputFormat(int32_t fs, int32_t nbits) {
   if (nbits != 8 && nbits != 16) {
@@ -279,8 +285,8 @@ Contour contourOfWorkingSignal(std::span<const int16_t> signal, const Options& o
 Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
                        const Options& options) {
   pipeline::checkInputFormat(fs, nbits);
-  checkIndexable(0, samples.size(), fs);
-  checkEightBitRange(samples, nbits);
+  pipeline::checkIndexable(0, samples.size(), fs);
+  pipeline::checkEightBitRange(samples, nbits);
   // The working format itself is analysed where it stands, without a copy.
   if (fs == pipeline::kWorkingRate && nbits == 8) {
     pipeline::InputLevel level(fs, nbits);

@@ -53,6 +53,11 @@ TEST(HostileCalls, CountsTheAnalysisCannotIndexAreTooLong) {
     Tracker tracker(8000, 8);
     EXPECT_THROW(tracker.push(&sample, c.count), std::length_error) << c.what;
   }
+  Options precise;
+  precise.analysis = Analysis::kPrecise;
+  for (const size_t count : {std::numeric_limits<size_t>::max(), size_t{1} << 63}) {
+    EXPECT_THROW(track(&sample, count, 8000, 16, precise), std::length_error) << count;
+  }
 }
 
 // 8-bit samples are the unsigned byte values; the C and C++ entries refuse others, as Python does.
@@ -70,6 +75,9 @@ TEST(HostileCalls, EightBitSamplesOutsideTheByteRangeAreRefused) {
     EXPECT_THROW(track(samples, 16000, 8), std::invalid_argument) << outside;
     Tracker tracker(11025, 8);
     EXPECT_THROW(tracker.push(samples), std::invalid_argument) << outside;
+    Options precise;
+    precise.analysis = Analysis::kPrecise;
+    EXPECT_THROW(track(samples, 16000, 8, precise), std::invalid_argument) << outside;
   }
 }
 
