@@ -1,8 +1,8 @@
 #include "extract_pitch.h"
 
 #include <algorithm>
-#include <limits>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -188,8 +188,8 @@ void checkIndexable(size_t alreadyPushed, size_t count, int32_t fs) {
 // 8-bit samples are unsigned bytes; anything else would index past the analysis' tables.
 void checkEightBitRange(std::span<const int16_t> samples, int32_t nbits) {
   if (nbits != 8) return;
-  const auto outside = std::find_if(samples.begin(), samples.end(),
-                                    [](int16_t v) { return v < 0 || v > 255; });
+  const auto outside =
+      std::find_if(samples.begin(), samples.end(), [](int16_t v) { return v < 0 || v > 255; });
   if (outside != samples.end()) {
     throw std::invalid_argument("8-bit samples are the unsigned byte values 0..255, not " +
                                 std::to_string(*outside));

@@ -478,28 +478,30 @@ fed from any thread; pushes from several threads at once are serialised.)doc")
 A tracker for samples at sample_rate Hz (1000 to 768000) of bits bits (8 or
 16); ValueError otherwise. normalize, keep_final and voicing are the remedies
 of track().)doc")
-      .def("push", [](const py::object& self, const py::object& block) {
-             initialised(self).push(block);
-           }, py::arg("block"),
-           R"doc(push(self, block)
+      .def(
+          "push",
+          [](const py::object& self, const py::object& block) { initialised(self).push(block); },
+          py::arg("block"),
+          R"doc(push(self, block)
 --
 
 Adds the next block of samples. ValueError for a block track() would refuse
 or whose dtype does not match the tracker's bits; RuntimeError after
 finish().)doc")
-      .def("finish", [](const py::object& self) { return initialised(self).finish(); },
-           R"doc(finish(self)
+      .def(
+          "finish", [](const py::object& self) { return initialised(self).finish(); },
+          R"doc(finish(self)
 --
 
 The contour of every sample pushed. The tracker is then finished: a further
 push() or finish() raises RuntimeError.)doc")
-      .def_property_readonly("sample_rate",
-                             [](const py::object& self) { return initialised(self).sampleRate(); },
-                             "The sample rate in Hz (int).")
+      .def_property_readonly(
+          "sample_rate", [](const py::object& self) { return initialised(self).sampleRate(); },
+          "The sample rate in Hz (int).")
       .def_property_readonly(
           "bits", [](const py::object& self) { return initialised(self).bits(); },
           "The sample size, 8 or 16 (int).")
-      .def_property_readonly("finished",
-                             [](const py::object& self) { return initialised(self).finished(); },
-                             "Whether finish() has been called (bool).");
+      .def_property_readonly(
+          "finished", [](const py::object& self) { return initialised(self).finished(); },
+          "Whether finish() has been called (bool).");
 }

@@ -124,10 +124,9 @@ testwav::Bytes twoNotes() {
 // A non-blocking pipe that is momentarily empty has not ended: the whole recording is tracked.
 TEST(HostileCalls, ANonBlockingPipeIsReadToItsEnd) {
   const testwav::Bytes bytes = twoNotes();
-  const Contour whole = track(testsignal::hummedNotes(
-                                  8000, {testsignal::semitoneHz(57), testsignal::semitoneHz(64)},
-                                  1.0),
-                              8000, 16);
+  const Contour whole = track(
+      testsignal::hummedNotes(8000, {testsignal::semitoneHz(57), testsignal::semitoneHz(64)}, 1.0),
+      8000, 16);
   int pipe[2];
   ASSERT_EQ(::pipe(pipe), 0);
   ASSERT_EQ(::fcntl(pipe[0], F_SETFL, O_NONBLOCK), 0);

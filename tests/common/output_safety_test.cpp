@@ -116,7 +116,7 @@ TEST_F(SharedFolder, EveryLinkOfAChainIsJudged) {
 // the output's own name; the folder it leads to stays empty.
 TEST_F(SharedFolder, PlantedFolderLinksAnywhereOnThePathAreNotFollowed) {
   struct PathCase {
-    const char* output;  // below the test folder; shared/sub is the planted link to victim/
+    const char* output;   // below the test folder; shared/sub is the planted link to victim/
     const char* ownLink;  // a link of the writer's own made first ("" for none)
   };
   const std::vector<PathCase> pathCases = {

@@ -54,10 +54,14 @@ struct RecordingKept {
 // recording arrives, and says so with status 1.
 TEST_F(HostileRuns, NoRunReplacesARecordingWithItsContour) {
   const std::vector<RecordingKept> cases = {
-      {"corpus entry whose output is itself", {"r/rec.pitch"}, "-q -o r r/rec.pitch",
+      {"corpus entry whose output is itself",
+       {"r/rec.pitch"},
+       "-q -o r r/rec.pitch",
        "r/rec.pitch"},
-      {"corpus entry whose output is another entry", {"a2.wav", "a2.pitch"},
-       "-q -j1 -o . a2.wav a2.pitch", "a2.pitch"},
+      {"corpus entry whose output is another entry",
+       {"a2.wav", "a2.pitch"},
+       "-q -j1 -o . a2.wav a2.pitch",
+       "a2.pitch"},
       {"standard input's file as the pitch file", {"m2.wav"}, "- m2.wav < m2.wav", "m2.wav"},
       {"standard input through /dev/fd/0", {"m3.wav"}, "-q - /dev/fd/0 < m3.wav", "m3.wav"},
   };
@@ -143,9 +147,9 @@ TEST_F(HostileRuns, UnreadableListFailsTheRun) {
 
 // An input that is not a RIFF file and never ends is refused at its first bytes.
 TEST_F(HostileRuns, EndlessInputsThatAreNotWaveFilesAreRefusedAtOnce) {
-  for (const char* command : {"timeout 20 TOOL /dev/urandom o.pitch",
-                              "yes | timeout 20 TOOL - o.pitch",
-                              "timeout 20 TOOL - o.pitch < /dev/zero"}) {
+  for (const char* command :
+       {"timeout 20 TOOL /dev/urandom o.pitch", "yes | timeout 20 TOOL - o.pitch",
+        "timeout 20 TOOL - o.pitch < /dev/zero"}) {
     std::string line = command;
     line.replace(line.find("TOOL"), 4, kTool);
     const auto result = run(line);
@@ -161,15 +165,13 @@ TEST_F(HostileRuns, EndlessInputsThatAreNotWaveFilesAreRefusedAtOnce) {
 TEST_F(HostileRuns, EndingSignalsLeaveNoTemporaryFiles) {
   testwav::writeFile(work_.path("s.wav"),
                      testwav::pcmWave(testsignal::hummedNotes(8000, {220.0}, 0.2)));
-  const auto made =
-      run("for i in $(seq 1 400); do ln s.wav s$i.wav; done && ls s*.wav > list");
+  const auto made = run("for i in $(seq 1 400); do ln s.wav s$i.wav; done && ls s*.wav > list");
   ASSERT_EQ(made.status, 0) << made.err;
   // (A background job ignores SIGINT, so SIGTERM and SIGHUP stand for the three.)
   for (const char* signal : {"TERM", "HUP"}) {
     const auto rounds = run(
         "left=0; for delay in 1 2 3 4 5 6 7 8 9; do rm -rf out; " + kTool +
-        " -q -j 8 -o out --files-from list 2>/dev/null & pid=$!; sleep 0.0$delay; kill -" +
-        signal +
+        " -q -j 8 -o out --files-from list 2>/dev/null & pid=$!; sleep 0.0$delay; kill -" + signal +
         " $pid; wait $pid; left=$((left + $(ls -A out 2>/dev/null | grep -c '^.pitchtrack-'))); "
         "done; echo $left");
     EXPECT_EQ(rounds.out, "0\n") << "SIG" << signal << rounds.err;

@@ -21,7 +21,8 @@ using testsupport::shellQuote;
 
 std::vector<std::string> split(std::string_view bytes, bool nulSeparated, size_t piece) {
   std::vector<std::string> names;
-  NameSplitter splitter(nulSeparated, [&names](std::string_view name) { names.emplace(names.end(), name); });
+  NameSplitter splitter(nulSeparated,
+                        [&names](std::string_view name) { names.emplace(names.end(), name); });
   for (size_t at = 0; at < bytes.size(); at += piece) {
     const std::string_view part = bytes.substr(at, piece);
     splitter.feed(std::span(part.data(), part.size()));
@@ -48,8 +49,8 @@ TEST(NameList, NamesAreTheSameHoweverTheBytesArrive) {
   };
   for (const ListCase& c : cases) {
     for (const size_t piece : {size_t{1}, size_t{2}, size_t{7}, size_t{4096}}) {
-      EXPECT_EQ(split(c.bytes, c.nulSeparated, piece), c.names) << c.what << ", pieces of "
-                                                                << piece;
+      EXPECT_EQ(split(c.bytes, c.nulSeparated, piece), c.names)
+          << c.what << ", pieces of " << piece;
     }
   }
 }
@@ -97,11 +98,11 @@ TEST(Messages, EachProblemIsNamedAsItIs) {
       {"an output folder that is a dangling link", "-q -o dangling x.wav", 1,
        "pitchtrack: dangling: a symbolic link to a folder that does not exist\n"},
   };
-  ASSERT_EQ(testsupport::runShell("cd " + shellQuote(work.root().string()) +
-                                      " && ln -s nowhere dangling",
-                                  work.root())
-                .status,
-            0);
+  ASSERT_EQ(
+      testsupport::runShell("cd " + shellQuote(work.root().string()) + " && ln -s nowhere dangling",
+                            work.root())
+          .status,
+      0);
   for (const MessageCase& c : cases) {
     const auto run = testsupport::runTool(work.root(), c.arguments);
     EXPECT_EQ(run.status, c.status) << c.what;

@@ -181,7 +181,8 @@ WriteResult followLinks(OutputTarget& target) {
       return failure;
     }
     target.exists = true;
-    if (std::string planted = plantedLinkOnTheWay(folderOf(target.path)); !planted.empty()) return {planted};
+    if (std::string planted = plantedLinkOnTheWay(folderOf(target.path)); !planted.empty())
+      return {planted};
     if (!S_ISLNK(target.entry.st_mode)) return {};
     if (plantedByAnotherUser(target.path, target.entry.st_uid)) {
       return {"a symbolic link of another user in a shared folder; not followed"};

@@ -20,8 +20,8 @@
 
 #include "contour_plot.h"
 #include "output_file.h"
-#include "standard_descriptors.h"
 #include "plot_options.h"
+#include "standard_descriptors.h"
 
 namespace {
 

@@ -96,8 +96,8 @@ std::string writeContour(CorpusState& state, const fs::path& recording, const Co
   const WriteResult written =
       !planted.empty() ? WriteResult{planted}
       : error          ? WriteResult{error.message()}
-            : writeOutputFile(output.string(),
-                              formatOutput(state.line.format, contour, recording.string()));
+                       : writeOutputFile(output.string(),
+                                         formatOutput(state.line.format, contour, recording.string()));
   if (!written.ok())
     return "cannot write " + printableName(output.string()) + ": " + written.reason;
   return "";
@@ -201,9 +201,8 @@ std::vector<std::thread> startWorkers(CorpusState& state, unsigned wanted) {
     for (unsigned t = 0; t < wanted; ++t) pool.emplace_back(worker, std::ref(state));
   } catch (const std::exception& error) {
     if (!state.line.quiet) {
-      reportFailure("-j", "only " + std::to_string(pool.size()) + " of " +
-                              std::to_string(wanted) + " threads could be started (" +
-                              error.what() + ")");
+      reportFailure("-j", "only " + std::to_string(pool.size()) + " of " + std::to_string(wanted) +
+                              " threads could be started (" + error.what() + ")");
     }
   }
   return pool;

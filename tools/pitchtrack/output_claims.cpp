@@ -43,7 +43,8 @@ std::string OutputClaims::claim(const std::string& output, const std::string& re
              printableName(input->second) + " itself; it is left untouched";
     }
   }
-  const auto [earlier, added] = outputs_.try_emplace(canonical(output), Claim{recording, recordingId});
+  const auto [earlier, added] =
+      outputs_.try_emplace(canonical(output), Claim{recording, recordingId});
   // The same recording named twice gives the same result: nothing is lost.
   if (added || earlier->second.file == recordingId) return "";
   return "its output " + printableName(output) + " is also the output of " +
