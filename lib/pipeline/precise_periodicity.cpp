@@ -25,7 +25,7 @@ void PreciseStretch::load(const int16_t* centre, int32_t reach, int32_t step, in
   for (int32_t i = 0; i < count; ++i) {
     samples_[i] = static_cast<int16_t>(centre[(i - reach) * step] >> shift);  // toward -infinity
   }
-  int64_t sum = 0;
+  int32_t sum = 0;
   squares_[0] = 0;
   for (int32_t i = 0; i < count; ++i) {
     sum += int32_t{samples_[i]} * samples_[i];

@@ -37,11 +37,12 @@ class PreciseStretch {
 
  private:
   int64_t energy(int32_t from, int32_t count) const {  // from: offset from the centre
-    return squares_[reach_ + from + count] - squares_[reach_ + from];
+    return int64_t{squares_[reach_ + from + count]} - squares_[reach_ + from];
   }
 
   std::array<int16_t, 2 * kMaxReach + 1> samples_{};
-  std::array<int64_t, 2 * kMaxReach + 2> squares_{};  // prefix sums of squares
+  // Prefix sums of squares: at most 417 squares of magnitudes up to 2048, within 32 bits.
+  std::array<int32_t, 2 * kMaxReach + 2> squares_{};
   int32_t reach_ = 0;
   int32_t shift_ = 0;
 };
