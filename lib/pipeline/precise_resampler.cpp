@@ -107,8 +107,11 @@ void PreciseResampler::emitReady(std::vector<int16_t>& out, int64_t limit) {
   if (stepRemainder_ == 0 && nextRemainder_ == 0) {  // every output is a stage sample
     const int64_t count = std::min(limit - produced_, stageCount_ - 2 - nextWhole_);
     if (count > 0) {
-      const auto first = stage_.begin() + (nextWhole_ - stageBase_);
-      for (int64_t i = 0; i < count; ++i) out.push_back(first[i * stepWhole_]);
+      const int16_t* first = stage_.data() + (nextWhole_ - stageBase_);
+      const size_t from = out.size();
+      out.resize(from + static_cast<size_t>(count));
+      for (int64_t i = 0; i < count; ++i)
+        out[from + static_cast<size_t>(i)] = first[i * stepWhole_];
       nextWhole_ += count * stepWhole_;
       produced_ += count;
     }
