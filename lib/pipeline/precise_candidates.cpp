@@ -28,9 +28,8 @@ constexpr int32_t kCentreWidth = 128;
 using CoarseCurve = std::array<double, kCoarseMaxLag + 2>;
 
 void coarseCurve(const PreciseStretch& coarse, CoarseCurve& curve) {
-  for (int32_t lag = kCoarseMinLag; lag <= kCoarseMaxLag + 1; ++lag) {
-    curve[lag] = coarse.periodicity(lag, kCoarseWidth);
-  }
+  coarse.periodicities(kCoarseMinLag, kCoarseMaxLag + 1, kCoarseWidth,
+                       curve.data() + kCoarseMinLag);
 }
 
 // Keeps at most kPreciseMaxCandidates peaks.

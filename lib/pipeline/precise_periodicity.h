@@ -32,10 +32,15 @@ class PreciseStretch {
 
   // Needs (width + lag) / 2 + 1 <= reach; width a multiple of 16, at most 256.
   double periodicity(int32_t lag, int32_t width) const;
+  // periodicity(lag, width) for every lag in [first, last], into out[lag - first]; at most
+  // kMaxBatch lags.
+  void periodicities(int32_t first, int32_t last, int32_t width, double* out) const;
+  static constexpr int32_t kMaxBatch = 80;
   // Mean square of the `width` samples about the centre, in the original scale.
   double meanSquare(int32_t width) const;
 
  private:
+  void prefixSquares(int32_t count);
   int64_t energy(int32_t from, int32_t count) const {  // from: offset from the centre
     return int64_t{squares_[reach_ + from + count]} - squares_[reach_ + from];
   }

@@ -92,10 +92,7 @@ int16_t PreciseResampler::interpolateAt(int64_t whole, int64_t remainder) const 
 void PreciseResampler::takeStageSamples(std::span<const int16_t> samples) {
   const size_t from = stage_.size();
   if (box_) {
-    int16_t decimated = 0;
-    for (const int16_t s : samples) {
-      if (box_->push(s, decimated)) stage_.push_back(decimated);
-    }
+    box_->push(samples, stage_);
   } else {
     stage_.insert(stage_.end(), samples.begin(), samples.end());
   }
