@@ -113,17 +113,32 @@ void PreciseResampler::emitReady(std::vector<int16_t>& out, int64_t limit) {
       produced_ += count;
     }
   }
-  while (produced_ < limit && nextWhole_ + 2 < stageCount_) {
-    out.push_back(interpolateAt(nextWhole_, nextRemainder_));
-    advance();
-    ++produced_;
-  }
+  interpolateRun(out, std::min(limit - produced_, interpolable()));
   const int64_t oldestNeeded = nextWhole_ - 1;
   if (oldestNeeded - stageBase_ > kTrimSlack) {
     const int64_t drop = oldestNeeded - stageBase_;
     stage_.erase(stage_.begin(), stage_.begin() + drop);
     stageBase_ += drop;
   }
+}
+
+int64_t PreciseResampler::interpolable() const {
+  // Outputs k = 0, 1, ... need stage samples up to position whole + 2, so their positions
+  // (numerators) must stay below (stageCount_ - 2) * denominator_.
+  const int64_t room =
+      (stageCount_ - 2) * denominator_ - (nextWhole_ * denominator_ + nextRemainder_);
+  return room <= 0 ? 0 : (room + stepNumerator_ - 1) / stepNumerator_;
+}
+
+void PreciseResampler::interpolateRun(std::vector<int16_t>& out, int64_t count) {
+  if (count <= 0) return;
+  const size_t from = out.size();
+  out.resize(from + static_cast<size_t>(count));
+  for (size_t i = from; i < out.size(); ++i) {
+    out[i] = interpolateAt(nextWhole_, nextRemainder_);
+    advance();
+  }
+  produced_ += count;
 }
 
 void PreciseResampler::push(std::span<const int16_t> samples, std::vector<int16_t>& out) {
