@@ -4,11 +4,14 @@
 // whole path (resampling included) fed in blocks of 4096 samples. The peer reads the mix from a
 // WAV file; its CPU time is the child process' user + system time.
 //
-// Run: build/tests/measure_speed [folder for the WAV files, default /tmp]
+// Run: build/tests/measure_speed [folder for the WAV files, default /tmp] [--precise-only]
+// --precise-only skips the peer and prints a hash of the precise frames, to compare builds.
 #include <sys/resource.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,7 +55,22 @@ std::vector<int16_t> hourMix(int32_t rate) {
   return hour;
 }
 
-double preciseSpeed(const std::vector<int16_t>& samples, int32_t rate, size_t& voiced) {
+// FNV-1a over every frame's fields, bit for bit.
+uint64_t hashOf(const std::vector<pitchtrack::PreciseFrame>& frames) {
+  uint64_t hash = 14695981039346656037ULL;
+  const auto mix = [&](uint64_t v) {
+    for (int i = 0; i < 8; ++i) hash = (hash ^ ((v >> (8 * i)) & 0xff)) * 1099511628211ULL;
+  };
+  for (const auto& f : frames) {
+    mix(std::bit_cast<uint64_t>(f.hz));
+    mix(static_cast<uint64_t>(f.tenths));
+    mix(std::bit_cast<uint64_t>(f.confidence));
+  }
+  return hash;
+}
+
+double preciseSpeed(const std::vector<int16_t>& samples, int32_t rate, size_t& voiced,
+                    uint64_t& hash) {
   const double start = cpuSeconds(RUSAGE_SELF);
   pitchtrack::PreciseAnalysis analysis(rate);
   for (size_t at = 0; at < samples.size(); at += 4096) {
@@ -62,6 +80,7 @@ double preciseSpeed(const std::vector<int16_t>& samples, int32_t rate, size_t& v
   const double used = cpuSeconds(RUSAGE_SELF) - start;
   voiced = 0;
   for (const auto& f : analysis.frames()) voiced += f.tenths != 0 ? 1 : 0;
+  hash = hashOf(analysis.frames());
   return kHourSeconds / used;
 }
 
@@ -76,14 +95,22 @@ double peerSpeed(const std::string& wav) {
 
 int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : "/tmp";
+  const bool preciseOnly = argc > 2 && std::strcmp(argv[2], "--precise-only") == 0;
   std::printf(
       "| input | precise (audio s / CPU s) | aubiopitch yinfft | ratio |\n|---|---|---|---|\n");
   for (const int32_t rate : {8000, 44100}) {
     const auto hour = hourMix(rate);
+    size_t voiced = 0;
+    uint64_t hash = 0;
+    if (preciseOnly) {
+      const double ours = preciseSpeed(hour, rate, voiced, hash);
+      std::printf("| %d Hz | %.0f | frames %016llx, %zu voiced |\n", rate, ours,
+                  static_cast<unsigned long long>(hash), voiced);
+      continue;
+    }
     const std::string wav = dir + "/speed_mix_" + std::to_string(rate) + ".wav";
     measure::writeWave(wav, hour, rate);
-    size_t voiced = 0;
-    const double ours = preciseSpeed(hour, rate, voiced);
+    const double ours = preciseSpeed(hour, rate, voiced, hash);
     const double peer = peerSpeed(wav);
     std::printf("| 1 h at %d Hz, 16-bit (%zu voiced frames) | %.0f | %s | %s |\n", rate, voiced,
                 ours, peer > 0 ? std::to_string(static_cast<int>(peer)).c_str() : "not run",
