@@ -3,6 +3,7 @@
 // a result, lists and thread counts that aborted, endless inputs that never finished. Each run
 // must keep every recording, end with a status that tells what happened, and never abort.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -156,6 +157,45 @@ TEST_F(HostileRuns, EndlessInputsThatAreNotWaveFilesAreRefusedAtOnce) {
     EXPECT_EQ(result.status, 1) << command;
     EXPECT_NE(result.err.find(": not a RIFF WAVE file\n"), std::string::npos)
         << command << result.err;
+  }
+}
+
+// A non-blocking input that is momentarily empty has not ended: the list and the recording are
+// read to their real ends (the writer pauses after the first bytes).
+TEST_F(HostileRuns, NonBlockingInputsAreReadToTheirEnd) {
+  ASSERT_EQ(run("mkdir sub").status, 0);
+  copyMelody("sub/x.wav");
+  copyMelody("x.wav");
+  const std::string nonBlocking =
+      "python3 -c 'import fcntl, os, sys; fcntl.fcntl(0, fcntl.F_SETFL, os.O_NONBLOCK); "
+      "os.execv(sys.argv[1], sys.argv[1:])' " +
+      kTool;
+  const auto list =
+      run("{ printf sub; sleep 0.3; echo /x.wav; } | " + nonBlocking + " -q -o o --files-from -");
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_TRUE(fs::exists(work_.path("o/x.pitch"))) << list.err;
+  const auto single = run(kTool + " -q x.wav whole.pitch && { head -c 100 x.wav; sleep 0.3; " +
+                          "tail -c +101 x.wav; } | " + nonBlocking + " -q - piped.pitch");
+  EXPECT_EQ(single.status, 0) << single.err;
+  EXPECT_EQ(readFile(work_.path("piped.pitch")), readFile(work_.path("whole.pitch")));
+}
+
+// An output folder that another user planted as a link in a shared folder is not used, and
+// nothing is created where it leads.
+TEST_F(HostileRuns, PlantedOutputFolderLinksAreRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  copyMelody("a.wav");
+  ASSERT_EQ(run("mkdir sh victim && chmod 1777 sh && ln -s \"$PWD/victim\" sh/sub && "
+                "chown -h 65534:65534 sh/sub")
+                .status,
+            0);
+  for (const char* arguments : {"-q a.wav sh/sub/x.pitch", "-q -o sh/sub a.wav"}) {
+    const auto result = run(kTool + " " + arguments);
+    EXPECT_EQ(result.status, 1) << arguments;
+    EXPECT_NE(result.err.find("a symbolic link of another user in a shared folder on the way"),
+              std::string::npos)
+        << arguments << result.err;
+    EXPECT_EQ(run("ls -A victim").out, "") << arguments;
   }
 }
 
