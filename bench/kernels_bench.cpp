@@ -14,6 +14,7 @@
 #include "audio/pt_param.h"
 #include "pipeline/extract_pitch.h"
 #include "pipeline/resample.h"
+#include "support/reference_tracker.h"
 #include "support/signals.h"
 
 namespace pitchtrack {
@@ -52,11 +53,7 @@ std::vector<int16_t> noisyVoice(int rate, int seconds, int noise) {
   return out;
 }
 
-PtParam pipelineParameters() {
-  PtParam ptParam;
-  setPtParam(ptParam, kRate, 8, 2);
-  return ptParam;
-}
+PtParam pipelineParameters() { return kTrackerParam; }
 
 void BM_PitchFunctionMatrix(benchmark::State& state) {
   const auto samples = voiceLike(kRate, kSeconds, 127, 0);
@@ -64,7 +61,7 @@ void BM_PitchFunctionMatrix(benchmark::State& state) {
   const size_t frames = signal.size() / 256;
   std::vector<int32_t> matrix(frames * 128);
   for (auto _ : state) {
-    pitchFunction(signal, 256, 0, static_cast<int32_t>(state.range(0)), matrix);
+    testsupport::pitchFunction(signal, 256, 0, static_cast<int32_t>(state.range(0)), matrix);
     benchmark::DoNotOptimize(matrix.data());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * frames));
@@ -72,8 +69,8 @@ void BM_PitchFunctionMatrix(benchmark::State& state) {
 BENCHMARK(BM_PitchFunctionMatrix)->Arg(1)->Arg(2);
 
 void BM_AutocorrelationKernel(benchmark::State& state) {
-  const auto path = static_cast<acf::KernelPath>(state.range(0));
-  if (!acf::available(path)) {
+  const auto level = static_cast<SimdLevel>(state.range(0));
+  if (!simdAvailable(level)) {
     state.SkipWithError("instruction set not available");
     return;
   }
@@ -81,16 +78,15 @@ void BM_AutocorrelationKernel(benchmark::State& state) {
   const std::vector<int32_t> frame(samples.begin() + 4000, samples.begin() + 4256);
   std::vector<int32_t> row(128);
   for (auto _ : state) {
-    acf::autocorrelate(path, frame, row);
+    autocorrelate(frame, row, level);
     benchmark::DoNotOptimize(row.data());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 BENCHMARK(BM_AutocorrelationKernel)
-    ->Arg(static_cast<int>(acf::KernelPath::kReference))
-    ->Arg(static_cast<int>(acf::KernelPath::kPortable))
-    ->Arg(static_cast<int>(acf::KernelPath::kAvx2))
-    ->Arg(static_cast<int>(acf::KernelPath::kAvx512));
+    ->Arg(static_cast<int>(SimdLevel::kPortable))
+    ->Arg(static_cast<int>(SimdLevel::kAvx2))
+    ->Arg(static_cast<int>(SimdLevel::kAvx512));
 
 void BM_FrameAnalysisAndTwoPathSearches(benchmark::State& state) {
   const auto signal = voiceLike(kRate, kSeconds, 127, 128);
@@ -110,8 +106,8 @@ BENCHMARK(BM_FrameAnalysisAndTwoPathSearches);
 
 // Both passes' path searches over one analysis of a noisy signal, on each kernel path.
 void BM_PathSearch(benchmark::State& state) {
-  const auto path = static_cast<path::KernelPath>(state.range(0));
-  if (!path::available(path)) {
+  const auto level = static_cast<SimdLevel>(state.range(0));
+  if (!simdAvailable(level)) {
     state.SkipWithError("instruction set not available");
     return;
   }
@@ -123,8 +119,8 @@ void BM_PathSearch(benchmark::State& state) {
   second.maxPitch = 64;
   std::vector<double> pitch(analysis.frames());
   for (auto _ : state) {
-    trackPitch(analysis, ptParam, pitch, path);
-    trackPitch(analysis, second, pitch, path);
+    trackPitch(analysis, ptParam, pitch, level);
+    trackPitch(analysis, second, pitch, level);
     benchmark::DoNotOptimize(pitch.data());
   }
   state.counters["candidates/frame"] =
@@ -132,9 +128,9 @@ void BM_PathSearch(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * pitch.size()));
 }
 BENCHMARK(BM_PathSearch)
-    ->Arg(static_cast<int>(path::KernelPath::kPortable))
-    ->Arg(static_cast<int>(path::KernelPath::kAvx2))
-    ->Arg(static_cast<int>(path::KernelPath::kAvx512));
+    ->Arg(static_cast<int>(SimdLevel::kPortable))
+    ->Arg(static_cast<int>(SimdLevel::kAvx2))
+    ->Arg(static_cast<int>(SimdLevel::kAvx512));
 
 void BM_EndpointDetection(benchmark::State& state) {
   const auto signal = voiceLike(kRate, kSeconds, 127, 128);
@@ -151,15 +147,15 @@ BENCHMARK(BM_EndpointDetection);
 // An hour's resampling in miniature: ten seconds at 44.1 kHz in blocks of 64 KiB samples, on
 // each kernel.
 void BM_Resample44100To8000(benchmark::State& state) {
-  const auto kernel = static_cast<ResampleKernel>(state.range(0));
-  if (!resampleKernelAvailable(kernel)) {
+  const auto level = static_cast<SimdLevel>(state.range(0));
+  if (!simdAvailable(level)) {
     state.SkipWithError("instruction set not available");
     return;
   }
   const auto source = voiceLike(44100, kSeconds, 32000, 0);
   const std::span<const int16_t> all(source);
   for (auto _ : state) {
-    StreamingResampler resampler(44100, kRate, static_cast<int64_t>(source.size()), kernel);
+    StreamingResampler resampler(44100, kRate, static_cast<int64_t>(source.size()), level);
     for (size_t start = 0; start < all.size(); start += 65536) {
       resampler.push(all.subspan(start, std::min<size_t>(65536, all.size() - start)));
     }
@@ -168,15 +164,13 @@ void BM_Resample44100To8000(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * source.size()));
 }
 BENCHMARK(BM_Resample44100To8000)
-    ->Arg(static_cast<int>(ResampleKernel::kPortable))
-    ->Arg(static_cast<int>(ResampleKernel::kAvx2));
+    ->Arg(static_cast<int>(SimdLevel::kPortable))
+    ->Arg(static_cast<int>(SimdLevel::kAvx2));
 
 void BM_WholeExtraction(benchmark::State& state) {
   const auto samples = voiceLike(kRate, kSeconds, 127, 128);
-  std::vector<int32_t> contour;
   for (auto _ : state) {
-    extractPitch(samples, contour, kRate, 8);
-    benchmark::DoNotOptimize(contour.data());
+    benchmark::DoNotOptimize(extractContour(samples, kRate, 8, Options{}));
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kSeconds));
 }

@@ -25,11 +25,11 @@ STAGES = [
     ("resample to 8 kHz", r"interpolateRun|StreamingResampler|RatePhases"),
     ("input level, 16 to 8 bits", r"InputLevel|reduceSixteenBits|WorkingSignalBuilder"),
     ("frame preparation (centre, scale)", r"SampleScaler|prepareSmall|centredAutocorrelation|"
-                                          r"analyseFrames|analyse<"),
+                                          r"analyseFrames|analyseInto"),
     ("autocorrelation", r"avx512Kernel|avx2Kernel|portableKernel|portableTail|autocorrelate"),
     ("extremum picking, candidate lists", r"pickRawCandidates|extremaMiddles|"
                                           r"appendRawCandidates|keepLagsInRange"),
-    ("path search, both passes", r"dpPitchPath|searchPaths|PathSearch|linkFrame|linkAvx|"
+    ("path search, both passes", r"searchPaths|PathSearch|linkFrame|linkAvx|"
                                  r"linkPortable|Avx2Kernel|Avx512Kernel|linkBestPredecessor|"
                                  r"buildLattice|searchRuns|trackPitch|__ieee754_log|"
                                  r"semitoneOfFrequency"),

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/limits.h"
 #include "wave/container_signature.h"
 #include "wave/riff.h"
 #include "wave/sound_file.h"
@@ -46,8 +47,7 @@ bool replaceContents(const uint8_t* data, size_t size) {
 }
 
 void checkOpened(SoundFile& sound, Container container) {
-  if (sound.getSampleRate() < WaveData::kMinSampleRate ||
-      sound.getSampleRate() > WaveData::kMaxSampleRate) {
+  if (!sampleRateSupported(sound.getSampleRate())) {
     broken("an opened recording has a rate outside the limits");
   }
   const uint32_t bits = sound.getBitsPerSample();

@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "pipeline/extract_pitch.h"
-#include "pitchtrack/pitchtrack.h"
 #include "pipeline/resample.h"
+#include "pitchtrack/pitchtrack.h"
 
 namespace pitchtrack {
 
@@ -34,6 +34,8 @@ namespace {
 constexpr uint32_t kHighestRate = 1000000;
 constexpr size_t kHeaderBytes = 5;
 constexpr size_t kMaxSeconds = 3;
+// Allocations a refusal may make: its message, built from a few strings.
+constexpr size_t kRefusalAllocations = 8;
 constexpr int32_t kFrameSize = 256;  // 32 ms at the working rate
 constexpr int32_t kLowestValue = 340;
 constexpr int32_t kHighestValue = 900;
@@ -65,8 +67,6 @@ void ignoreFree(const volatile void*) {}
   std::fprintf(stderr, "pipeline_fuzz: %s\n", what);
   std::abort();
 }
-
-bool rateAccepted(int32_t rate) { return rate >= kMinSampleRate && rate <= kMaxSampleRate; }
 
 void checkContour(const std::vector<int32_t>& contour, size_t inputSamples, int32_t rate) {
   const int64_t working =
@@ -109,8 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A refused rate must stay free of work however long the input; accepted ones are bounded so
   // that every run stays short.
   const size_t available = (size - kHeaderBytes) / 2;
-  const size_t count =
-      rateAccepted(rate) ? std::min(available, kMaxSeconds * static_cast<size_t>(rate)) : available;
+  const size_t count = sampleRateSupported(rate)
+                           ? std::min(available, kMaxSeconds * static_cast<size_t>(rate))
+                           : available;
   std::vector<int16_t> samples(count);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* at = data + kHeaderBytes + 2 * i;
@@ -120,14 +121,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const size_t blockLimit = kBlockLimits[(flags >> 2) & 7];
   std::vector<int32_t> contour;
-  if (!rateAccepted(rate)) {
+  if (!sampleRateSupported(rate)) {
     contour.assign({1, 2, 3});
     allocations = 0;
     counting = true;
-    const bool ok = extractPitch(samples, contour, rate, nbits);
+    bool refused = false;
+    try {
+      contour = extractContour(samples, rate, nbits, Options{}).values;
+    } catch (const std::invalid_argument&) {
+      refused = true;
+    }
     counting = false;
-    if (!ok || !contour.empty()) broken("a refused rate gave a contour");
-    if (allocations != 0) broken("a refused rate allocated memory");
+    if (!refused || contour.size() != 3) broken("a refused rate gave a contour");
+    // Only the refusal's message, however long the input.
+    if (allocations > kRefusalAllocations) broken("a refused rate did work on the samples");
     try {
       streamedContour(samples, blockLimit, rate, nbits);
       broken("a Tracker took a refused rate");
@@ -135,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
   }
-  if (!extractPitch(samples, contour, rate, nbits)) broken("extractPitch reported failure");
+  contour = extractContour(samples, rate, nbits, Options{}).values;
   checkContour(contour, count, rate);
   if (streamedContour(samples, blockLimit, rate, nbits) != contour) {
     broken("the streamed contour differs from the in-memory one");

@@ -46,8 +46,7 @@ void checkLoaded(const WaveData& wave) {
   const uint32_t bits = wave.getBitsPerSample();
   if (bits != 8 && bits != 16) broken("kept samples are neither 8 nor 16 bits");
   if (wave.getChannels() == 0) broken("a load accepted zero channels");
-  if (wave.getSampleRate() < WaveData::kMinSampleRate ||
-      wave.getSampleRate() > WaveData::kMaxSampleRate) {
+  if (!sampleRateSupported(wave.getSampleRate())) {
     broken("a load accepted a sample rate outside the limits");
   }
   // A data chunk shorter than one sample loads as an empty signal.

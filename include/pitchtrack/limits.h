@@ -14,4 +14,10 @@ inline constexpr int32_t kFrameMilliseconds = 32;
 inline constexpr int32_t kMinSampleRate = 1000;
 inline constexpr int32_t kMaxSampleRate = 768000;
 
+// Whether the library accepts a recording of `sampleRate` Hz: the one check of the reader, the
+// tracking entries and the language bindings.
+constexpr bool sampleRateSupported(int64_t sampleRate) {
+  return sampleRate >= kMinSampleRate && sampleRate <= kMaxSampleRate;
+}
+
 }  // namespace pitchtrack

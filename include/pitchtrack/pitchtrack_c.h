@@ -14,8 +14,8 @@
  * prints, ends the process or lets an exception out; every failure is a status with its message
  * in the caller's pitchtrack_error. All functions may run in several threads at once.
  *
- * Link with -lpitchtrack (the library is C++: a static link also needs -lstdc++ -lm; pkg-config
- * --static --libs pitchtrack gives the whole line). */
+ * Link with -lpitchtrack (the library is C++: a static link also needs -lstdc++ -lm;
+ * pkg-config --libs pitchtrack-static gives the whole line). */
 #ifndef PITCHTRACK_PITCHTRACK_C_H
 #define PITCHTRACK_PITCHTRACK_C_H
 

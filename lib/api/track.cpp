@@ -1,12 +1,12 @@
 // The library's public entries (include/pitchtrack/pitchtrack.h) over the pipeline and the
 // wave reader.
 #include <array>
-#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "audio/frame.h"
 #include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
 #include "pitchtrack/pitchtrack.h"
@@ -26,7 +26,7 @@ constexpr size_t kReadBlockSamples = 1 << 16;
 
 double Contour::frequencyHz(size_t i) const {
   if (values[i] == 0) return 0;
-  return 440 * std::pow(2.0, (values[i] / 10.0 - 69) / 12);
+  return semitoneToHz(values[i] / 10.0);
 }
 
 WaveError::WaveError(std::string path, uint32_t code, std::string reason)
@@ -139,10 +139,9 @@ Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t 
 }
 
 struct Tracker::State {
-  State(int32_t sampleRate, int32_t bitsPerSample, const Options& givenOptions)
-      : options(givenOptions), builder(sampleRate, bitsPerSample, 0, options) {}
+  State(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
+      : builder(sampleRate, bitsPerSample, 0, options) {}
 
-  Options options;  // the builder refers to its sink
   pipeline::WorkingSignalBuilder builder;
 };
 

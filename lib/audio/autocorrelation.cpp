@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "frame.h"
-#include "simd.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define PT_HAVE_X86_KERNELS 1
@@ -110,12 +109,12 @@ __attribute__((target("avx512bw"))) void avx512Kernel(const int16_t* w, int32_t 
 }
 #endif
 
-NarrowKernel narrowKernel(acf::KernelPath path) {
+NarrowKernel narrowKernel(SimdLevel level) {
 #if PT_HAVE_X86_KERNELS
-  if (path == acf::KernelPath::kAvx512) return avx512Kernel;
-  if (path == acf::KernelPath::kAvx2) return avx2Kernel;
+  if (level == SimdLevel::kAvx512) return avx512Kernel;
+  if (level == SimdLevel::kAvx2) return avx2Kernel;
 #else
-  (void)path;
+  (void)level;
 #endif
   return portableKernel;
 }
@@ -139,72 +138,28 @@ bool narrow(std::span<const int32_t> frame, NarrowFrame& narrowed) {
 
 }  // namespace
 
-namespace acf {
-
-bool available(KernelPath path) {
-  switch (path) {
-    case KernelPath::kReference:
-    case KernelPath::kPortable:
-      return true;
-    case KernelPath::kAvx2:
-      return PT_HAVE_X86_KERNELS && simdAvailable(SimdLevel::kAvx2);
-    case KernelPath::kAvx512:
-      return PT_HAVE_X86_KERNELS && simdAvailable(SimdLevel::kAvx512);
-  }
-  return false;
-}
-
-KernelPath activePath() {
-  switch (simdLevel()) {
-    case SimdLevel::kAvx512:
-      return PT_HAVE_X86_KERNELS ? KernelPath::kAvx512 : KernelPath::kPortable;
-    case SimdLevel::kAvx2:
-      return PT_HAVE_X86_KERNELS ? KernelPath::kAvx2 : KernelPath::kPortable;
-    case SimdLevel::kPortable:
-      break;
-  }
-  return KernelPath::kPortable;
-}
-
-void autocorrelate(KernelPath path, std::span<const int32_t> frame, std::span<int32_t> row) {
+void autocorrelate(std::span<const int32_t> frame, std::span<int32_t> row, SimdLevel level) {
   NarrowFrame narrowed;
-  if (path == KernelPath::kReference || row.size() > frame.size() || !narrow(frame, narrowed)) {
+  if (row.size() > frame.size() || !narrow(frame, narrowed)) {
     referenceKernel(frame, row);
     return;
   }
-  narrowKernel(path)(narrowed.data(), static_cast<int32_t>(frame.size()),
-                     static_cast<int32_t>(row.size()), row.data());
+  narrowKernel(level)(narrowed.data(), static_cast<int32_t>(frame.size()),
+                      static_cast<int32_t>(row.size()), row.data());
 }
 
-void centredAutocorrelation(KernelPath path, std::span<const int16_t> frame,
-                            std::span<int32_t> row) {
+void centredAutocorrelation(std::span<const int16_t> frame, std::span<int32_t> row,
+                            SimdLevel level) {
   int32_t sum = 0;
   for (const int16_t v : frame) sum += v;
   const int32_t mean = sum / static_cast<int32_t>(frame.size());
   NarrowFrame narrowed;
   std::transform(frame.begin(), frame.end(), narrowed.begin(),
                  [mean](int16_t v) { return static_cast<int16_t>(v - mean); });
-  if (path == KernelPath::kReference) {
-    std::array<int32_t, kNarrowMaxLength> wide;
-    std::copy(narrowed.begin(), narrowed.begin() + static_cast<ptrdiff_t>(frame.size()),
-              wide.begin());
-    referenceKernel(std::span(wide).first(frame.size()), row);
-    return;
-  }
   std::fill(narrowed.begin() + static_cast<ptrdiff_t>(frame.size()),
             narrowed.begin() + static_cast<ptrdiff_t>(frame.size() + kPadding), int16_t{0});
-  narrowKernel(path)(narrowed.data(), static_cast<int32_t>(frame.size()),
-                     static_cast<int32_t>(row.size()), row.data());
-}
-
-}  // namespace acf
-
-void autocorrelate(std::span<const int32_t> frame, std::span<int32_t> row) {
-  acf::autocorrelate(acf::activePath(), frame, row);
-}
-
-void centredAutocorrelation(std::span<const int16_t> frame, std::span<int32_t> row) {
-  acf::centredAutocorrelation(acf::activePath(), frame, row);
+  narrowKernel(level)(narrowed.data(), static_cast<int32_t>(frame.size()),
+                      static_cast<int32_t>(row.size()), row.data());
 }
 
 }  // namespace pitchtrack

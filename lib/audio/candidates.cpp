@@ -62,18 +62,4 @@ LagRange lagRange(const PtParam& ptParam) {
   return {lagOfPitch(ptParam.fs, ptParam.maxPitch), lagOfPitch(ptParam.fs, ptParam.minPitch)};
 }
 
-int32_t pickCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
-                       std::span<int32_t> lags) {
-  const int32_t raw = pickRawCandidates(pitchFunction, ptParam, lags);
-  return keepLagsInRange(lags.first(static_cast<size_t>(raw)), lagRange(ptParam));
-}
-
-int32_t keepLagsInRange(std::span<int32_t> lags, LagRange range) {
-  size_t kept = 0;
-  for (const int32_t lag : lags) {
-    if (lagInRange(lag, range)) lags[kept++] = lag;
-  }
-  return static_cast<int32_t>(kept);
-}
-
 }  // namespace pitchtrack

@@ -1,13 +1,13 @@
 // Pitch candidates of one frame: the lags at which the frame's period may lie.
 //
-// pickCandidates reads one frame's pitch function (frameSize/2 values indexed by lag) and
+// pickRawCandidates reads one frame's pitch function (frameSize/2 values indexed by lag) and
 // writes candidate lags, in increasing order, to the front of `lags`; it returns how many.
 //   - extremaOnly == 1: the middles of the local maxima (pfType 2) or minima (pfType 1). A flat
 //     top of odd width yields its middle lag, of even width the right one of its two middles.
 //     Lag 0 never qualifies, nor does an extremum whose flat part reaches the last lag. Any
-//     other pfType ends the process through fatalError ("Unknown ptParam.pfType=...").
+//     other pfType throws pitchtrack::InternalError ("Unknown ptParam.pfType=...").
 //   - otherwise: every lag is a candidate.
-// Only lags inside [minLag, maxLag] survive (both inclusive), where
+// The path search keeps only the lags inside [minLag, maxLag] (both inclusive), where
 //   minLag = roundToInt(float(float(fs) / semitone2freq(maxPitch))) and
 //   maxLag = roundToInt(float(float(fs) / semitone2freq(minPitch))),
 // a bound being 0 when its pitch is at or below 0. Lag 0 is always removed.
@@ -22,8 +22,8 @@
 namespace pitchtrack {
 
 // `lags` must hold pitchFunction.size() values. Allocates nothing.
-int32_t pickCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
-                       std::span<int32_t> lags);
+int32_t pickRawCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
+                          std::span<int32_t> lags);
 
 // The inclusive lag range [minLag, maxLag] that ptParam's pitch range allows.
 struct LagRange {
@@ -31,14 +31,6 @@ struct LagRange {
   int32_t maxLag;
 };
 LagRange lagRange(const PtParam& ptParam);
-
-// The two steps of pickCandidates, for callers that judge one raw list against several pitch
-// ranges. pickRawCandidates writes the extrema middles (or every lag) to `lags` and returns
-// their number; keepLagsInRange packs the nonzero lags inside `range` to the front of `lags`
-// and returns how many remain.
-int32_t pickRawCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
-                          std::span<int32_t> lags);
-int32_t keepLagsInRange(std::span<int32_t> lags, LagRange range);
 
 // Whether a candidate lag survives the range: nonzero and inside [minLag, maxLag].
 inline bool lagInRange(int32_t lag, LagRange range) {

@@ -20,31 +20,6 @@ int32_t secondsToFrames(int32_t fs, float seconds, int32_t hop) {
   return roundToInt(static_cast<float>(frames));
 }
 
-// One partition step of sortWithIndex; returns the pivot's final position.
-int32_t partition(std::span<int32_t> values, int32_t left, int32_t right,
-                  std::span<int32_t> index) {
-  const auto at = [](std::span<int32_t> a, int32_t i) -> int32_t& {
-    return a[static_cast<size_t>(i)];
-  };
-  const auto exchange = [&](int32_t a, int32_t b) {
-    std::swap(at(values, a), at(values, b));
-    std::swap(at(index, a), at(index, b));
-  };
-  const int32_t pivot = at(values, left);
-  int32_t i = left;
-  int32_t j = right + 1;
-  while (true) {
-    do ++i;
-    while (at(values, i) < pivot && i < right);
-    do --j;
-    while (at(values, j) > pivot && j > left);
-    if (i >= j) break;
-    exchange(i, j);
-  }
-  exchange(left, j);
-  return j;
-}
-
 // The threshold between the quiet and the loud end of the measures.
 int32_t activityThreshold(std::span<const int32_t> measure, int32_t divisor) {
   const auto n = static_cast<int32_t>(measure.size());
@@ -101,17 +76,9 @@ int32_t moveValidToFront(std::vector<Segment>& segments) {
   return static_cast<int32_t>(kept);
 }
 
-template <typename Sample>
-std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const EpdParam& epdParam,
-                            int32_t& segmentCount, std::optional<FinalGapDrop>* finalGapDrop) {
-  segmentCount = 0;
-  const int32_t hop = epdParam.frameSize - epdParam.overlap;
-  const int32_t minFrames = secondsToFrames(fs, epdParam.minSegmentSec, hop);
-  const int32_t maxGapFrames = secondsToFrames(fs, epdParam.maxFinalGapSec, hop);
-  const int32_t n =
-      frameCount(static_cast<int32_t>(signal.size()), epdParam.frameSize, epdParam.overlap);
-  if (n <= 0) return {};
-
+// (volume + high-order difference) / 2 of each of the n frames.
+std::vector<int32_t> activityMeasure(std::span<const int16_t> signal, const EpdParam& epdParam,
+                                     int32_t n) {
   std::vector<int32_t> volume(static_cast<size_t>(n));
   std::vector<int32_t> diff(static_cast<size_t>(n));
   frameVolume(signal, epdParam.frameSize, epdParam.overlap, volume, kVolumeMethodMedian);
@@ -120,14 +87,7 @@ std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const Ep
   for (size_t i = 0; i < measure.size(); ++i) {
     measure[i] = static_cast<int32_t>((static_cast<int64_t>(volume[i]) + diff[i]) / 2);
   }
-
-  const int32_t threshold = activityThreshold(measure, epdParam.thresholdDivisor);
-  std::vector<Segment> segments = activeRuns(measure, threshold);
-  const std::optional<FinalGapDrop> drop =
-      dropShortAndLateSegments(segments, minFrames, maxGapFrames);
-  if (finalGapDrop != nullptr) *finalGapDrop = drop;
-  segmentCount = moveValidToFront(segments);
-  return segments;
+  return measure;
 }
 
 }  // namespace
@@ -135,41 +95,31 @@ std::vector<Segment> detect(std::span<const Sample> signal, int32_t fs, const Ep
 void setEpdParam(int32_t fs, EpdParam& epdParam) {
   epdParam.frameSize = truncToInt(fs * 0.016);
   epdParam.overlap = 0;
-  epdParam.extraInt1 = 10;
   epdParam.thresholdDivisor = 10;
   epdParam.hodOrder = 4;
-  epdParam.extraReal1 = 0.5f;
-  epdParam.extraInt2 = 1;
   epdParam.minSegmentSec = 0.05f;
   epdParam.maxFinalGapSec = 0.7f;
-  epdParam.extraSeconds = 0.2f;
-}
-
-std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
-                                    const EpdParam& epdParam, int32_t& segmentCount) {
-  return detect(signal, fs, epdParam, segmentCount, nullptr);
 }
 
 std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount,
                                     std::optional<FinalGapDrop>* finalGapDrop) {
-  return detect(signal, fs, epdParam, segmentCount, finalGapDrop);
-}
+  segmentCount = 0;
+  const int32_t hop = epdParam.frameSize - epdParam.overlap;
+  const int32_t minFrames = secondsToFrames(fs, epdParam.minSegmentSec, hop);
+  const int32_t maxGapFrames = secondsToFrames(fs, epdParam.maxFinalGapSec, hop);
+  const int32_t n =
+      frameCount(static_cast<int32_t>(signal.size()), epdParam.frameSize, epdParam.overlap);
+  if (n <= 0) return {};
 
-void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,
-                   std::span<int32_t> index) {
-  // Recurse into the smaller side and loop on the larger, so that the depth stays logarithmic;
-  // the sides are disjoint, so the order in which they are sorted does not change the result.
-  while (left < right) {
-    const int32_t j = partition(values, left, right, index);
-    if (j - left < right - j) {
-      sortWithIndex(values, left, j - 1, index);
-      left = j + 1;
-    } else {
-      sortWithIndex(values, j + 1, right, index);
-      right = j - 1;
-    }
-  }
+  const std::vector<int32_t> measure = activityMeasure(signal, epdParam, n);
+  const int32_t threshold = activityThreshold(measure, epdParam.thresholdDivisor);
+  std::vector<Segment> segments = activeRuns(measure, threshold);
+  const std::optional<FinalGapDrop> drop =
+      dropShortAndLateSegments(segments, minFrames, maxGapFrames);
+  if (finalGapDrop != nullptr) *finalGapDrop = drop;
+  segmentCount = moveValidToFront(segments);
+  return segments;
 }
 
 }  // namespace pitchtrack

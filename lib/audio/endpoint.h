@@ -19,14 +19,10 @@ namespace pitchtrack {
 struct EpdParam {
   int32_t frameSize = 0;         // frame length in samples (16 ms)
   int32_t overlap = 0;           // samples shared by consecutive frames
-  int32_t extraInt1 = 0;         // carried for callers; read by no operation
   int32_t thresholdDivisor = 0;  // threshold = low + (high - low) / thresholdDivisor
   int32_t hodOrder = 0;          // order of the high-order difference (1..5)
-  float extraReal1 = 0;          // carried for callers; read by no operation
-  int32_t extraInt2 = 0;         // carried for callers; read by no operation
   float minSegmentSec = 0;       // a segment must last longer than this
   float maxFinalGapSec = 0;      // largest gap before the last segment
-  float extraSeconds = 0;        // carried for callers; read by no operation
 };
 
 // One run of active frames, in the detector's own frame indices (both ends inclusive).
@@ -41,28 +37,18 @@ struct Segment {
 // 0.05 s shortest segment, 0.7 s longest final gap.
 void setEpdParam(int32_t fs, EpdParam& epdParam);
 
-// Returns one Segment per run of active frames; the first segmentCount entries are the valid
-// segments in time order, entries after them carry no meaning. A signal without a complete
-// frame gives no segment. Callers pass frameSize > overlap and thresholdDivisor != 0.
-std::vector<Segment> endpointDetect(std::span<const int32_t> signal, int32_t fs,
-                                    const EpdParam& epdParam, int32_t& segmentCount);
-
 // The segment the final-gap rule dropped, and the last frame of the valid segment before it.
 struct FinalGapDrop {
   Segment dropped;
   int32_t previousEndFrame = 0;
 };
 
-// The same detection on a signal held in 16 bits (the pipeline's 8000 Hz working signal). When
+// Returns one Segment per run of active frames; the first segmentCount entries are the valid
+// segments in time order, entries after them carry no meaning. A signal without a complete
+// frame gives no segment. Callers pass frameSize > overlap and thresholdDivisor != 0. When
 // `finalGapDrop` is given, it receives the segment the final-gap rule dropped, or nothing.
 std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount,
                                     std::optional<FinalGapDrop>* finalGapDrop = nullptr);
-
-// Sorts values[left..right] ascending in place (quicksort, first element as pivot, two scans
-// that meet) and applies every exchange to `index` as well, so that indices travel with their
-// values. Not stable.
-void sortWithIndex(std::span<int32_t> values, int32_t left, int32_t right,
-                   std::span<int32_t> index);
 
 }  // namespace pitchtrack

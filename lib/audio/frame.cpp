@@ -26,12 +26,6 @@ int32_t frameCount(int32_t length, int32_t frameSize, int32_t overlap) {
   return (length - overlap) / (frameSize - overlap);
 }
 
-void frameStarts(int32_t length, int32_t frameSize, int32_t overlap, std::span<int32_t> starts) {
-  const int32_t count = frameCount(length, frameSize, overlap);
-  const int32_t hop = frameSize - overlap;
-  for (int32_t k = 0; k < count; ++k) starts[static_cast<size_t>(k)] = k * hop;
-}
-
 int32_t frame2sample(int32_t frame, int32_t frameSize, int32_t overlap) {
   return frame * (frameSize - overlap) + frameSize / 2 - 1;
 }
@@ -52,9 +46,13 @@ double freq2semitone(float frequency) {
   return semitoneOfFrequency(frequency);
 }
 
+double semitoneToHz(double semitone) {
+  return 440 * std::pow(2.0, (semitone - 69) * kInverseSemitonesPerOctave);
+}
+
 double semitone2freq(float semitone) {
   if (!(semitone > 0)) return 0;
-  return 440 * std::pow(2.0, (static_cast<double>(semitone) - 69) * kInverseSemitonesPerOctave);
+  return semitoneToHz(semitone);
 }
 
 int32_t dotProduct(const int32_t* a, const int32_t* b, int32_t n) {

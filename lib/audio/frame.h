@@ -29,10 +29,6 @@ int32_t truncToInt(double x);
 // Zero or negative means no frames.
 int32_t frameCount(int32_t length, int32_t frameSize, int32_t overlap);
 
-// Writes the start index k*hop of each of the frameCount() frames into starts (which must hold
-// them all); writes nothing when there is no frame.
-void frameStarts(int32_t length, int32_t frameSize, int32_t overlap, std::span<int32_t> starts);
-
 // Centre sample of frame i: i*hop + frameSize/2 - 1.
 int32_t frame2sample(int32_t frame, int32_t frameSize, int32_t overlap);
 
@@ -56,7 +52,11 @@ double freq2semitone(float frequency);
 // gives a lag, fs / lag formed in double.
 double semitoneOfFrequency(double frequency);
 
-// 440 * 2^((p - 69)/12) for p > 0; 0 otherwise (also for NaN).
+// 440 * 2^((p - 69) * kInverseSemitonesPerOctave) in double precision: the library's one
+// semitone-to-frequency formula, for the lag range, the contour's values in Hz and the warnings.
+double semitoneToHz(double semitone);
+
+// semitoneToHz(p) for p > 0; 0 otherwise (also for NaN).
 double semitone2freq(float semitone);
 
 // Sum of a[i]*b[i] for i < n in 32-bit arithmetic that wraps on overflow; 0 when n <= 0.

@@ -56,22 +56,6 @@ void frameFlip(std::span<int32_t> frame) {
   if (first < second) std::reverse(frame.begin(), frame.end());
 }
 
-void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
-                   int32_t pfType, std::span<int32_t> output) {
-  const int32_t frames = frameCount(static_cast<int32_t>(signal.size()), frameSize, overlap);
-  if (frames <= 0) return;
-  const auto half = static_cast<size_t>(frameSize / 2);
-  std::vector<int32_t> starts(static_cast<size_t>(frames));
-  frameStarts(static_cast<int32_t>(signal.size()), frameSize, overlap, starts);
-  std::vector<int32_t> work(static_cast<size_t>(frameSize));
-
-  for (size_t k = 0; k < starts.size(); ++k) {
-    const auto frame = signal.subspan(static_cast<size_t>(starts[k]), work.size());
-    std::copy(frame.begin(), frame.end(), work.begin());
-    framePitchFunction(work, pfType, output.subspan(k * half, half));
-  }
-}
-
 void framePitchFunction(std::span<int32_t> frame, int32_t pfType, std::span<int32_t> row) {
   if (pfType == kMagnitudeDifference) {
     frameFlip(frame);

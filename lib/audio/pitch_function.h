@@ -19,17 +19,9 @@ namespace pitchtrack {
 // the livelier half serves as the reference window of the difference function.
 void frameFlip(std::span<int32_t> frame);
 
-// Computes the pitch function of every complete frame of `signal` into `output`, a row-major
-// matrix of frameCount(signal.size(), frameSize, overlap) rows of frameSize/2 values: row k,
-// column j is frame k at lag j. `output` must hold at least that many values. A signal without
-// a complete frame writes nothing. A pfType other than 1 or 2 ends the process through
-// fatalError ("Unknown pfType=...") when there is at least one frame.
-void pitchFunction(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
-                   int32_t pfType, std::span<int32_t> output);
-
 // The pitch function of one frame (frameSize samples, reordered or centred in place as the
-// chosen function needs) into row (frameSize/2 lags): the per-frame step of pitchFunction.
-// An unknown pfType ends the process through fatalError.
+// chosen function needs) into row (frameSize/2 lags): row[j] is the value at lag j.
+// An unknown pfType throws pitchtrack::InternalError.
 void framePitchFunction(std::span<int32_t> frame, int32_t pfType, std::span<int32_t> row);
 
 }  // namespace pitchtrack

@@ -1,13 +1,8 @@
 #include "pitch_path.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <vector>
 
-#include "fault.h"
 #include "frame.h"
-#include "simd.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define PT_HAVE_X86_PATH_KERNELS 1
@@ -18,114 +13,18 @@
 
 namespace pitchtrack {
 
-namespace {
-
-// Pitch-jump penalty between two neighbouring candidates, in double precision.
-class JumpPenalty {
- public:
-  explicit JumpPenalty(const PtParam& ptParam)
-      : weight_(ptParam.transitionWeight), squared_(ptParam.distPower != 1) {
-    if (ptParam.distType == 2) {
-      semitoneTable_.resize(static_cast<size_t>(ptParam.frameSize / 2));
-      for (size_t lag = 1; lag < semitoneTable_.size(); ++lag) {
-        semitoneTable_[lag] = lagTenthsOfSemitone(ptParam.fs, static_cast<int32_t>(lag));
-      }
-    }
-  }
-
-  double operator()(int32_t fromLag, int32_t toLag) const {
-    const int32_t jump = semitoneTable_.empty() ? wrapAbsDiff(fromLag, toLag)
-                                                : wrapAbsDiff(pitchOf(fromLag), pitchOf(toLag));
-    const int32_t measure = squared_ ? wrapMul(jump, jump) : jump;
-    return static_cast<double>(weight_) * measure;
-  }
-
- private:
-  int32_t pitchOf(int32_t lag) const { return semitoneTable_[static_cast<size_t>(lag)]; }
-
-  int32_t weight_;
-  bool squared_;
-  std::vector<int32_t> semitoneTable_;  // filled for distType 2 only
-};
-
-// localWeight * pfValue as a 32-bit integer product.
-int32_t localTerm(const PtParam& ptParam, const Candidate& c) {
-  return wrapMul(ptParam.localWeight, c.pfValue);
-}
-
-// Best predecessor of `to` in `prev`: minimum of cost + P for pfType 1, maximum of cost - P
-// otherwise. Sums are formed in double and compared with the stored single-precision best.
-void linkBestPredecessor(const FrameCandidates& prev, Candidate& to, const JumpPenalty& penalty,
-                         const PtParam& ptParam) {
-  const bool minimise = ptParam.pfType == kMagnitudeDifference;
-  const auto score = [&](const Candidate& from) {
-    const double jump = penalty(from.lag, to.lag);
-    return minimise ? static_cast<double>(from.cost) + jump : static_cast<double>(from.cost) - jump;
-  };
-  float best = static_cast<float>(score(prev.candidates[0]));
-  int32_t bestIndex = 0;
-  for (int32_t i = 1; i < prev.count; ++i) {
-    const double v = score(prev.candidates[static_cast<size_t>(i)]);
-    if (minimise ? v < best : v > best) {
-      best = static_cast<float>(v);
-      bestIndex = i;
-    }
-  }
-  to.backPointer = bestIndex;
-  to.cost = static_cast<float>(static_cast<double>(localTerm(ptParam, to)) + best);
-}
-
-int32_t bestEndIndex(const FrameCandidates& last, const PtParam& ptParam) {
-  if (ptParam.pfType != kMagnitudeDifference && ptParam.pfType != kAutocorrelation) {
-    audio_fault::unknownCode(audio_fault::kUnknownPtParamPfType, ptParam.pfType,
-                             audio_fault::kLinePitchPath);
-  }
-  int32_t best = 0;
-  for (int32_t i = 1; i < last.count; ++i) {
-    const float cost = last.candidates[static_cast<size_t>(i)].cost;
-    const float bestCost = last.candidates[static_cast<size_t>(best)].cost;
-    if (ptParam.pfType == kMagnitudeDifference ? cost < bestCost : cost > bestCost) best = i;
-  }
-  return best;
-}
-
-}  // namespace
-
 int32_t lagTenthsOfSemitone(int32_t fs, int32_t lag) {
   if (lag == 0) return 0;
   const auto frequency = static_cast<float>(static_cast<double>(fs) / lag);
   return roundToInt(static_cast<float>(10 * freq2semitone(frequency)));
 }
 
-void dpPitchPath(std::span<FrameCandidates> run, const PtParam& ptParam, std::span<double> pitch) {
-  const JumpPenalty penalty(ptParam);
-  for (Candidate& c : run[0].candidates.first(static_cast<size_t>(run[0].count))) {
-    c.cost = static_cast<float>(localTerm(ptParam, c));
-    c.backPointer = -1;
-  }
-  for (size_t f = 1; f < run.size(); ++f) {
-    for (Candidate& c : run[f].candidates.first(static_cast<size_t>(run[f].count))) {
-      linkBestPredecessor(run[f - 1], c, penalty, ptParam);
-    }
-  }
-
-  int32_t current = bestEndIndex(run.back(), ptParam);
-  for (size_t f = run.size(); f-- > 0;) {
-    const Candidate& chosen = run[f].candidates[static_cast<size_t>(current)];
-    run[f].chosenLag = chosen.lag;
-    current = chosen.backPointer;
-  }
-  for (size_t f = 0; f < run.size(); ++f) {
-    const double frequency = static_cast<double>(ptParam.fs) / run[f].chosenLag;
-    pitch[f] = semitoneOfFrequency(frequency);
-  }
-}
-
 namespace path {
 
 namespace {
 
-// The score of the pair (from, to) as dpPitchPath forms it.
+// The score of the pair (from, to): the predecessor's cost plus (pfType 1) or minus the jump
+// penalty, in double precision.
 double pairScore(const JumpScore& score, int32_t fromKey, float fromCost, int32_t toKey) {
   const int32_t jump = wrapAbsDiff(fromKey, toKey);
   const int32_t measure = score.squared ? wrapMul(jump, jump) : jump;
@@ -381,38 +280,13 @@ __attribute__((target("avx512f"))) void linkAvx512(const JumpScore& score, const
 
 }  // namespace
 
-bool available(KernelPath path) {
-  switch (path) {
-    case KernelPath::kPortable:
-      return true;
-    case KernelPath::kAvx2:
-      return PT_HAVE_X86_PATH_KERNELS && simdAvailable(SimdLevel::kAvx2);
-    case KernelPath::kAvx512:
-      return PT_HAVE_X86_PATH_KERNELS && simdAvailable(SimdLevel::kAvx512);
-  }
-  return false;
-}
-
-KernelPath activePath() {
-  if (!PT_HAVE_X86_PATH_KERNELS) return KernelPath::kPortable;
-  switch (simdLevel()) {
-    case SimdLevel::kAvx512:
-      return KernelPath::kAvx512;
-    case SimdLevel::kAvx2:
-      return KernelPath::kAvx2;
-    case SimdLevel::kPortable:
-      break;
-  }
-  return KernelPath::kPortable;
-}
-
-void linkFrame(KernelPath path, const JumpScore& score, const FrameStep& step,
+void linkFrame(SimdLevel level, const JumpScore& score, const FrameStep& step,
                std::span<float> costs, std::span<int32_t> back) {
 #if PT_HAVE_X86_PATH_KERNELS
-  if (path == KernelPath::kAvx512) return linkAvx512(score, step, costs, back);
-  if (path == KernelPath::kAvx2) return linkAvx2(score, step, costs, back);
+  if (level == SimdLevel::kAvx512) return linkAvx512(score, step, costs, back);
+  if (level == SimdLevel::kAvx2) return linkAvx2(score, step, costs, back);
 #else
-  (void)path;
+  (void)level;
 #endif
   linkPortable(score, step, costs, back);
 }

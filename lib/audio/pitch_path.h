@@ -1,6 +1,6 @@
-// Dynamic-programming pitch path: one lag per frame for a run of consecutive frames that all
-// have candidates, balancing each candidate's pitch-function value against the pitch jumps
-// between neighbouring frames.
+// The steps of the dynamic-programming pitch path search: one lag per frame for a run of
+// consecutive frames that all have candidates, balancing each candidate's pitch-function value
+// against the pitch jumps between neighbouring frames.
 //
 // With D(a, b) the jump between candidates of neighbouring frames (|lag difference| for
 // distType 1, |difference of the lags' pitches in tenths of a semitone| for distType 2) and
@@ -8,48 +8,28 @@
 //   pfType 1 minimises  sum localWeight*pfValue + sum P,
 //   pfType 2 maximises  sum localWeight*pfValue - sum P.
 // Costs are single precision; each new sum is formed in double precision and compared with the
-// best value as it was stored. Every comparison is strict, so the lower index wins every tie
-// (smaller lag at the end of the path). A pfType other than 1 or 2 ends the process through
-// fatalError ("Unknown ptParam.pfType=...") after the forward pass.
+// best value as it was stored. Every comparison is strict, so the lower index wins every tie.
+// The search itself, which links frame after frame and traces the best path back, is
+// trackPitch (pitch_tracker.h).
 #pragma once
 
 #include <cstdint>
 #include <span>
 
 #include "pt_param.h"
+#include "simd.h"
 
 namespace pitchtrack {
-
-// One pitch candidate of one frame.
-struct Candidate {
-  int32_t lag = 0;           // lag in samples, 1 .. frameSize/2 - 1
-  int32_t pfValue = 0;       // the frame's pitch-function value at lag
-  int32_t backPointer = -1;  // best predecessor's index in the previous frame (-1 in the first)
-  float cost = 0;            // accumulated cost (pfType 1) or score (pfType 2) of the best path
-};
-
-// The candidate list of one frame, in increasing lag order.
-struct FrameCandidates {
-  int32_t count = 0;                // number of candidates
-  int32_t chosenLag = 0;            // the lag the path search chose (for searched frames)
-  std::span<Candidate> candidates;  // `count` records; the storage belongs to the caller
-};
-
-// Searches the run (at least one frame, each with at least one candidate), sets chosenLag of
-// every frame and backPointer/cost of every candidate, and writes each frame's pitch in
-// semitones, 69 + 12*log2((fs / chosenLag) / 440) in double precision, to pitch[0 .. size-1].
-// Allocates nothing but the semitone table of distType 2.
-void dpPitchPath(std::span<FrameCandidates> run, const PtParam& ptParam, std::span<double> pitch);
 
 // Pitch of `lag` in tenths of a semitone: roundToInt(float(10 * freq2semitone(float(fs/lag)))),
 // 0 for lag 0. The table of the distType 2 jump measure.
 int32_t lagTenthsOfSemitone(int32_t fs, int32_t lag);
 
 // One step of the path search on plain arrays, for callers that hold only two frames of costs:
-// every candidate of a frame gets its best predecessor in the previous frame, with exactly the
-// arithmetic of dpPitchPath. A candidate is given by its key (its lag for distType 1, its pitch
-// in tenths of a semitone for distType 2, so that the jump is |fromKey - toKey|) and its local
-// term localWeight * pfValue (32-bit wrapping product).
+// every candidate of a frame gets its best predecessor in the previous frame. A candidate is
+// given by its key (its lag for distType 1, its pitch in tenths of a semitone for distType 2,
+// so that the jump is |fromKey - toKey|) and its local term localWeight * pfValue (32-bit
+// wrapping product).
 namespace path {
 
 struct JumpScore {
@@ -71,17 +51,12 @@ struct FrameStep {
   std::span<const int32_t> toLocal;
 };
 
-// The portable loop, or every to-candidate in its own vector lane (AVX2: four doubles, AVX-512:
-// eight), each lane running the same sequence of double sums, strict comparisons and
-// single-precision narrowing as the loop.
-enum class KernelPath { kPortable, kAvx2, kAvx512 };
-bool available(KernelPath path);
-// The widest path the processor offers, or the one PITCHTRACK_SIMD names (see simd.h).
-KernelPath activePath();
-
 // Writes the best predecessor's index to back[j] and the accumulated cost to costs[j] for every
-// to-candidate j; both spans hold toKeys.size() values.
-void linkFrame(KernelPath path, const JumpScore& score, const FrameStep& step,
+// to-candidate j; both spans hold toKeys.size() values. The portable loop, or every
+// to-candidate in its own vector lane (AVX2: four doubles, AVX-512: eight), each lane running
+// the same sequence of double sums, strict comparisons and single-precision narrowing as the
+// loop; `level` must be available.
+void linkFrame(SimdLevel level, const JumpScore& score, const FrameStep& step,
                std::span<float> costs, std::span<int32_t> back);
 
 }  // namespace path

@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -19,11 +18,11 @@ namespace pitchtrack {
 
 namespace {
 
-// Mean removal and scaling of one sample, as trackPitch prepares the signal.
+// Mean removal and scaling of one sample, as the analysis prepares the signal: a table of the
+// result of every value between the signal's lowest and highest (at most 65536 of them).
 class SampleScaler {
  public:
-  template <typename Sample>
-  SampleScaler(std::span<const Sample> signal, int32_t nbits) {
+  SampleScaler(std::span<const int16_t> signal, int32_t nbits) {
     int64_t sum = 0;
     int32_t lowest = signal.empty() ? 0 : signal[0];
     int32_t highest = lowest;
@@ -38,24 +37,19 @@ class SampleScaler {
     if (largest != 0) {
       scale_ = static_cast<float>(std::pow(2.0, nbits) * 0.5 / static_cast<double>(largest));
     }
-    // Signals of a narrow range (every 8- or 16-bit recording) get a table of the results.
-    if (static_cast<int64_t>(highest) - lowest < kMaxTable) {
-      lowest_ = lowest;
-      table_.resize(static_cast<size_t>(highest - lowest) + 1);
-      largestPrepared_ = 0;
-      for (size_t i = 0; i < table_.size(); ++i) {
-        table_[i] = compute(lowest + static_cast<int64_t>(i));
-        largestPrepared_ = std::max(largestPrepared_, std::abs(table_[i]));
-      }
+    lowest_ = lowest;
+    table_.resize(static_cast<size_t>(highest - lowest) + 1);
+    for (size_t i = 0; i < table_.size(); ++i) {
+      table_[i] = compute(lowest + static_cast<int64_t>(i));
+      largestPrepared_ = std::max(largestPrepared_, std::abs(table_[i]));
     }
   }
 
   // The largest magnitude a prepared sample can have.
   int32_t largestPrepared() const { return largestPrepared_; }
 
-  // Writes the prepared frame in 16 bits; only when largestPrepared() fits (there is a table).
-  template <typename Sample>
-  void prepareSmall(std::span<const Sample> frame, std::span<int16_t> out) const {
+  // Writes the prepared frame in 16 bits; only when largestPrepared() fits.
+  void prepareSmall(std::span<const int16_t> frame, std::span<int16_t> out) const {
     const int32_t* table = table_.data();
     const int32_t lowest = lowest_;
     for (size_t i = 0; i < frame.size(); ++i) {
@@ -63,14 +57,9 @@ class SampleScaler {
     }
   }
 
-  int32_t operator()(int32_t v) const {
-    if (!table_.empty()) return table_[static_cast<size_t>(v - lowest_)];
-    return compute(v);
-  }
+  int32_t operator()(int32_t v) const { return table_[static_cast<size_t>(v - lowest_)]; }
 
  private:
-  static constexpr int64_t kMaxTable = 1 << 17;
-
   int32_t compute(int64_t v) const {
     if (scale_ == 0) return 0;
     return roundToInt(static_cast<float>(static_cast<double>(v - mean_) * scale_));
@@ -79,7 +68,7 @@ class SampleScaler {
   int64_t mean_ = 0;
   float scale_ = 0;
   int32_t lowest_ = 0;
-  int32_t largestPrepared_ = std::numeric_limits<int32_t>::max();  // unknown without a table
+  int32_t largestPrepared_ = 0;
   std::vector<int32_t> table_;
 };
 
@@ -93,7 +82,7 @@ void appendRawCandidates(std::span<const int32_t> row, const PtParam& ptParam,
   analysis.firstCandidate.push_back(analysis.lags.size());
 }
 
-// The path search straight from the analysis, with the arithmetic of dpPitchPath: each frame's
+// The path search straight from the analysis (the arithmetic of pitch_path.h): each frame's
 // candidates inside the pitch range are gathered as they are linked, only two frames of costs
 // are kept, and each candidate keeps its back pointer (an index into the previous frame's
 // candidates) in `BackPointer`, the narrowest type that holds every frame's count. A frame
@@ -101,13 +90,12 @@ void appendRawCandidates(std::span<const int32_t> row, const PtParam& ptParam,
 template <typename BackPointer>
 class PathSearch {
  public:
-  PathSearch(const FrameAnalysis& analysis, const PtParam& ptParam, size_t widest,
-             path::KernelPath kernel)
+  PathSearch(const FrameAnalysis& analysis, const PtParam& ptParam, size_t widest, SimdLevel level)
       : analysis_(analysis),
         ptParam_(ptParam),
         range_(lagRange(ptParam)),
         score_(path::JumpScore::of(ptParam)),
-        kernel_(kernel),
+        level_(level),
         back_(std::make_unique_for_overwrite<BackPointer[]>(analysis.lags.size())) {
     for (Frame& frame : frames_) frame.resize(widest + 1);
     if (range_.maxLag > 0 && range_.maxLag <= kPitchTableLimit) {
@@ -202,7 +190,7 @@ class PathSearch {
     const path::FrameStep step{
         std::span(from.keys).first(from.count), std::span(from.costs).first(from.count),
         std::span(to.keys).first(to.count), std::span(to.local).first(to.count)};
-    path::linkFrame(kernel_, score_, step, std::span(to.costs).first(to.count),
+    path::linkFrame(level_, score_, step, std::span(to.costs).first(to.count),
                     std::span(to.back).first(to.count));
     BackPointer* out = back_.get() + analysis_.firstCandidate[f];
     for (size_t k = 0; k < to.count; ++k) out[k] = static_cast<BackPointer>(to.back[k]);
@@ -223,7 +211,8 @@ class PathSearch {
     return best;
   }
 
-  // The pitch dpPitchPath writes for a chosen lag, from a table when the range is narrow.
+  // The pitch of a chosen lag, 69 + 12*log2((fs / lag) / 440) in double precision, from a table
+  // when the range is narrow.
   double pitchOf(int32_t lag) const {
     if (static_cast<size_t>(lag) < pitchTable_.size()) return pitchTable_[static_cast<size_t>(lag)];
     return semitoneOfFrequency(static_cast<double>(ptParam_.fs) / lag);
@@ -253,7 +242,7 @@ class PathSearch {
   const PtParam& ptParam_;
   LagRange range_;
   path::JumpScore score_;
-  path::KernelPath kernel_;
+  SimdLevel level_;
   std::unique_ptr<BackPointer[]> back_;
   std::array<Frame, 2> frames_;
   size_t parity_ = 0;
@@ -271,20 +260,19 @@ size_t widestFrame(const FrameAnalysis& analysis) {
 }
 
 void searchPaths(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch,
-                 path::KernelPath kernel) {
+                 SimdLevel level) {
   if (analysis.frames() < 2) return;
   const size_t widest = widestFrame(analysis);
   if (widest <= 256) {
-    PathSearch<uint8_t>(analysis, ptParam, widest, kernel).run(pitch);
+    PathSearch<uint8_t>(analysis, ptParam, widest, level).run(pitch);
   } else if (widest <= 65536) {
-    PathSearch<uint16_t>(analysis, ptParam, widest, kernel).run(pitch);
+    PathSearch<uint16_t>(analysis, ptParam, widest, level).run(pitch);
   } else {
-    PathSearch<uint32_t>(analysis, ptParam, widest, kernel).run(pitch);
+    PathSearch<uint32_t>(analysis, ptParam, widest, level).run(pitch);
   }
 }
 
-template <typename Sample>
-int32_t framesOf(std::span<const Sample> signal, const PtParam& ptParam) {
+int32_t framesOf(std::span<const int16_t> signal, const PtParam& ptParam) {
   if (signal.empty()) return 0;
   return frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
 }
@@ -304,24 +292,26 @@ void reserveCandidates(size_t frames, const PtParam& ptParam, FrameAnalysis& ana
   }
 }
 
-template <typename Sample>
-FrameAnalysis analyse(std::span<const Sample> signal, const PtParam& ptParam) {
-  FrameAnalysis analysis;
-  const int32_t frames = framesOf(signal, ptParam);
-  if (frames <= 0) return analysis;
+// Whether autocorrelation frames of the prepared signal fit the 16-bit kernel (every
+// 8-bit-range signal does).
+bool smallFrames(const SampleScaler& scaler, const PtParam& ptParam) {
+  return ptParam.pfType == kAutocorrelation && scaler.largestPrepared() <= kSmallSampleLimit &&
+         static_cast<size_t>(ptParam.frameSize) <= kSmallFrameLimit;
+}
+
+void analyseInto(std::span<const int16_t> signal, const PtParam& ptParam, size_t frames,
+                 FrameAnalysis& analysis) {
   const SampleScaler scaler(signal, ptParam.nbits);
   const auto size = static_cast<size_t>(ptParam.frameSize);
   const auto hop = static_cast<size_t>(ptParam.frameSize - ptParam.overlap);
   std::vector<int32_t> work(size);
   std::vector<int32_t> row(size / 2);
   std::vector<int32_t> lagBuffer(size / 2);
-  reserveCandidates(static_cast<size_t>(frames), ptParam, analysis);
+  reserveCandidates(frames, ptParam, analysis);
   analysis.firstCandidate.push_back(0);
-  // Autocorrelation frames of small prepared samples (every 8-bit-range signal) stay in 16 bits.
-  const bool small = ptParam.pfType == kAutocorrelation &&
-                     scaler.largestPrepared() <= kSmallSampleLimit && size <= kSmallFrameLimit;
+  const bool small = smallFrames(scaler, ptParam);
   std::vector<int16_t> work16(small ? size : 0);
-  for (size_t f = 0; f < static_cast<size_t>(frames); ++f) {
+  for (size_t f = 0; f < frames; ++f) {
     const auto frame = signal.subspan(f * hop, size);
     if (small) {
       scaler.prepareSmall(frame, std::span(work16));
@@ -332,54 +322,21 @@ FrameAnalysis analyse(std::span<const Sample> signal, const PtParam& ptParam) {
     }
     appendRawCandidates(row, ptParam, lagBuffer, analysis);
   }
-  return analysis;
 }
 
 }  // namespace
 
-void centreAndScale(std::span<const int32_t> signal, int32_t nbits, std::span<int32_t> prepared) {
-  const SampleScaler scaler(signal, nbits);
-  std::transform(signal.begin(), signal.end(), prepared.begin(), scaler);
-}
-
-FrameAnalysis analyseFrames(std::span<const int32_t> signal, const PtParam& ptParam) {
-  return analyse(signal, ptParam);
-}
-
 FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptParam) {
-  return analyse(signal, ptParam);
-}
-
-void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch) {
-  searchPaths(analysis, ptParam, pitch, path::activePath());
+  FrameAnalysis analysis;
+  const int32_t frames = framesOf(signal, ptParam);
+  if (frames <= 0) return analysis;
+  analyseInto(signal, ptParam, static_cast<size_t>(frames), analysis);
+  return analysis;
 }
 
 void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch,
-                path::KernelPath kernel) {
-  searchPaths(analysis, ptParam, pitch, kernel);
-}
-
-void trackPitch(std::span<const int32_t> signal, const PtParam& ptParam, std::span<double> pitch) {
-  trackPitch(analyseFrames(signal, ptParam), ptParam, pitch);
-}
-
-void trackPitch(std::span<const int32_t> signal, const PtParam& ptParam, std::span<double> pitch,
-                std::span<int32_t> pitchFunctions) {
-  const int32_t frames = framesOf(signal, ptParam);
-  if (frames <= 0) return;
-  std::vector<int32_t> prepared(signal.size());
-  centreAndScale(signal, ptParam.nbits, prepared);
-  pitchFunction(prepared, ptParam.frameSize, ptParam.overlap, ptParam.pfType, pitchFunctions);
-  prepared = {};
-
-  const auto half = static_cast<size_t>(ptParam.frameSize / 2);
-  std::vector<int32_t> lagBuffer(half);
-  FrameAnalysis analysis;
-  analysis.firstCandidate.push_back(0);
-  for (size_t f = 0; f < static_cast<size_t>(frames); ++f) {
-    appendRawCandidates(pitchFunctions.subspan(f * half, half), ptParam, lagBuffer, analysis);
-  }
-  trackPitch(analysis, ptParam, pitch);
+                SimdLevel level) {
+  searchPaths(analysis, ptParam, pitch, level);
 }
 
 }  // namespace pitchtrack

@@ -1,22 +1,16 @@
-// PtParam: every setting of the pitch tracker, and setPtParam, the one place its tuned values
+// PtParam: every setting of the pitch tracker, and kTrackerParam, the one place its tuned values
 // live.
 //
-// setPtParam(ptParam, fs, nbits, pfType) fills every field (nothing needs initialising first):
-//   - frame layout by sample rate: 8000 Hz -> 256 samples without overlap (32 ms);
-//     16000 Hz -> 640 samples with 480 of overlap; any other rate -> fs*256/8000 samples
-//     (truncated) without overlap;
-//   - pitch range 30..84 semitones, pitchRangeWidth 24;
-//   - path-search weights tuned for 8000 Hz (per pfType) and 16000 Hz, defaults elsewhere.
-// It sends "Warning: frameSize too small! ..." to `progress` when the frame lasts less than
-// 32 ms (rates whose frame size was truncated). Callers pass 32 <= fs <= 8388607.
+// The library analyses one format only, the working signal: 8000 Hz in the 8-bit range, with
+// the autocorrelation pitch function over 32 ms frames (256 samples, no overlap), the pitch
+// range 30..84 semitones and path-search weights tuned for that rate and function. The second
+// pass narrows the range to pitchRangeWidth semitones around the median voiced pitch.
 //
 // pfType: 1 = average magnitude difference (a period is a minimum), 2 = autocorrelation (a
-// period is a maximum). Other values are stored and rejected by the operations that read them.
+// period is a maximum). Other values are rejected by the operations that read them.
 #pragma once
 
 #include <cstdint>
-
-#include "pitchtrack/pitchtrack.h"
 
 namespace pitchtrack {
 
@@ -33,7 +27,6 @@ struct PtParam {
   int32_t overlap = 0;           // samples shared by consecutive frames
   float minPitch = 0;            // lowest allowed pitch (semitones): the largest lag
   float maxPitch = 0;            // highest allowed pitch (semitones): the smallest lag
-  int32_t auxInt = 0;            // carried for callers; read by no operation
   int32_t pfType = 0;            // 1 = magnitude difference, 2 = autocorrelation
   int32_t transitionWeight = 0;  // weight of the pitch-jump penalty of the path search
   int32_t localWeight = 0;       // weight of a candidate's pitch-function value
@@ -41,16 +34,23 @@ struct PtParam {
   int32_t distPower = 0;         // 1 = |jump|, otherwise jump squared
   int32_t extremaOnly = 0;       // 1 = candidates are local extrema, otherwise every lag
   float pitchRangeWidth = 0;     // semitones of the second pass's range around the median
-  float auxRealA = 0;            // carried for callers; read by no operation
-  float auxRealB = 0;            // carried for callers; read by no operation
-  float auxSpan = 0;             // samples in 2.5 ms; read by no operation
-  float auxLevel = 0;            // 5 * 2^nbits / 2^8; read by no operation
-  float auxHopScale = 0;         // hop / fs * 31.25 * 7; read by no operation
-  bool auxFlagA = false;         // read by no operation
-  bool auxFlagB = false;         // read by no operation
 };
 
-void setPtParam(PtParam& ptParam, int32_t fs, int32_t nbits, int32_t pfType,
-                const ProgressSink& progress = {});
+// The tracker's settings for the working signal.
+inline constexpr PtParam kTrackerParam{
+    .fs = 8000,
+    .nbits = 8,
+    .frameSize = 256,
+    .overlap = 0,
+    .minPitch = 30.0f,
+    .maxPitch = 84.0f,
+    .pfType = kAutocorrelation,
+    .transitionWeight = 200,
+    .localWeight = 1,
+    .distType = 1,
+    .distPower = 1,
+    .extremaOnly = 1,
+    .pitchRangeWidth = 24.0f,
+};
 
 }  // namespace pitchtrack

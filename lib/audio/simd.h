@@ -1,4 +1,5 @@
-// The vector instruction level of the analysis's fast kernels, chosen once per process.
+// The vector instruction level of the analysis's fast kernels (autocorrelation, path search,
+// resampling), chosen once per process.
 //
 // By default it is the widest level the processor offers (AVX-512BW, AVX2, or the portable
 // loops). The environment variable PITCHTRACK_SIMD=portable|avx2|avx512 lowers it, to compare

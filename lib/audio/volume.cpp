@@ -193,19 +193,9 @@ int32_t frameMedian(std::span<int32_t> values) {
   return static_cast<int32_t>((static_cast<int64_t>(lower) + upper) / 2);
 }
 
-void frameVolume(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
-                 std::span<int32_t> volume, int32_t method) {
-  volumes(signal, frameSize, overlap, volume, method);
-}
-
 void frameVolume(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
                  std::span<int32_t> volume, int32_t method) {
   volumes(signal, frameSize, overlap, volume, method);
-}
-
-void highOrderDiff(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
-                   std::span<int32_t> diff, int32_t order) {
-  differences(signal, frameSize, overlap, diff, order);
 }
 
 void highOrderDiff(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,

@@ -9,24 +9,18 @@
 
 namespace pitchtrack {
 
-// method 1: sum of |x - median| over the frame; the median of an even frame is the mean of its
-//           two middle values, truncated toward zero.
+// method 1: sum of |x - median|, the median of an even frame the mean of its two middle values,
+//           truncated toward zero.
 // method 2: sum of (x - mean)^2, the mean an integer quotient truncated toward zero.
-// Any other method ends the process through fatalError ("Unknown volume method=..."), even for
-// a signal without frames.
-void frameVolume(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
+// Any other method throws pitchtrack::InternalError ("Unknown volume method=..."), even for a
+// signal without frames.
+void frameVolume(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
                  std::span<int32_t> volume, int32_t method);
 
 // Sum over each frame of |d|, d being the order-th difference of consecutive samples inside the
 // frame (coefficients of (x - 1)^order with c0 = -1 applied to the earliest sample). Orders 1..5;
-// another order prints "Unsupported order!" and ends the process with status 1 (no error log)
-// when there is at least one frame.
-void highOrderDiff(std::span<const int32_t> signal, int32_t frameSize, int32_t overlap,
-                   std::span<int32_t> diff, int32_t order);
-
-// The same measures of a signal held in 16 bits (the pipeline's 8000 Hz working signal).
-void frameVolume(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
-                 std::span<int32_t> volume, int32_t method);
+// another order throws pitchtrack::InternalError ("Unsupported order!") when there is at least
+// one frame.
 void highOrderDiff(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
                    std::span<int32_t> diff, int32_t order);
 

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "audio/frame.h"
+
 namespace pitchtrack::pipeline {
 
 namespace {
@@ -36,8 +38,6 @@ std::string peakText(const InputLevel& level) {
   return printed("%s%d.%d dBFS", tenths < 0 ? "-" : "", std::abs(tenths) / 10,
                  std::abs(tenths) % 10);
 }
-
-double semitoneHz(double semitone) { return 440 * std::pow(2.0, (semitone - 69) / 12); }
 
 }  // namespace
 
@@ -99,8 +99,8 @@ std::optional<Warning> outsideRangeWarning(std::span<const double> firstPass, fl
                       "the median; those frames are read again inside it or lose their pitch, "
                       "and no option changes the range",
                       static_cast<long long>(outside), static_cast<long long>(voiced), start, end,
-                      static_cast<double>(lowest), static_cast<double>(highest), semitoneHz(lowest),
-                      semitoneHz(highest)));
+                      static_cast<double>(lowest), static_cast<double>(highest),
+                      semitoneToHz(lowest), semitoneToHz(highest)));
 }
 
 std::optional<Warning> emptyContourWarning(const InputLevel& level, bool normalize,

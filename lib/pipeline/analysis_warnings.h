@@ -8,7 +8,7 @@
 #include <span>
 
 #include "input_level.h"
-#include "pitchtrack/pitchtrack.h"
+#include "pitchtrack/options.h"
 #include "voicing.h"
 
 namespace pitchtrack::pipeline {

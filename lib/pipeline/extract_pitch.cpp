@@ -10,7 +10,6 @@
 #include "audio/frame.h"
 #include "audio/median.h"
 #include "audio/pitch_tracker.h"
-#include "audio/pt_param.h"
 #include "resample.h"
 #include "voicing.h"
 
@@ -18,8 +17,6 @@ namespace pitchtrack {
 
 namespace {
 
-constexpr int32_t kTransitionWeight = 200;
-constexpr int32_t kLocalWeight = 1;
 constexpr float kLowestKeptPitch = 34.0f;
 constexpr float kHighestKeptPitch = 90.0f;
 
@@ -78,7 +75,7 @@ void findNonzeroBounds(std::span<const double> values, int32_t& first, int32_t& 
 
 namespace {
 
-// What the analysis is asked to do beyond the classic defaults, and whom it tells.
+// What the analysis is asked to do beyond the defaults, and whom it tells.
 struct Settings {
   const Options& options;
   const pipeline::InputLevel& level;
@@ -109,12 +106,9 @@ void warnAboutResult(const Settings& settings, const Contour& contour,
 template <typename Release>
 Contour passesOf(std::span<const int16_t> signal, Release release, const Settings& settings) {
   warnAboutInput(settings);
-  PtParam ptParam;
-  setPtParam(ptParam, pipeline::kWorkingRate, 8, kAutocorrelation);
+  PtParam ptParam = kTrackerParam;
   const int32_t frames =
       frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
-  ptParam.transitionWeight = kTransitionWeight;
-  ptParam.localWeight = kLocalWeight;
   // The median and the voicing mask need at least two tracker frames.
   if (frames < 2) {
     warnAboutResult(settings, {}, {}, frames);
@@ -173,15 +167,11 @@ void say(const ProgressSink& progress, const char* format, int32_t a, int32_t b 
 
 namespace pipeline {
 
-bool formatSupported(int32_t fs, int32_t nbits) {
-  return (nbits == 8 || nbits == 16) && fs >= kMinSampleRate && fs <= kMaxSampleRate;
-}
-
 void checkInputFormat(int32_t fs, int32_t nbits) {
   if (nbits != 8 && nbits != 16) {
     throw std::invalid_argument("bits per sample must be 8 or 16, not " + std::to_string(nbits));
   }
-  if (fs < kMinSampleRate || fs > kMaxSampleRate) {
+  if (!sampleRateSupported(fs)) {
     throw std::invalid_argument("sample rate " + std::to_string(fs) + " Hz is outside " +
                                 std::to_string(kMinSampleRate) + ".." +
                                 std::to_string(kMaxSampleRate) + " Hz");
@@ -275,16 +265,6 @@ Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbi
   pipeline::WorkingSignalBuilder builder(fs, nbits, static_cast<int64_t>(samples.size()), options);
   builder.push(samples);
   return builder.finishContour();
-}
-
-bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
-                  int32_t nbits, const ProgressSink& progress) {
-  contour.clear();
-  if (!pipeline::formatSupported(fs, nbits)) return true;
-  Options options;
-  options.progress = progress;
-  contour = extractContour(samples, fs, nbits, options).values;
-  return true;
 }
 
 }  // namespace pitchtrack

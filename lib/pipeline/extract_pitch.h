@@ -18,7 +18,8 @@
 // did to the recording is reported (analysis_warnings.h).
 //
 // Inputs too short for the analysis (fewer than two 32 ms frames after preparation) give an
-// empty contour. Callers check the rate (1000..768000 Hz) and the sample size (8 or 16 bits).
+// empty contour. A rate outside kMinSampleRate..kMaxSampleRate or a sample size other than 8 or
+// 16 bits throws std::invalid_argument.
 #pragma once
 
 #include <cstddef>
@@ -27,24 +28,27 @@
 #include <span>
 #include <vector>
 
+#include "audio/pt_param.h"
 #include "input_level.h"
-#include "pitchtrack/pitchtrack.h"
-#include "resample.h"
+#include "pitchtrack/contour.h"
+#include "pitchtrack/limits.h"
+#include "pitchtrack/options.h"
 #include "sample_buffer.h"
 
 namespace pitchtrack {
 
+class StreamingResampler;
+
 namespace pipeline {
 
-inline constexpr int32_t kWorkingRate = 8000;
+// The rate of the working signal, the one the tracker analyses.
+inline constexpr int32_t kWorkingRate = kTrackerParam.fs;
 
 // The longest working signal the analysis can index: its frame arithmetic is 32-bit.
 inline constexpr int64_t kMaxWorkingLength = 2147483647;
 
-// Whether the analysis takes a recording of this rate and sample size: kMinSampleRate <= fs <=
-// kMaxSampleRate, nbits 8 or 16. checkInputFormat throws std::invalid_argument, saying which,
-// when not.
-bool formatSupported(int32_t fs, int32_t nbits);
+// Throws std::invalid_argument, saying which, unless the analysis takes a recording of this rate
+// and sample size: sampleRateSupported(fs) (pitchtrack/limits.h), nbits 8 or 16.
 void checkInputFormat(int32_t fs, int32_t nbits);
 
 // The signal at 8000 Hz in the 8-bit range, built from the recording's blocks as they arrive.
@@ -53,7 +57,7 @@ void checkInputFormat(int32_t fs, int32_t nbits);
 // std::length_error as soon as the signal would pass kMaxWorkingLength.
 //
 // The options give the progress sink and the normalisation; with a warning sink the builder also
-// watches the recording's level. `options` must outlive the builder.
+// watches the recording's level. The builder keeps its own copy of them.
 class WorkingSignalBuilder {
  public:
   WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength, const Options& options);
@@ -67,7 +71,7 @@ class WorkingSignalBuilder {
  private:
   int32_t fs_;
   int32_t nbits_;
-  const Options& options_;
+  Options options_;
   InputLevel level_;
   int64_t pushed_ = 0;
   std::unique_ptr<StreamingResampler> resampler_;  // rates other than 8000 Hz
@@ -101,11 +105,6 @@ void clearOutOfRange(std::span<double> values, float lowest, float highest);
 void findNonzeroBounds(std::span<const double> values, int32_t& first, int32_t& last);
 
 }  // namespace pipeline
-
-// The pipeline on samples in memory: the contour values (empty for a rate outside
-// 1000..768000 Hz or a sample size other than 8 or 16 bits); always true.
-bool extractPitch(std::span<const int16_t> samples, std::vector<int32_t>& contour, int32_t fs,
-                  int32_t nbits, const ProgressSink& progress = {});
 
 // The pipeline on samples in memory, placed in time.
 Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,

@@ -7,7 +7,6 @@
 #include <numeric>
 
 #include "audio/frame.h"
-#include "audio/simd.h"
 
 namespace pitchtrack {
 
@@ -121,32 +120,20 @@ __attribute__((target("avx2"))) void interpolateRunAvx2(const int16_t* block, si
                                                         double dstRate, int16_t* dst) {
   interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
 }
-constexpr bool kHaveAvx2Kernel = true;
 #else
 void interpolateRunAvx2(const int16_t* block, size_t base, size_t first, size_t last,
                         RatePhases& phases, double srcRate, double dstRate, int16_t* dst) {
   interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
 }
-constexpr bool kHaveAvx2Kernel = false;
 #endif
 
 }  // namespace
 
-bool resampleKernelAvailable(ResampleKernel kernel) {
-  return kernel == ResampleKernel::kPortable ||
-         (kHaveAvx2Kernel && simdAvailable(SimdLevel::kAvx2));
-}
-
-ResampleKernel defaultResampleKernel() {
-  return kHaveAvx2Kernel && simdLevel() >= SimdLevel::kAvx2 ? ResampleKernel::kAvx2
-                                                            : ResampleKernel::kPortable;
-}
-
 StreamingResampler::StreamingResampler(int32_t srcRate, int32_t dstRate, int64_t expectedLength,
-                                       ResampleKernel kernel)
+                                       SimdLevel level)
     : srcRate_(srcRate),
       dstRate_(dstRate),
-      kernel_(kernel),
+      level_(level),
       phases_(srcRate, dstRate),
       outputLimit_(std::numeric_limits<size_t>::max()) {
   if (expectedLength > 0) {
@@ -180,8 +167,7 @@ void StreamingResampler::interpolateUpTo(size_t available, std::span<const int16
     const double f = static_cast<double>(next_) * srcRate_ / dstRate_ - static_cast<double>(k);
     dst[next_] = interpolateSample(carry_, block[k + 1 - blockStart_], f);
   }
-  const auto kernel =
-      kernel_ == ResampleKernel::kAvx2 ? interpolateRunAvx2 : interpolateRunPortable;
+  const auto kernel = level_ >= SimdLevel::kAvx2 ? interpolateRunAvx2 : interpolateRunPortable;
   kernel(block.data(), blockStart_, next_, end, phases_, srcRate_, dstRate_, dst);
   next_ = std::max(next_, end);
 }

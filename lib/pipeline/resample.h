@@ -13,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "audio/simd.h"
 #include "sample_buffer.h"
 
 namespace pitchtrack {
@@ -67,18 +68,14 @@ class RatePhases {
   std::vector<double> table_;
 };
 
-// The inner loop that interpolates runs of outputs whose two source samples lie in one block.
-enum class ResampleKernel { kPortable, kAvx2 };
-bool resampleKernelAvailable(ResampleKernel kernel);
-// The kernel of this process: AVX2 when the processor has it and PITCHTRACK_SIMD allows it.
-ResampleKernel defaultResampleKernel();
-
 class StreamingResampler {
  public:
   // `expectedLength` is the exact whole source length when the caller knows it (the target is
   // then allocated once), or 0 when the source ends only at finish().
+  // `level` (which must be available) chooses the inner loop that interpolates runs of outputs
+  // whose two source samples lie in one block: AVX2 from kAvx2 up, else the portable loop.
   StreamingResampler(int32_t srcRate, int32_t dstRate, int64_t expectedLength = 0,
-                     ResampleKernel kernel = defaultResampleKernel());
+                     SimdLevel level = simdLevel());
 
   // Takes the next block of the source, in order.
   void push(std::span<const int16_t> block);
@@ -91,7 +88,7 @@ class StreamingResampler {
 
   int32_t srcRate_;
   int32_t dstRate_;
-  ResampleKernel kernel_;
+  SimdLevel level_;
   RatePhases phases_;
   size_t outputLimit_;     // outputs worth computing: the inner outputs of a known length
   SampleBuffer buffer_;    // outputs 0 .. next_ - 1 are written

@@ -2,7 +2,6 @@
 
 #include "audio/endpoint.h"
 #include "audio/frame.h"
-#include "extract_pitch.h"
 #include "periodicity.h"
 
 namespace pitchtrack::pipeline {
@@ -18,13 +17,12 @@ struct Detection {
   std::optional<FinalGapDrop> finalGapDrop;  // what the final-gap rule dropped
 };
 
-Detection detect(std::span<const int16_t> signal, bool keepFinal) {
+Detection detect(std::span<const int16_t> signal, int32_t fs, bool keepFinal) {
   Detection detection;
-  setEpdParam(kWorkingRate, detection.param);
+  setEpdParam(fs, detection.param);
   if (keepFinal) detection.param.maxFinalGapSec = kNoFinalGapLimit;
   int32_t count = 0;
-  detection.segments =
-      endpointDetect(signal, kWorkingRate, detection.param, count, &detection.finalGapDrop);
+  detection.segments = endpointDetect(signal, fs, detection.param, count, &detection.finalGapDrop);
   detection.segments.resize(static_cast<size_t>(count));
   return detection;
 }
@@ -42,19 +40,19 @@ std::vector<uint8_t> maskOf(const Detection& detection, const PtParam& ptParam, 
   return mask;
 }
 
-double seconds(int32_t frame, const EpdParam& epd) {
-  return static_cast<double>(frame) * (epd.frameSize - epd.overlap) / kWorkingRate;
+double seconds(int32_t frame, const EpdParam& epd, int32_t fs) {
+  return static_cast<double>(frame) * (epd.frameSize - epd.overlap) / fs;
 }
 
 // The stretch the final-gap rule dropped, with the silence before it.
-std::optional<DroppedStretch> droppedStretch(const Detection& detection) {
+std::optional<DroppedStretch> droppedStretch(const Detection& detection, int32_t fs) {
   if (!detection.finalGapDrop) return std::nullopt;
   const Segment& last = detection.finalGapDrop->dropped;
   DroppedStretch dropped;
-  dropped.stretch = {seconds(last.beginFrame, detection.param),
-                     seconds(last.endFrame + 1, detection.param)};
+  dropped.stretch = {seconds(last.beginFrame, detection.param, fs),
+                     seconds(last.endFrame + 1, detection.param, fs)};
   dropped.gapSeconds =
-      seconds(last.beginFrame - detection.finalGapDrop->previousEndFrame - 1, detection.param);
+      seconds(last.beginFrame - detection.finalGapDrop->previousEndFrame - 1, detection.param, fs);
   return dropped;
 }
 
@@ -62,11 +60,11 @@ std::optional<DroppedStretch> droppedStretch(const Detection& detection) {
 
 VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
                       const Options& options, bool reportDropped) {
-  const Detection detection = detect(signal, options.keepFinal);
+  const Detection detection = detect(signal, ptParam.fs, options.keepFinal);
   VoicingResult result;
   result.mask = maskOf(detection, ptParam, frames);
   if (reportDropped && !options.keepFinal) {
-    result.dropped = droppedStretch(detection);
+    result.dropped = droppedStretch(detection, ptParam.fs);
   }
   if (options.voicing == Voicing::kStrict) {
     const std::vector<uint8_t> periodic =

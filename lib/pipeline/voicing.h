@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "audio/pt_param.h"
-#include "pitchtrack/pitchtrack.h"
+#include "pitchtrack/options.h"
 
 namespace pitchtrack::pipeline {
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "pitchtrack/limits.h"
 #include "wave/sndfile_input.h"
 #include "wave/sound_file.h"
 #include "wave/stream_spool.h"
@@ -66,9 +67,8 @@ struct Closer {
 };
 
 std::string rateProblem(int rate) {
-  return "rate " + std::to_string(rate) + " Hz outside " +
-         std::to_string(WaveData::kMinSampleRate) + "-" + std::to_string(WaveData::kMaxSampleRate) +
-         " Hz";
+  return "rate " + std::to_string(rate) + " Hz outside " + std::to_string(kMinSampleRate) + "-" +
+         std::to_string(kMaxSampleRate) + " Hz";
 }
 
 std::string secondsText(double seconds) {
@@ -132,8 +132,7 @@ bool SoundFile::open(riff::File file, Container container) {
   SF_VIRTUAL_IO callbacks = sndfileInputCallbacks();
   decoder->sound.reset(sf_open_virtual(&callbacks, SFM_READ, &decoder->info, &decoder->input));
   if (!decoder->sound) return fail(WaveData::kFormatMismatch, name + ": " + sf_strerror(nullptr));
-  if (decoder->info.samplerate < WaveData::kMinSampleRate ||
-      decoder->info.samplerate > WaveData::kMaxSampleRate) {
+  if (!sampleRateSupported(decoder->info.samplerate)) {
     return fail(WaveData::kFormatMismatch, name + ": " + rateProblem(decoder->info.samplerate));
   }
   if (decoder->info.channels <= 0) return fail(WaveData::kFormatMismatch, name + ": no channels");

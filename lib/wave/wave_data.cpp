@@ -9,11 +9,15 @@
 #include <string>
 
 #include "wave/g711.h"
+#include "wave/mono_stream.h"
 #include "wave/riff.h"
 
 namespace pitchtrack {
 
 namespace {
+
+using wave::Decoder;
+using wave::sampleAt;
 
 constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagFloat = 3;
@@ -29,8 +33,6 @@ constexpr riff::FourCc kDataId = riff::fourCc("data");
 constexpr uint32_t kMinFormatChunkBytes = 16;
 // WAVE_FORMAT_EXTENSIBLE keeps the real tag in the first two bytes of its sub-format GUID.
 constexpr size_t kSubFormatOffset = 24;
-// Samples converted per read while normalising, bounding the scratch buffer.
-constexpr size_t kConvertBlockSamples = 64 * 1024;
 // File bytes read at a time while streaming.
 constexpr size_t kReadBlockBytes = 256 * 1024;
 
@@ -40,29 +42,6 @@ constexpr size_t kReadBlockBytes = 256 * 1024;
 bool isStreamingPlaceholder(uint32_t size) {
   return size == 0xFFFFFFFFu || size == 0x7FFFF000u || size == 0x80000000u;
 }
-
-const char* const kErrorTexts[] = {
-    "No error.",
-    "Wave format mismatch.",
-    "Device required in use.",
-    "MMTIME required time format not supported.",
-    "File open error.",
-    "File close error.",
-    "File chunk read error.",
-    "File data read error.",
-    "File chunk write error.",
-    "File data write error.",
-};
-
-// Turns a run of stored samples into kept 16-bit samples; out holds two bytes per sample of in.
-using Converter = void (*)(std::span<const uint8_t> in, std::span<uint8_t> out);
-
-// How the samples of one accepted encoding become the kept linear PCM.
-struct Decoder {
-  size_t storedBytes;  // bytes of one sample in the file
-  uint16_t keptBits;   // 8 or 16
-  Converter convert;   // nullptr: the stored bytes are kept as they are
-};
 
 void putSample16(std::span<uint8_t> out, size_t index, int16_t value) {
   riff::storeLe16(out, 2 * index, static_cast<uint16_t>(value));
@@ -137,8 +116,7 @@ std::optional<Decoder> chooseDecoder(uint16_t tag, uint16_t bits, uint16_t subFo
 }
 
 bool layoutAcceptable(uint16_t channels, int32_t samplesPerSec) {
-  return channels != 0 && samplesPerSec >= WaveData::kMinSampleRate &&
-         samplesPerSec <= WaveData::kMaxSampleRate;
+  return channels != 0 && sampleRateSupported(samplesPerSec);
 }
 
 // Lays the start of a "fmt " chunk over record: a short chunk leaves the later fields as they
@@ -165,45 +143,6 @@ bool dataSizeAcceptable(const riff::File& file, const riff::ChunkHeader& chunk) 
          chunk.size <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
 }
 
-// Streams the stored samples through the converter in blocks, so memory peaks at the kept
-// samples plus one block. A trailing partial stored sample is dropped.
-bool readConverted(riff::File& file, const riff::ChunkHeader& chunk, const Decoder& decoder,
-                   std::vector<uint8_t>& kept) {
-  const size_t samples = chunk.size / decoder.storedBytes;
-  const size_t keptBytes = decoder.keptBits / 8;
-  kept.resize(samples * keptBytes);
-  std::vector<uint8_t> block(std::min(samples, kConvertBlockSamples) * decoder.storedBytes);
-  for (size_t done = 0; done < samples;) {
-    const size_t count = std::min(kConvertBlockSamples, samples - done);
-    const auto in = std::span(block).first(count * decoder.storedBytes);
-    if (!file.read(chunk.payloadOffset() + done * decoder.storedBytes, in)) return false;
-    decoder.convert(in, std::span(kept).subspan(done * keptBytes, count * keptBytes));
-    done += count;
-  }
-  return true;
-}
-
-bool readSampleData(riff::File& file, const riff::ChunkHeader& chunk, const Decoder& decoder,
-                    std::vector<uint8_t>& kept) {
-  if (decoder.convert != nullptr) return readConverted(file, chunk, decoder, kept);
-  kept.resize(chunk.size);
-  return file.read(chunk.payloadOffset(), kept);
-}
-
-template <uint16_t Bits>
-int32_t sampleAt(std::span<const uint8_t> data, size_t index) {
-  if constexpr (Bits == 8) {
-    return data[index];
-  } else {
-    return static_cast<int16_t>(riff::loadLe16(data, 2 * index));
-  }
-}
-
-template <uint16_t Bits>
-void copySamples(std::span<const uint8_t> data, std::span<int32_t> destination) {
-  for (size_t i = 0; i < destination.size(); ++i) destination[i] = sampleAt<Bits>(data, i);
-}
-
 // Mixes whole sample frames into `mono`: the sum of the channels divided by the channel count,
 // truncating toward zero. `sample(i)` is the i-th interleaved sample.
 template <typename SampleAt>
@@ -221,17 +160,8 @@ void mixFrames(SampleAt sample, size_t channels, std::span<int16_t> mono) {
 }
 
 template <uint16_t Bits>
-void mixInto(std::span<const uint8_t> data, size_t channels, std::span<int16_t> mono) {
+void mixBits(std::span<const uint8_t> data, size_t channels, std::span<int16_t> mono) {
   mixFrames([data](size_t i) { return sampleAt<Bits>(data, i); }, channels, mono);
-}
-
-void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
-             std::span<int16_t> mono) {
-  if (keptBits == 8) {
-    mixInto<8>(data, channels, mono);
-  } else {
-    mixInto<16>(data, channels, mono);
-  }
 }
 
 std::string hexTag(uint16_t tag) {
@@ -280,9 +210,8 @@ std::string encodingProblem(uint16_t tag, uint16_t bits, uint16_t subFormatTag) 
 
 std::string layoutProblem(uint16_t channels, int32_t samplesPerSec) {
   if (channels == 0) return "no channels";
-  return "rate " + std::to_string(samplesPerSec) + " Hz outside " +
-         std::to_string(WaveData::kMinSampleRate) + "-" + std::to_string(WaveData::kMaxSampleRate) +
-         " Hz";
+  return "rate " + std::to_string(samplesPerSec) + " Hz outside " + std::to_string(kMinSampleRate) +
+         "-" + std::to_string(kMaxSampleRate) + " Hz";
 }
 
 std::string formatChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk) {
@@ -303,54 +232,51 @@ std::string dataChunkProblem(const riff::File& file, const riff::ChunkHeader& ch
 
 }  // namespace
 
-// Decodes the data chunk block by block into one channel of 16-bit samples: memory holds one
-// block of file bytes at a time. A trailing partial sample frame is never read.
-struct WaveData::MonoStream {
-  std::optional<riff::File> file;
-  riff::ChunkHeader chunk;
-  Decoder decoder;
-  size_t channels = 1;
-  size_t frames = 0;   // whole sample frames in the data chunk, when known
-  bool toEnd = false;  // the data runs to the end of a stream of unknown length
-  size_t done = 0;
-  bool failed = false;
-  uint64_t missing = 0;  // bytes of the stated data that a stream never delivered
-  std::vector<uint8_t> stored;
-  std::vector<uint8_t> kept;
+namespace wave {
 
-  size_t read(std::span<int16_t> block) {
-    const size_t frameBytes = decoder.storedBytes * channels;
-    const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
-    // Each read holds a bounded number of file bytes whatever the channel count.
-    size_t count = std::min({block.size(), std::max<size_t>(1, kReadBlockBytes / frameBytes),
-                             toEnd ? block.size() : frames - done});
-    if (count == 0) return 0;
-    stored.resize(count * frameBytes);
-    const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
-    if (got < stored.size()) {
-      if (!toEnd && !file->isStream()) {
-        failed = true;
-        return 0;
-      }
-      // A stream ended: the recording is its whole frames, and what its header promised
-      // beyond them is counted as missing.
-      if (!toEnd) missing = chunk.size - (done * frameBytes + got);
-      count = got / frameBytes;
-      frames = done + count;
-      toEnd = false;
-      stored.resize(count * frameBytes);
-    }
-    std::span<const uint8_t> linear = stored;
-    if (decoder.convert != nullptr) {
-      kept.resize(count * keptFrameBytes);
-      decoder.convert(stored, kept);
-      linear = kept;
-    }
-    mixInto(decoder.keptBits, linear, channels, block.first(count));
-    done += count;
-    return count;
+void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
+             std::span<int16_t> mono) {
+  if (keptBits == 8) {
+    mixBits<8>(data, channels, mono);
+  } else {
+    mixBits<16>(data, channels, mono);
   }
-};
+}
+
+}  // namespace wave
+
+size_t WaveData::MonoStream::read(std::span<int16_t> block) {
+  const size_t frameBytes = decoder.storedBytes * channels;
+  const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
+  // Each read holds a bounded number of file bytes whatever the channel count.
+  size_t count = std::min({block.size(), std::max<size_t>(1, kReadBlockBytes / frameBytes),
+                           toEnd ? block.size() : frames - done});
+  if (count == 0) return 0;
+  stored.resize(count * frameBytes);
+  const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
+  if (got < stored.size()) {
+    if (!toEnd && !file->isStream()) {
+      failed = true;
+      return 0;
+    }
+    // A stream ended: the recording is its whole frames, and what its header promised beyond
+    // them is counted as missing.
+    if (!toEnd) missing = chunk.size - (done * frameBytes + got);
+    count = got / frameBytes;
+    frames = done + count;
+    toEnd = false;
+    stored.resize(count * frameBytes);
+  }
+  std::span<const uint8_t> linear = stored;
+  if (decoder.convert != nullptr) {
+    kept.resize(count * keptFrameBytes);
+    decoder.convert(stored, kept);
+    linear = kept;
+  }
+  wave::mixInto(decoder.keptBits, linear, channels, block.first(count));
+  done += count;
+  return count;
+}
 
 int16_t floatToSample16(double x) {
   if (std::isnan(x)) return 0;
@@ -385,19 +311,6 @@ bool WaveData::release() {
   return true;
 }
 
-// The previous samples are dropped first, so a failed load leaves no data and a successful
-// one never holds the old and the new samples together.
-bool WaveData::load(const std::string& fileName) {
-  release();
-  std::string reason;
-  auto file = riff::File::open(fileName, reason);
-  if (!file) return fail(kFileOpen, reason);
-  Failure failure = loadFrom(*file, nullptr);
-  if (failure.code == kNoError) return succeed();
-  release();
-  return fail(failure.code, std::move(failure.reason));
-}
-
 bool WaveData::openMono(const std::string& fileName) {
   release();
   std::string reason;
@@ -418,7 +331,7 @@ bool WaveData::openMono(riff::File file) {
 bool WaveData::openMonoFrom(std::optional<riff::File> file, const std::string& reason) {
   if (!file) return fail(kFileOpen, reason);
   auto stream = std::make_unique<MonoStream>();
-  Failure failure = loadFrom(*file, stream.get());
+  Failure failure = loadFrom(*file, *stream);
   if (failure.code != kNoError) return fail(failure.code, std::move(failure.reason));
   succeed();
   stream->file = std::move(file);
@@ -445,7 +358,7 @@ size_t WaveData::storedFrameBytes() const {
   return stream_ ? stream_->decoder.storedBytes * stream_->channels : 0;
 }
 
-WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
+WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream& stream) {
   const auto form = file.findForm(kWaveForm);
   if (!form) return {kChunkRead, "not a RIFF WAVE file"};
   const uint64_t formStart = form->payloadOffset() + riff::kFormTypeBytes;
@@ -478,17 +391,11 @@ WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream* stream) {
   if (!layoutAcceptable(channels_, samplesPerSec_)) {
     return {kFormatMismatch, layoutProblem(channels_, samplesPerSec_)};
   }
-  if (stream != nullptr) {
-    stream->chunk = dataChunk;
-    stream->decoder = *decoder;
-    stream->channels = channels_;
-    stream->toEnd = unknownLength;
-    stream->frames = unknownLength ? 0 : dataChunk.size / (decoder->storedBytes * channels_);
-  } else if (unknownLength) {
-    return {kDataRead, "a stream of unknown length cannot be loaded whole"};
-  } else if (!readSampleData(file, dataChunk, *decoder, data_)) {
-    return {kDataRead, "read error: the file ends inside the data chunk"};
-  }
+  stream.chunk = dataChunk;
+  stream.decoder = *decoder;
+  stream.channels = channels_;
+  stream.toEnd = unknownLength;
+  stream.frames = unknownLength ? 0 : dataChunk.size / (decoder->storedBytes * channels_);
   setPcmFormat(decoder->keptBits);
   return {};
 }
@@ -522,39 +429,22 @@ void WaveData::setPcmFormat(uint16_t bitsPerSample) {
   avgBytesPerSec_ = static_cast<int32_t>(int64_t{samplesPerSec_} * blockAlign_);
 }
 
-int32_t WaveData::getSampleCount() const {
-  if (bitsPerSample_ < 8) return 0;
-  return static_cast<int32_t>(data_.size() / (bitsPerSample_ / 8U));
-}
-
-// A count of zero or below writes nothing and is returned as it is.
-int32_t WaveData::readSamples(std::span<int32_t> destination, int32_t count) const {
-  if (count <= 0) return count;
-  if (bitsPerSample_ != 8 && bitsPerSample_ != 16) return 0;
-  const int64_t available = std::min<int64_t>(getSampleCount(), std::ssize(destination));
-  const auto n = static_cast<size_t>(std::clamp<int64_t>(count, 0, available));
-  if (bitsPerSample_ == 8) {
-    copySamples<8>(data_, destination.first(n));
-  } else {
-    copySamples<16>(data_, destination.first(n));
-  }
-  return static_cast<int32_t>(n);
-}
-
-std::vector<int16_t> WaveData::monoSamples() const {
-  if (channels_ == 0) return {};
-  if (bitsPerSample_ != 8 && bitsPerSample_ != 16) return {};
-  std::vector<int16_t> mono(static_cast<size_t>(getSampleCount()) / channels_);
-  mixInto(bitsPerSample_, data_, channels_, mono);
-  return mono;
-}
-
 const char* WaveData::errorText(uint32_t code) {
-  if (code >= std::size(kErrorTexts)) return "Unspecified error.";
-  return kErrorTexts[code];
+  switch (code) {
+    case kNoError:
+      return "No error.";
+    case kFormatMismatch:
+      return "Wave format mismatch.";
+    case kFileOpen:
+      return "File open error.";
+    case kChunkRead:
+      return "File chunk read error.";
+    case kDataRead:
+      return "File data read error.";
+    default:
+      return "Unspecified error.";
+  }
 }
-
-bool WaveData::fail(uint32_t code) { return fail(code, errorText(code)); }
 
 bool WaveData::fail(uint32_t code, std::string reason) {
   lastError_ = errorText(code);

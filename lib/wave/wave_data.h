@@ -1,21 +1,21 @@
-// WaveData: one sound in memory, loaded from a RIFF WAVE file.
+// WaveData: the reader of RIFF WAVE files.
 //
-// The object holds the file's format (laid out as the 18-byte "fmt " record), the sample bytes and
-// the text of its last fault. load() walks the RIFF chunks itself, reads the first "fmt " and the
-// first "data" chunk of the first RIFF/WAVE form, and normalises every accepted encoding to linear
-// PCM of 8 bits (unsigned bytes) or 16 bits (signed little-endian):
+// The object holds the file's format (laid out as the 18-byte "fmt " record) and the text of its
+// last fault. openMono() walks the RIFF chunks itself, reads the first "fmt " and the first
+// "data" chunk of the first RIFF/WAVE form, and readMono() normalises every accepted encoding to
+// linear PCM of 8 bits (unsigned bytes) or 16 bits (signed little-endian) block by block:
 //   - 8- and 16-bit PCM stay as they are;
 //   - mu-law (tag 7) and A-law (tag 6) are expanded by G.711 to 16 bits, one sample per byte;
 //   - 24- and 32-bit integer PCM keep the top 16 bits of each sample;
 //   - 32- and 64-bit IEEE float become x * 32768 rounded half away from zero, clamped, NaN -> 0;
 //   - WAVE_FORMAT_EXTENSIBLE takes its real tag from its sub-format.
-// Anything else fails the load. After a successful load formatTag is 1 and bitsPerSample 8 or 16.
+// Anything else fails the open. After a successful open formatTag is 1 and bitsPerSample 8 or 16.
 //
 // Every failure returns false and leaves the reason in lastError(), taken from a fixed numbered
-// table ("File open error.", "File chunk read error.", "File data read error.", ...).
+// table ("File open error.", "File chunk read error.", "File data read error.", ...). Rates
+// outside kMinSampleRate..kMaxSampleRate (sampleRateSupported) are refused.
 //
-// The object never captures or plays sound: this tool only reads files, so the device handles,
-// buffer headers and state flags of a recorder/player are deliberately left out.
+// The object only reads files; it never captures or plays sound.
 #pragma once
 
 #include <array>
@@ -45,23 +45,15 @@ void mixDownFrames(std::span<const int16_t> interleaved, size_t channels, std::s
 
 class WaveData {
  public:
-  // Numbered fault table; the texts are those of errorText().
+  // The numbered faults of a read; the texts are those of errorText(). The numbers are part of
+  // the public interface (WaveError::code), so they keep their values.
   enum ErrorCode : uint32_t {
     kNoError = 0,
     kFormatMismatch = 1,
-    kDeviceInUse = 2,
-    kTimeFormat = 3,
     kFileOpen = 4,
-    kFileClose = 5,
     kChunkRead = 6,
     kDataRead = 7,
-    kChunkWrite = 8,
-    kDataWrite = 9,
   };
-
-  // Lowest and highest sample rates a load accepts; other rates are refused as unreadable.
-  static constexpr int32_t kMinSampleRate = pitchtrack::kMinSampleRate;
-  static constexpr int32_t kMaxSampleRate = pitchtrack::kMaxSampleRate;
 
   WaveData(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
   ~WaveData();
@@ -72,9 +64,6 @@ class WaveData {
   bool create(int32_t channels, int32_t samplesPerSec, int32_t bitsPerSample);
   // Frees the sample data; the format is kept.
   bool release();
-  // Reads fileName; on failure returns false and sets lastError(). A failed load may leave the
-  // format members partly overwritten, as the file described them.
-  bool load(const std::string& fileName);
 
   int32_t getSampleRate() const { return samplesPerSec_; }
   uint32_t getBitsPerSample() const { return bitsPerSample_; }
@@ -82,25 +71,29 @@ class WaveData {
   uint16_t getChannels() const { return channels_; }
   uint16_t getFormatTag() const { return formatTag_; }
   uint16_t getBlockAlign() const { return blockAlign_; }
-  // Number of samples of all channels together: dataBytes / (bitsPerSample / 8); 0 when
-  // bitsPerSample is below 8.
+  // Whole-file reads, for the tests and fuzzers only: tests/support/whole_wave_file.cpp defines
+  // them and is compiled into those programs; the library itself reads block by block.
+  //
+  // load() reads fileName whole: the format as after openMono, the kept samples in memory
+  // (getDataBytes). On failure it returns false and sets lastError(); a failed load may leave
+  // the format members partly overwritten, as the file described them.
+  bool load(const std::string& fileName);
+  // Number of loaded samples of all channels together: dataBytes / (bitsPerSample / 8).
   int32_t getSampleCount() const;
-
-  // Writes up to count samples (all channels interleaved, in file order) into destination:
-  // 8-bit data as the unsigned values 0..255, 16-bit data as signed values. Returns the number
-  // written (count lowered to getSampleCount() and to destination's size); 0 for other sizes.
-  // A count of zero or below writes nothing and is returned unchanged.
+  // Writes up to count loaded samples (all channels interleaved, in file order) into
+  // destination: 8-bit data as the unsigned values 0..255, 16-bit data as signed values. Returns
+  // the number written (count lowered to getSampleCount() and to destination's size). A count of
+  // zero or below writes nothing and is returned unchanged.
   int32_t readSamples(std::span<int32_t> destination, int32_t count) const;
-
-  // The signal as one channel of 16-bit values: per sample frame, the sum of its channels
-  // divided by the channel count (truncating toward zero; 8-bit data as unsigned 0..255); a
-  // trailing partial frame is dropped. For a mono file this is readSamples() narrowed to 16 bits.
+  // The loaded signal as one channel, as readMono would give it.
   std::vector<int16_t> monoSamples() const;
 
-  // Streaming reads for long recordings. openMono validates fileName exactly as load() does
-  // and stops before its sample data; the format getters then describe the file as after
-  // load(), getDataBytes() is 0, and readMono decodes the data block by block into the values
-  // monoSamples() would give, so that no copy of the whole file's samples is ever held.
+  // Streaming reads for long recordings. openMono validates fileName and stops before its
+  // sample data; the format getters then describe the file, getDataBytes() is 0, and readMono
+  // decodes the data block by block into one channel of 16-bit values (per sample frame, the sum
+  // of its channels divided by the channel count, truncating toward zero; 8-bit data as
+  // unsigned 0..255; a trailing partial frame is dropped), so that no copy of the whole file's
+  // samples is ever held.
   bool openMono(const std::string& fileName);
   // The same from an open descriptor (standard input, a pipe), read forward only; the descriptor
   // stays open and the caller's.
@@ -141,7 +134,6 @@ class WaveData {
   using FormatRecord = std::array<uint8_t, kFormatRecordBytes>;
 
   bool succeed();
-  bool fail(uint32_t code);
   bool fail(uint32_t code, std::string reason);
   bool openMonoFrom(std::optional<riff::File> file, const std::string& reason);
   // A failure of the load: its numbered code and its reason.
@@ -149,12 +141,12 @@ class WaveData {
     uint32_t code = kNoError;
     std::string reason;
   };
-  // State of a streaming read (the open file, the data chunk and its decoder).
+  // State of a streaming read (the open file, the data chunk and its decoder); wave/mono_stream.h.
   struct MonoStream;
 
-  // The whole load after the file is open. With `stream`, the sample
-  // data is left in the file for readMono instead of being read into data_.
-  Failure loadFrom(riff::File& file, MonoStream* stream);
+  // Everything up to the sample data once the file is open: the format, and in `stream` where
+  // the data lies and how it decodes.
+  Failure loadFrom(riff::File& file, MonoStream& stream);
   FormatRecord formatRecord() const;
   void setFormatRecord(const FormatRecord& record);
   // The format of the kept linear PCM samples: tag 1, the file's channels and rate.

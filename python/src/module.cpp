@@ -50,7 +50,7 @@ struct Mono {
 };
 
 int32_t checkedRate(int64_t rate) {
-  if (rate < pitchtrack::kMinSampleRate || rate > pitchtrack::kMaxSampleRate) {
+  if (!pitchtrack::sampleRateSupported(rate)) {
     throw py::value_error("sample_rate " + std::to_string(rate) + " Hz is outside " +
                           std::to_string(pitchtrack::kMinSampleRate) + "-" +
                           std::to_string(pitchtrack::kMaxSampleRate) + " Hz");

@@ -59,4 +59,36 @@ TEST(ArchiveSymbols, SharedLibraryExportsOnlyThePublicInterface) {
   EXPECT_TRUE(tracksFiles);
 }
 
+// The reference implementations and entries that only tests and benchmarks use live in
+// tests/support; neither library may define them again.
+TEST(ArchiveSymbols, NeitherLibraryHoldsTestOnlyEntries) {
+  const char* const testOnly[] = {"pitchtrack::dpPitchPath(",
+                                  "pitchtrack::extractPitch(",
+                                  "pitchtrack::trackPitch(std::span<int const",
+                                  "pitchtrack::analyseFrames(std::span<int const",
+                                  "pitchtrack::centreAndScale(",
+                                  "pitchtrack::endpointDetect(std::span<int const",
+                                  "pitchtrack::setPtParam(",
+                                  "pitchtrack::pitchFunction(",
+                                  "pitchtrack::pickCandidates(",
+                                  "pitchtrack::keepLagsInRange(",
+                                  "pitchtrack::frameStarts(",
+                                  "pitchtrack::sortWithIndex(",
+                                  "pitchtrack::WaveData::load(",
+                                  "pitchtrack::WaveData::readSamples(",
+                                  "pitchtrack::WaveData::monoSamples(",
+                                  "pitchtrack::WaveData::getSampleCount(",
+                                  "pitchtrack::frameVolume(std::span<int const",
+                                  "pitchtrack::highOrderDiff(std::span<int const"};
+  for (const char* library : {PITCHTRACK_ARCHIVE, PITCHTRACK_SHARED}) {
+    const auto names = definedSymbols("", library, "TtWw");
+    ASSERT_GT(names.size(), 50u) << library << ": nm listed too little to judge";
+    for (const std::string& name : names) {
+      for (const char* entry : testOnly) {
+        EXPECT_FALSE(name.starts_with(entry)) << library << " defines " << name;
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -9,22 +9,19 @@
 
 #include "audio/pt_param.h"
 #include "support/expect_fault.h"
+#include "support/reference_tracker.h"
 
 namespace pitchtrack {
 
 namespace {
 
 PtParam trackerParam(int32_t pfType = 2, int32_t fs = 8000) {
-  PtParam p;
-  testing::internal::CaptureStdout();
-  setPtParam(p, fs, 8, pfType);
-  testing::internal::GetCapturedStdout();
-  return p;
+  return testsupport::trackerParamFor(pfType, fs);
 }
 
 std::vector<int32_t> pick(const std::vector<int32_t>& function, const PtParam& p) {
   std::vector<int32_t> lags(function.size(), -1);
-  const int32_t n = pickCandidates(function, p, lags);
+  const int32_t n = testsupport::pickCandidates(function, p, lags);
   lags.resize(static_cast<size_t>(n));
   return lags;
 }

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/signals.h"
+
 namespace pitchtrack {
 
 namespace {
@@ -44,7 +46,8 @@ std::vector<std::pair<int32_t, int32_t>> detect(const std::vector<int32_t>& sign
   EpdParam param;
   setEpdParam(8000, param);
   int32_t count = -1;
-  const std::vector<Segment> segments = endpointDetect(signal, 8000, param, count);
+  const std::vector<Segment> segments =
+      endpointDetect(testsignal::toInt16(signal), 8000, param, count);
   EXPECT_GE(count, 0);
   EXPECT_LE(static_cast<size_t>(count), segments.size());
   std::vector<std::pair<int32_t, int32_t>> valid;
@@ -106,91 +109,9 @@ TEST(Endpoint, FindsTheValidSegments) {
   setEpdParam(8000, param);
   for (const size_t length : {size_t{0}, kFrame - 1}) {
     int32_t count = 5;
-    EXPECT_TRUE(endpointDetect(std::vector<int32_t>(length, 100), 8000, param, count).empty());
+    EXPECT_TRUE(endpointDetect(std::vector<int16_t>(length, 100), 8000, param, count).empty());
     EXPECT_EQ(count, 0);
   }
-}
-
-// Sorts values[left..right] with sortWithIndex, index starting as 0, 1, 2, ... and checks the
-// result against std::sort and that every index still names its value.
-void expectSortedWithIndex(std::vector<int32_t> values, int32_t left, int32_t right) {
-  const std::vector<int32_t> original = values;
-  std::vector<int32_t> index(values.size());
-  std::iota(index.begin(), index.end(), 0);
-  sortWithIndex(values, left, right, index);
-
-  std::vector<int32_t> expected = original;
-  if (left < right) std::sort(expected.begin() + left, expected.begin() + right + 1);
-  ASSERT_EQ(values, expected);
-  for (size_t i = 0; i < values.size(); ++i) {
-    ASSERT_EQ(original[static_cast<size_t>(index[i])], values[i]) << "position " << i;
-  }
-  std::sort(index.begin(), index.end());
-  std::vector<int32_t> identity(values.size());
-  std::iota(identity.begin(), identity.end(), 0);
-  EXPECT_EQ(index, identity);  // a permutation
-}
-
-TEST(Endpoint, SortWithIndexMovesIndicesWithValues) {
-  std::vector<int32_t> values{3, 1, 2};
-  std::vector<int32_t> index{0, 1, 2};
-  sortWithIndex(values, 0, 2, index);
-  EXPECT_EQ(values, (std::vector<int32_t>{1, 2, 3}));
-  EXPECT_EQ(index, (std::vector<int32_t>{1, 2, 0}));
-}
-
-TEST(Endpoint, SortWithIndexSortsRandomArraysAndOnlyTheGivenRange) {
-  expectSortedWithIndex({9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, 3, 7);
-  expectSortedWithIndex({2, 1}, 1, 1);
-  expectSortedWithIndex({2, 1}, 1, 0);
-  std::mt19937 random(20240611);
-  for (const size_t size : {1u, 2u, 3u, 5u, 17u, 100u, 1000u}) {
-    for (const int32_t range : {2, 10, 1000000}) {
-      std::uniform_int_distribution<int32_t> value(-range, range);
-      std::vector<int32_t> values(size);
-      for (int32_t& v : values) v = value(random);
-      SCOPED_TRACE(testing::Message() << "size " << size << " range " << range);
-      expectSortedWithIndex(values, 0, static_cast<int32_t>(size) - 1);
-    }
-  }
-}
-
-// Sorts `values` on a thread whose stack holds only 64 KiB, then exits with status 0 when the
-// result is ascending and every index still names its value. A recursion that grows with the
-// array (as a plain quicksort does on equal or descending values) overflows that stack.
-void sortOnSmallStackAndExit(std::vector<int32_t> values) {
-  struct Work {
-    std::vector<int32_t> values;
-    std::vector<int32_t> index;
-  } work{values, std::vector<int32_t>(values.size())};
-  std::iota(work.index.begin(), work.index.end(), 0);
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, 64 * 1024);
-  pthread_t thread;
-  const auto sort = [](void* arg) -> void* {
-    auto& w = *static_cast<Work*>(arg);
-    sortWithIndex(w.values, 0, static_cast<int32_t>(w.values.size()) - 1, w.index);
-    return nullptr;
-  };
-  if (pthread_create(&thread, &attributes, sort, &work) != 0) std::exit(3);
-  pthread_join(thread, nullptr);
-  bool ok = std::is_sorted(work.values.begin(), work.values.end());
-  for (size_t i = 0; i < values.size(); ++i) {
-    ok = ok && values[static_cast<size_t>(work.index[i])] == work.values[i];
-  }
-  std::exit(ok ? 0 : 2);
-}
-
-TEST(EndpointDeathTest, SortWithIndexRecursionStaysShallow) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(sortOnSmallStackAndExit(std::vector<int32_t>(100000, 42)), testing::ExitedWithCode(0),
-              "")
-      << "equal values";
-  std::vector<int32_t> descending(10000);
-  std::iota(descending.rbegin(), descending.rend(), -7);
-  EXPECT_EXIT(sortOnSmallStackAndExit(descending), testing::ExitedWithCode(0), "")
-      << "descending values";
 }
 
 }  // namespace

@@ -81,15 +81,6 @@ INSTANTIATE_TEST_SUITE_P(Frame, FrameCountTest,
                                          // Truncation toward zero, not floor.
                                          CountCase{100, 640, 480, -2}));
 
-TEST(Frame, FrameStartsStepByTheHop) {
-  std::array<int32_t, 3> starts{-1, -1, -1};
-  frameStarts(800, 640, 480, starts);
-  EXPECT_EQ(starts, (std::array<int32_t, 3>{0, 160, -1}));
-  std::array<int32_t, 1> none{-1};
-  frameStarts(639, 640, 480, none);  // no complete frame: nothing written
-  EXPECT_EQ(none[0], -1);
-}
-
 struct CentreCase {
   int32_t frameOrSample, frameSize, overlap, expected;
 };

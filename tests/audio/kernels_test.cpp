@@ -11,59 +11,40 @@
 
 #include "audio/autocorrelation.h"
 #include "audio/candidates.h"
-#include "audio/endpoint.h"
 #include "audio/frame.h"
 #include "audio/pitch_function.h"
 #include "audio/pitch_path.h"
 #include "audio/pitch_tracker.h"
 #include "audio/pt_param.h"
 #include "audio/volume.h"
+#include "support/reference_detector.h"
+#include "support/reference_path_search.h"
+#include "support/reference_tracker.h"
 #include "support/signals.h"
 
 namespace pitchtrack {
 
-namespace acf {
-
-// Names the tests of each path; it sits beside the enum so that argument-dependent lookup
+// Names the tests of each level; it sits beside the enum so that argument-dependent lookup
 // finds it.
-static void PrintTo(KernelPath path, std::ostream* os) {
-  switch (path) {
-    case KernelPath::kReference:
-      *os << "Reference";
-      return;
-    case KernelPath::kPortable:
+static void PrintTo(SimdLevel level, std::ostream* os) {
+  switch (level) {
+    case SimdLevel::kPortable:
       *os << "Portable";
       return;
-    case KernelPath::kAvx2:
+    case SimdLevel::kAvx2:
       *os << "Avx2";
       return;
-    case KernelPath::kAvx512:
+    case SimdLevel::kAvx512:
       *os << "Avx512";
       return;
   }
 }
-
-}  // namespace acf
-
-namespace path {
-
-static void PrintTo(KernelPath kernel, std::ostream* os) {
-  switch (kernel) {
-    case KernelPath::kPortable:
-      *os << "Portable";
-      return;
-    case KernelPath::kAvx2:
-      *os << "Avx2";
-      return;
-    case KernelPath::kAvx512:
-      *os << "Avx512";
-      return;
-  }
-}
-
-}  // namespace path
 
 namespace {
+
+using testsupport::Candidate;
+using testsupport::dpPitchPath;
+using testsupport::FrameCandidates;
 
 std::vector<int32_t> randomValues(std::mt19937& random, size_t count, int32_t lowest,
                                   int32_t highest) {
@@ -82,13 +63,12 @@ std::vector<int32_t> referenceAutocorrelation(std::span<const int32_t> frame, si
   return row;
 }
 
-const acf::KernelPath kFastPaths[] = {acf::KernelPath::kPortable, acf::KernelPath::kAvx2,
-                                      acf::KernelPath::kAvx512};
+const SimdLevel kLevels[] = {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512};
 
-class KernelPathTest : public testing::TestWithParam<acf::KernelPath> {
+class KernelPathTest : public testing::TestWithParam<SimdLevel> {
  protected:
   void SetUp() override {
-    if (!acf::available(GetParam())) GTEST_SKIP() << "instruction set not on this processor";
+    if (!simdAvailable(GetParam())) GTEST_SKIP() << "instruction set not on this processor";
   }
 };
 
@@ -101,7 +81,7 @@ TEST_P(KernelPathTest, AutocorrelationEqualsTheWrappingDotProducts) {
       const auto frame = randomValues(random, length, -magnitude, magnitude);
       const size_t lags = std::max<size_t>(1, length / 2);
       std::vector<int32_t> row(lags);
-      acf::autocorrelate(GetParam(), frame, row);
+      autocorrelate(frame, row, GetParam());
       EXPECT_EQ(row, referenceAutocorrelation(frame, lags))
           << "length " << length << ", magnitude " << magnitude;
     }
@@ -117,13 +97,13 @@ TEST_P(KernelPathTest, CentredSixteenBitFramesMatchThePitchFunction) {
       std::vector<int32_t> work = frame;
       framePitchFunction(work, 2, expected);
       std::vector<int32_t> row(length / 2);
-      acf::centredAutocorrelation(GetParam(), testsignal::toInt16(frame), row);
+      centredAutocorrelation(testsignal::toInt16(frame), row, GetParam());
       EXPECT_EQ(row, expected) << "length " << length << ", magnitude " << magnitude;
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dispatch, KernelPathTest, testing::ValuesIn(kFastPaths));
+INSTANTIATE_TEST_SUITE_P(Dispatch, KernelPathTest, testing::ValuesIn(kLevels));
 
 // The straightforward search of whole lattices: every frame's in-range candidates in one pool of
 // Candidate records, cut into runs at frames without candidates, each run searched by
@@ -176,10 +156,10 @@ FrameAnalysis randomLattice(std::mt19937& random, size_t frames, int32_t widest,
   return analysis;
 }
 
-class PathKernelTest : public testing::TestWithParam<path::KernelPath> {
+class PathKernelTest : public testing::TestWithParam<SimdLevel> {
  protected:
   void SetUp() override {
-    if (!path::available(GetParam())) GTEST_SKIP() << "instruction set not on this processor";
+    if (!simdAvailable(GetParam())) GTEST_SKIP() << "instruction set not on this processor";
   }
 
   void expectReferencePaths(const FrameAnalysis& analysis, const PtParam& ptParam,
@@ -205,8 +185,7 @@ TEST_P(PathKernelTest, SearchEqualsThePoolSearchForEverySetting) {
       for (const int32_t distPower : {1, 2}) {
         for (const auto& [transition, local] :
              {std::pair{200, 1}, std::pair{1, 40}, std::pair{11000, 1000}, std::pair{0, 3}}) {
-          PtParam ptParam;
-          setPtParam(ptParam, 8000, 8, pfType);
+          PtParam ptParam = testsupport::trackerParamFor(pfType);
           ptParam.distType = distType;
           ptParam.distPower = distPower;
           ptParam.transitionWeight = transition;
@@ -226,8 +205,7 @@ TEST_P(PathKernelTest, SearchEqualsThePoolSearchForEverySetting) {
 // (wider back pointers).
 TEST_P(PathKernelTest, SearchEqualsThePoolSearchAtTheEdges) {
   std::mt19937 random(29);
-  PtParam ptParam;
-  setPtParam(ptParam, 8000, 8, 2);
+  PtParam ptParam = kTrackerParam;
   ptParam.fs = 8388607;
   ptParam.minPitch = 0.001f;  // lags up to about a million
   ptParam.maxPitch = 200;
@@ -237,8 +215,7 @@ TEST_P(PathKernelTest, SearchEqualsThePoolSearchAtTheEdges) {
     expectReferencePaths(randomLattice(random, 40, 30, 1000000, 2000000000), ptParam,
                          "lags up to a million");
   }
-  setPtParam(ptParam, 8000, 8, 2);
-  ptParam.distPower = 1;
+  ptParam = kTrackerParam;
   expectReferencePaths(randomLattice(random, 6, 300, 127, 1000), ptParam, "300 wide");
   FrameAnalysis wide = randomLattice(random, 3, 2, 127, 1000);
   const size_t count = 70000;
@@ -260,8 +237,7 @@ TEST_P(PathKernelTest, SearchEqualsThePoolSearchOnSignals) {
   const auto noise = randomValues(random, 6000, 0, 255);
   const auto signal = testsignal::concat({voiced, noise, testsignal::silence(700, 128), voiced});
   for (const int32_t pfType : {1, 2}) {
-    PtParam ptParam;
-    setPtParam(ptParam, 8000, 8, pfType);
+    PtParam ptParam = testsupport::trackerParamFor(pfType);
     const FrameAnalysis analysis = analyseFrames(testsignal::toInt16(signal), ptParam);
     for (const float centre : {57.0f, 45.0f, 70.0f}) {
       ptParam.minPitch = centre - 12;
@@ -273,7 +249,7 @@ TEST_P(PathKernelTest, SearchEqualsThePoolSearchOnSignals) {
 
 // Links `to` to `from` with linkFrame and with dpPitchPath (a run of the two frames, whose
 // first frame's costs are its local terms) and expects the same back pointers and costs.
-void expectStepLikeThePoolSearch(path::KernelPath kernel, const PtParam& ptParam,
+void expectStepLikeThePoolSearch(SimdLevel level, const PtParam& ptParam,
                                  std::vector<Candidate> from, std::vector<Candidate> to) {
   std::vector<FrameCandidates> run{FrameCandidates{static_cast<int32_t>(from.size()), 0, from},
                                    FrameCandidates{static_cast<int32_t>(to.size()), 0, to}};
@@ -291,7 +267,7 @@ void expectStepLikeThePoolSearch(path::KernelPath kernel, const PtParam& ptParam
   }
   std::vector<float> costs(to.size());
   std::vector<int32_t> back(to.size());
-  path::linkFrame(kernel, path::JumpScore::of(ptParam),
+  path::linkFrame(level, path::JumpScore::of(ptParam),
                   path::FrameStep{fromKeys, fromCosts, toKeys, toLocal}, costs, back);
   for (size_t j = 0; j < to.size(); ++j) {
     EXPECT_EQ(back[j], to[j].backPointer) << from.size() << " to " << to.size() << ", " << j;
@@ -303,8 +279,7 @@ void expectStepLikeThePoolSearch(path::KernelPath kernel, const PtParam& ptParam
 // same previous frame, for counts around the lane widths and block sizes.
 TEST_P(PathKernelTest, LinkFrameEqualsThePoolSearchStep) {
   std::mt19937 random(37);
-  PtParam ptParam;
-  setPtParam(ptParam, 8000, 8, 2);
+  PtParam ptParam = kTrackerParam;
   ptParam.localWeight = 977;
   std::uniform_int_distribution<int32_t> value(-3000000, 3000000);
   // Lags close together (tied jumps), around the largest jump whose square fits 32 bits
@@ -329,11 +304,9 @@ TEST_P(PathKernelTest, LinkFrameEqualsThePoolSearchStep) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dispatch, PathKernelTest,
-                         testing::Values(path::KernelPath::kPortable, path::KernelPath::kAvx2,
-                                         path::KernelPath::kAvx512));
+INSTANTIATE_TEST_SUITE_P(Dispatch, PathKernelTest, testing::ValuesIn(kLevels));
 
-TEST(Kernels, SixteenBitDetectorMeasuresEqualTheGeneralOnes) {
+TEST(Kernels, SixteenBitDetectorMeasuresEqualTheWrappingReference) {
   std::mt19937 random(3);
   // Narrow frames take the counting median and plain sums; wide ones (a span over 1024 values,
   // full-scale samples, frames over 1024 samples) take selection and wrapping sums.
@@ -347,11 +320,11 @@ TEST(Kernels, SixteenBitDetectorMeasuresEqualTheGeneralOnes) {
             static_cast<size_t>(frameCount(static_cast<int32_t>(wide.size()), frameSize, overlap));
         std::vector<int32_t> expected(frames);
         std::vector<int32_t> actual(frames);
-        frameVolume(std::span<const int32_t>(wide), frameSize, overlap, expected, 1);
+        testsupport::medianVolumes(wide, frameSize, overlap, expected);
         frameVolume(std::span<const int16_t>(narrow), frameSize, overlap, actual, 1);
         EXPECT_EQ(actual, expected) << "volume, frame " << frameSize << ", magnitude " << magnitude;
         for (int32_t order = 1; order <= 5; ++order) {
-          highOrderDiff(std::span<const int32_t>(wide), frameSize, overlap, expected, order);
+          testsupport::highOrderDifferences(wide, frameSize, overlap, expected, order);
           highOrderDiff(std::span<const int16_t>(narrow), frameSize, overlap, actual, order);
           EXPECT_EQ(actual, expected) << "order " << order << ", frame " << frameSize;
         }
@@ -387,8 +360,7 @@ TEST(Kernels, SharedFrameAnalysisTracksLikeTheFullMatrix) {
   const auto noise = randomValues(random, 3000, 0, 255);
   const auto signal = testsignal::concat({voiced, noise, testsignal::silence(700, 128), voiced});
   for (const int32_t pfType : {1, 2}) {
-    PtParam ptParam;
-    setPtParam(ptParam, 8000, 8, pfType);
+    PtParam ptParam = testsupport::trackerParamFor(pfType);
     const size_t frames = static_cast<size_t>(
         frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap));
     const FrameAnalysis analysis = analyseFrames(testsignal::toInt16(signal), ptParam);
@@ -397,31 +369,11 @@ TEST(Kernels, SharedFrameAnalysisTracksLikeTheFullMatrix) {
       ptParam.maxPitch = centre + 12;
       std::vector<double> expected(frames, -1.0);
       std::vector<int32_t> matrix(frames * static_cast<size_t>(ptParam.frameSize / 2));
-      trackPitch(signal, ptParam, expected, matrix);
+      testsupport::trackPitch(signal, ptParam, expected, matrix);
       std::vector<double> actual(frames, -1.0);
       trackPitch(analysis, ptParam, actual);
       EXPECT_EQ(actual, expected) << "pfType " << pfType << ", centre " << centre;
     }
-  }
-}
-
-TEST(Kernels, SixteenBitEndpointDetectionEqualsTheGeneralOne) {
-  std::mt19937 random(17);
-  const auto tone = testsignal::harmonicTone(8000, 220, 90, 2400);
-  const auto signal = testsignal::concat(
-      {testsignal::silence(900, 128), tone, randomValues(random, 500, 120, 136), tone});
-  EpdParam epdParam;
-  setEpdParam(8000, epdParam);
-  int32_t wideCount = -1;
-  int32_t narrowCount = -1;
-  const auto wide = endpointDetect(std::span<const int32_t>(signal), 8000, epdParam, wideCount);
-  const auto narrow = endpointDetect(std::span<const int16_t>(testsignal::toInt16(signal)), 8000,
-                                     epdParam, narrowCount);
-  ASSERT_EQ(narrowCount, wideCount);
-  ASSERT_GT(wideCount, 0);
-  for (size_t i = 0; i < static_cast<size_t>(wideCount); ++i) {
-    EXPECT_EQ(narrow[i].beginFrame, wide[i].beginFrame);
-    EXPECT_EQ(narrow[i].endFrame, wide[i].endFrame);
   }
 }
 

@@ -1,5 +1,5 @@
 // The contour depends on the math library's log and pow only through a finite set of values,
-// all at the working rate of 8000 Hz: the pitch of every whole-sample lag (dpPitchPath,
+// all at the working rate of 8000 Hz: the pitch of every whole-sample lag (the path search,
 // freq2semitone, lagTenthsOfSemitone), and the lag bounds of the pitch ranges (lagRange over
 // semitone2freq) of the first pass (whole semitones) and of the second pass (the median of the
 // first pass, one lag pitch or the mean of two, plus and minus 12 narrowed to single precision).
@@ -26,6 +26,7 @@
 #include "audio/candidates.h"
 #include "audio/frame.h"
 #include "audio/pitch_path.h"
+#include "audio/pitch_tracker.h"
 #include "audio/pt_param.h"
 
 namespace pitchtrack {
@@ -100,7 +101,7 @@ double pitchOfFrequency(const MathModel& math, double frequency) {
   return 69 + 17.312340490667445 * math.log(frequency * 0.0022727272727272726);
 }
 
-// The pitch dpPitchPath writes for a lag: the frequency stays in double precision.
+// The pitch the path search writes for a lag: the frequency stays in double precision.
 double lagPitch(const MathModel& math, int32_t lag) {
   return pitchOfFrequency(math, static_cast<double>(kRate) / lag);
 }
@@ -132,11 +133,7 @@ struct PitchBounds {
 };
 
 // The tracker's settings as the pipeline uses them (autocorrelation at the working rate).
-PtParam trackerParam() {
-  PtParam ptParam;
-  setPtParam(ptParam, kRate, 8, 2);
-  return ptParam;
-}
+PtParam trackerParam() { return kTrackerParam; }
 
 PitchBounds boundsAround(double median) {
   const PtParam ptParam = trackerParam();
@@ -178,13 +175,15 @@ KeptPitch keptOf(double pitch) {
   return {truncToInt(pitch), below, above};
 }
 
-// The pitch the library's path search writes for a single frame whose only candidate is `lag`.
+// The pitch the library's path search writes for a frame whose only candidate is `lag` (in a
+// run of two such frames, the shortest it searches), with a pitch range that keeps every lag.
 double searchedPitch(int32_t lag) {
-  const PtParam ptParam = trackerParam();
-  std::vector<Candidate> only{Candidate{lag, 1000, -1, 0}};
-  std::vector<FrameCandidates> run{FrameCandidates{1, 0, only}};
-  std::vector<double> pitch(1);
-  dpPitchPath(run, ptParam, pitch);
+  PtParam ptParam = trackerParam();
+  ptParam.minPitch = 0.001f;
+  ptParam.maxPitch = 200.0f;
+  const FrameAnalysis twoFrames{{0, 1, 2}, {lag, lag}, {1000, 1000}};
+  std::vector<double> pitch(2);
+  trackPitch(twoFrames, ptParam, pitch);
   return pitch[0];
 }
 

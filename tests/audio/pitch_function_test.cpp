@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "support/expect_fault.h"
+#include "support/reference_tracker.h"
 
 namespace pitchtrack {
 
 namespace {
+
+using testsupport::pitchFunction;
 
 // The values joined by '_', for short test names.
 void printValues(const std::vector<int32_t>& values, std::ostream* os) {

@@ -1,5 +1,3 @@
-#include "audio/pitch_path.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,10 +8,15 @@
 
 #include "audio/pt_param.h"
 #include "support/expect_fault.h"
+#include "support/reference_path_search.h"
 
 namespace pitchtrack {
 
 namespace {
+
+using testsupport::Candidate;
+using testsupport::dpPitchPath;
+using testsupport::FrameCandidates;
 
 // Frames of (lag, pfValue) candidates in the layout dpPitchPath searches.
 class PathRun {
@@ -48,8 +51,7 @@ class PathRun {
 };
 
 PtParam searchParam(int32_t pfType = 2) {
-  PtParam p;
-  setPtParam(p, 8000, 8, 2);  // transitionWeight 200, localWeight 1, |lag difference|
+  PtParam p = kTrackerParam;  // transitionWeight 200, localWeight 1, |lag difference|
   p.pfType = pfType;
   return p;
 }

@@ -10,6 +10,7 @@
 #include "audio/frame.h"
 #include "audio/pitch_function.h"
 #include "audio/pt_param.h"
+#include "support/reference_tracker.h"
 #include "support/signals.h"
 
 namespace pitchtrack {
@@ -34,7 +35,7 @@ class CentreAndScaleTest : public testing::TestWithParam<ScaleCase> {};
 
 TEST_P(CentreAndScaleTest, RemovesTheMeanAndFillsTheRange) {
   std::vector<int32_t> prepared(GetParam().signal.size(), 999);
-  centreAndScale(GetParam().signal, 8, prepared);
+  testsupport::centreAndScale(GetParam().signal, 8, prepared);
   EXPECT_EQ(prepared, GetParam().expected);
 }
 
@@ -48,11 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // The sum is 64-bit: 2 * 2^31 - 2 would wrap in 32 bits.
                     ScaleCase{{2147483647, 2147483647, 2147483645}, {128, 128, -128}}));
 
-PtParam trackerParam() {
-  PtParam p;
-  setPtParam(p, 8000, 8, 2);  // transitionWeight 200, localWeight 1
-  return p;
-}
+PtParam trackerParam() { return kTrackerParam; }  // transitionWeight 200, localWeight 1
 
 // 200 Hz at 8000 Hz: a period of 40 samples.
 const double kPitchOfLag40 = 69 + 12 * std::log2(200.0 / 440.0);
@@ -61,7 +58,7 @@ TEST(PitchTracker, FindsThePeriodOfAToneAndAPulseTrain) {
   for (const auto& signal : {testsignal::harmonicTone(8000, 200, 100, 10 * kFrame),
                              testsignal::pulseTrain(40, 120, 6 * kFrame)}) {
     std::vector<double> pitch(signal.size() / kFrame, -1);
-    trackPitch(signal, trackerParam(), pitch);
+    testsupport::trackPitch(signal, trackerParam(), pitch);
     for (size_t k = 0; k < pitch.size(); ++k) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
   }
 }
@@ -72,7 +69,7 @@ TEST(PitchTracker, FramesWithoutCandidatesKeepTheCallersValues) {
   const std::vector<int32_t> quiet = testsignal::silence(kFrame, 37);
   const std::vector<int32_t> signal = testsignal::concat({tone, tone, quiet, quiet, tone, quiet});
   std::vector<double> pitch(6, -1);
-  trackPitch(signal, trackerParam(), pitch);
+  testsupport::trackPitch(signal, trackerParam(), pitch);
   for (const size_t k : {0u, 1u, 4u}) EXPECT_NEAR(pitch[k], kPitchOfLag40, 1e-9) << k;
   for (const size_t k : {2u, 3u, 5u}) EXPECT_EQ(pitch[k], -1) << k;
 }
@@ -121,12 +118,42 @@ TEST(PitchTracker, RunsAreCutAtFramesWithoutCandidates) {
   for (const size_t k : {3u, 4u, 5u}) EXPECT_NEAR(pitch[k], lag80, 1e-9) << k;
 }
 
+// Exact ties go to the lower index on every kernel: between two predecessors (lags 40 and 42
+// both reach lag 41 with score 1000 - 200) and between two ends of a run (lag 40: 100 + 1000,
+// lag 41: 300 + 1000 - 200).
+TEST(PitchTracker, TiesGoToTheLowerIndexOnEveryLevel) {
+  const double lag41 = 69 + 12 * std::log2(8000.0 / 41 / 440.0);
+  const struct {
+    const char* name;
+    FrameAnalysis lattice;
+    std::vector<double> expected;
+  } cases[] = {
+      {"tied predecessors",
+       latticeOf({{{40, 1000}, {42, 1000}}, {{41, 0}}}),
+       {kPitchOfLag40, lag41}},
+      {"tied ends",
+       latticeOf({{{40, 1000}}, {{40, 100}, {41, 300}}}),
+       {kPitchOfLag40, kPitchOfLag40}},
+  };
+  for (const SimdLevel level : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+    if (!simdAvailable(level)) continue;
+    for (const auto& c : cases) {
+      std::vector<double> pitch(2, -1);
+      trackPitch(c.lattice, trackerParam(), pitch, level);
+      for (size_t k = 0; k < 2; ++k) {
+        EXPECT_NEAR(pitch[k], c.expected[k], 1e-9)
+            << c.name << ", level " << static_cast<int>(level) << ", frame " << k;
+      }
+    }
+  }
+}
+
 TEST(PitchTracker, ConstantOrTooShortSignalWritesNothing) {
   for (const auto& signal :
        {testsignal::silence(4 * kFrame, 12),
         testsignal::harmonicTone(8000, 200, 100, 2 * kFrame - 1), std::vector<int32_t>{}}) {
     std::vector<double> pitch(4, -1);
-    trackPitch(signal, trackerParam(), pitch);
+    testsupport::trackPitch(signal, trackerParam(), pitch);
     EXPECT_EQ(pitch, std::vector<double>(4, -1)) << signal.size();
   }
 }
@@ -136,12 +163,12 @@ TEST(PitchTracker, ExposesThePitchFunctionsOfThePreparedSignal) {
   const PtParam p = trackerParam();
   std::vector<double> pitch(3, -1);
   std::vector<int32_t> functions(3 * kFrame / 2, -1);
-  trackPitch(tone, p, pitch, functions);
+  testsupport::trackPitch(tone, p, pitch, functions);
 
   std::vector<int32_t> prepared(tone.size());
-  centreAndScale(tone, p.nbits, prepared);
+  testsupport::centreAndScale(tone, p.nbits, prepared);
   std::vector<int32_t> expected(functions.size());
-  pitchFunction(prepared, p.frameSize, p.overlap, p.pfType, expected);
+  testsupport::pitchFunction(prepared, p.frameSize, p.overlap, p.pfType, expected);
   EXPECT_EQ(functions, expected);
   EXPECT_GT(functions[0], 0);  // lag 0 of frame 0: the energy
   EXPECT_NEAR(pitch[2], kPitchOfLag40, 1e-9);

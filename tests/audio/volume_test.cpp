@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/expect_fault.h"
+#include "support/signals.h"
 
 namespace pitchtrack {
 
@@ -64,7 +65,7 @@ TEST_P(FrameVolumeTest, MeasuresEveryFrame) {
   const VolumeCase& c = GetParam();
   const std::vector<int32_t> signal = c.signal;
   std::vector<int32_t> volume(c.expected.size() + 1, -1);
-  frameVolume(signal, c.frameSize, c.overlap, volume, c.method);
+  frameVolume(testsignal::toInt16(signal), c.frameSize, c.overlap, volume, c.method);
   std::vector<int32_t> expected = c.expected;
   expected.push_back(-1);
   EXPECT_EQ(volume, expected);
@@ -86,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Volume, ShortSignalWritesNothing) {
   std::vector<int32_t> volume{-1};
-  frameVolume(std::vector<int32_t>{1, 2}, 3, 0, volume, 1);
-  frameVolume(std::vector<int32_t>{}, 3, 0, volume, 2);
+  frameVolume(std::vector<int16_t>{1, 2}, 3, 0, volume, 1);
+  frameVolume(std::vector<int16_t>{}, 3, 0, volume, 2);
   EXPECT_EQ(volume[0], -1);
 }
 
@@ -107,7 +108,8 @@ class HighOrderDiffTest : public testing::TestWithParam<DiffCase> {};
 TEST_P(HighOrderDiffTest, SumsAbsoluteDifferencesOfTheOrder) {
   const DiffCase& c = GetParam();
   std::vector<int32_t> diff{-1, -1};
-  highOrderDiff(c.frame, static_cast<int32_t>(c.frame.size()), 0, diff, c.order);
+  highOrderDiff(testsignal::toInt16(c.frame), static_cast<int32_t>(c.frame.size()), 0, diff,
+                c.order);
   EXPECT_EQ(diff, (std::vector<int32_t>{c.expected, -1}));
 }
 
@@ -129,19 +131,19 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Volume, HighOrderDiffWalksOverlappingFrames) {
   const std::vector<int32_t> signal{0, 3, 1, 4, 4};
   std::vector<int32_t> diff(2);
-  highOrderDiff(signal, 3, 1, diff, 1);  // {0,3,1} and {1,4,4}
+  highOrderDiff(testsignal::toInt16(signal), 3, 1, diff, 1);  // {0,3,1} and {1,4,4}
   EXPECT_EQ(diff, (std::vector<int32_t>{5, 3}));
 }
 
 TEST(Volume, UnsupportedOrderIsHarmlessWithoutFrames) {
   std::vector<int32_t> diff{-1};
-  highOrderDiff(std::vector<int32_t>{1, 2}, 3, 0, diff, 6);
+  highOrderDiff(std::vector<int16_t>{1, 2}, 3, 0, diff, 6);
   EXPECT_EQ(diff[0], -1);
 }
 
 TEST(Volume, UnknownMethodIsAFaultEvenWithoutFrames) {
   std::vector<int32_t> volume(1);
-  testsupport::expectFault([&] { frameVolume(std::vector<int32_t>{1}, 4, 0, volume, 3); },
+  testsupport::expectFault([&] { frameVolume(std::vector<int16_t>{1}, 4, 0, volume, 3); },
                            "Unknown volume method=3 (line 1644 of file lib/audio)");
 }
 
@@ -150,7 +152,7 @@ TEST(Volume, UnsupportedOrderIsAFault) {
   for (const int32_t order : {0, 6}) {
     testsupport::expectFault(
         [&] {
-          highOrderDiff(std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7}, 7, 0, diff, order);
+          highOrderDiff(std::vector<int16_t>{1, 2, 3, 4, 5, 6, 7}, 7, 0, diff, order);
         },
         "Unsupported order!");
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,13 +53,19 @@ TEST(Pipeline, FindNonzeroBounds) {
   }
 }
 
-// extractPitch with its progress lines collected, each ended by a newline as the tool prints it.
+// extractContour's values with its progress lines collected, each ended by a newline as the
+// tool prints it; a refused rate or sample size leaves the contour empty.
 std::string extract(const std::vector<int16_t>& samples, std::vector<int32_t>& contour, int32_t fs,
                     int32_t nbits) {
   std::string lines;
+  Options options;
+  options.progress = [&lines](const std::string& line) { lines += line + "\n"; };
+  contour.clear();
   testing::internal::CaptureStdout();
-  EXPECT_TRUE(extractPitch(samples, contour, fs, nbits,
-                           [&lines](const std::string& line) { lines += line + "\n"; }));
+  try {
+    contour = extractContour(samples, fs, nbits, options).values;
+  } catch (const std::invalid_argument&) {
+  }
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "the library printed";
   return lines;
 }

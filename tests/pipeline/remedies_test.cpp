@@ -125,6 +125,27 @@ std::vector<int16_t> frameOf(const std::vector<int32_t>& values) {
   return testsignal::toInt16(std::span(values).first(256));
 }
 
+// Frames of eleven samples, where only lags 8..10 exist, built so that the best normalised
+// autocorrelation is exactly 0.5 (periodic) or 0.4975 (not): the strict-voicing threshold is
+// one half, on its own, whatever the other thresholds of the analysis are.
+TEST(Remedies, PeriodicityThresholdIsOneHalf) {
+  const auto frame = [](std::vector<int32_t> values) {
+    for (int32_t& v : values) v += 128;
+    return testsignal::toInt16(values);
+  };
+  const struct {
+    const char* name;
+    std::vector<int16_t> frame;
+    bool periodic;
+  } cases[] = {
+      {"correlation 0.5", frame({-2, -2, 1, 1, 2, 6, -4, 6, 1, -3, 5}), true},
+      {"correlation 0.4975", frame({4, 4, 1, 1, -5, -6, 5, 5, 1, 6, -4}), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(pitchtrack::pipeline::periodicFrame(c.frame), c.periodic) << c.name;
+  }
+}
+
 TEST(Remedies, PeriodicityNeedsARepeatingFrameAboveTheFaintLevel) {
   std::vector<int32_t> noise;
   for (const int16_t v : examples::whiteNoise(0.032, 100, 7)) noise.push_back(v);

@@ -20,8 +20,8 @@ namespace pitchtrack {
 
 // Names the tests of each kernel; it sits beside the enum so that argument-dependent lookup
 // finds it.
-static void PrintTo(ResampleKernel kernel, std::ostream* os) {
-  *os << (kernel == ResampleKernel::kAvx2 ? "Avx2" : "Portable");
+static void PrintTo(SimdLevel level, std::ostream* os) {
+  *os << (level == SimdLevel::kAvx2 ? "Avx2" : "Portable");
 }
 
 namespace {
@@ -34,10 +34,10 @@ std::vector<int16_t> randomSamples(size_t count, uint32_t seed) {
   return out;
 }
 
-class StreamingKernel : public testing::TestWithParam<ResampleKernel> {
+class StreamingKernel : public testing::TestWithParam<SimdLevel> {
  protected:
   void SetUp() override {
-    if (!resampleKernelAvailable(GetParam())) GTEST_SKIP() << "no AVX2 here";
+    if (!simdAvailable(GetParam())) GTEST_SKIP() << "no AVX2 here";
   }
 };
 
@@ -87,7 +87,7 @@ TEST_P(StreamingKernel, LongSourcesCrossingBinadesEqualTheWholeArrayResampler) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dispatch, StreamingKernel,
-                         testing::Values(ResampleKernel::kPortable, ResampleKernel::kAvx2));
+                         testing::Values(SimdLevel::kPortable, SimdLevel::kAvx2));
 
 TEST(Streaming, MonoReadsEqualTheLoadedSamples) {
   testsupport::TempDir work;

@@ -68,7 +68,6 @@ TEST(WaveData, ErrorTextsFollowTheNumberedTable) {
                                                                {4, kOpenError},
                                                                {6, kChunkError},
                                                                {7, kDataError},
-                                                               {9, "File data write error."},
                                                                {10, "Unspecified error."},
                                                                {0xFFFFFFFF, "Unspecified error."}};
   for (const auto& [code, text] : texts) EXPECT_EQ(WaveData::errorText(code), text) << code;

@@ -1,0 +1,33 @@
+// The pitch contour of a recording, the result of every tracking entry. Part of pitchtrack.h;
+// compiles as C++17 and later.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "pitchtrack/errors.h"
+
+namespace pitchtrack {
+
+// The pitch contour of a recording, placed in time.
+struct Contour {
+  std::vector<int32_t> values;  // tenths of a semitone; 0 = no pitch
+  int64_t firstFrame = 0;       // index in the recording of the frame of values[0]
+  double frameSeconds = 0.032;  // duration (and hop) of one frame
+  double recordingSeconds = 0;  // length of the whole recording
+
+  size_t size() const { return values.size(); }
+  bool empty() const { return values.empty(); }
+
+  // Start of value i's frame, in seconds from the start of the recording.
+  double startSeconds(size_t i) const {
+    return static_cast<double>(firstFrame + static_cast<int64_t>(i)) * frameSeconds;
+  }
+  // Value i as a MIDI note number (69 = A4 = 440 Hz); 0 where there is no pitch.
+  double midiNote(size_t i) const { return values[i] / 10.0; }
+  // Value i in Hz (equal temperament, A4 = 440 Hz); 0 where there is no pitch.
+  PITCHTRACK_API double frequencyHz(size_t i) const;
+};
+
+}  // namespace pitchtrack

@@ -1,0 +1,61 @@
+// The settings of one analysis and what it reports while it runs: progress lines and warnings.
+// Part of pitchtrack.h; compiles as C++17 and later.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace pitchtrack {
+
+// Receives one progress line at a time, without its line end: "fs=44100 ===> Resample to have
+// fs=8000" when the rate is not 8000 Hz, "nbits=16 ===> Convert from nbits=16 to 8!" for 16-bit
+// samples. These are the lines the tool prints.
+using ProgressSink = std::function<void(const std::string& line)>;
+
+// What a warning is about. The contour is the same whether or not anyone listens.
+enum class WarningKind {
+  kClipping,             // the recording reaches full scale and stays there (clipped)
+  kQuietRecording,       // the peak is so low that the reduction to 8 bits loses most of it
+  kFinalStretchDropped,  // the final-gap rule dropped the last voiced stretch
+  kOutsideFinalRange,    // most of the first pass lies outside the final pitch range
+  kEmptyContour,         // no pitch at all, although the recording is not silent
+  kStreamEndedEarly,     // a WAV stream ended before its stated data size: what arrived is used
+};
+
+// One thing the analysis did to the recording that its user may not expect. The times place it
+// in the recording (seconds from its start); the message, one line without a line end, says what
+// happened and which option would change the result.
+struct Warning {
+  WarningKind kind = WarningKind::kEmptyContour;
+  double startSeconds = 0;
+  double endSeconds = 0;
+  std::string message;
+};
+
+// Receives the warnings of one analysis, in the order the analysis meets them.
+using WarningSink = std::function<void(const Warning& warning)>;
+
+// How a frame is judged voiced.
+enum class Voicing {
+  // Relative to the recording's own quiet and loud frames (the default).
+  kRelative,
+  // As kRelative, and the frame must also be periodic (normalised autocorrelation at least 0.5
+  // at some lag of 8..173 samples at 8000 Hz, 46..1000 Hz) and not faint (mean square at least
+  // 1 in the 8-bit range).
+  kStrict,
+};
+
+// Settings of one analysis. Every remedy is off by default; with the defaults the contour is the
+// default one, the same the tool writes without options.
+struct Options {
+  ProgressSink progress;     // empty: the lines are dropped
+  WarningSink warning = {};  // empty: the warnings are dropped
+  // Scale 16-bit samples so that the peak becomes full scale (x * 32767 / peak, truncated toward
+  // zero) before the reduction to 8 bits. 8-bit recordings are left as they are.
+  bool normalize = false;
+  // Keep the last voiced stretch however long the silence before it.
+  bool keepFinal = false;
+  Voicing voicing = Voicing::kRelative;
+};
+
+}  // namespace pitchtrack
