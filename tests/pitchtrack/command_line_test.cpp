@@ -69,7 +69,15 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutputWithStatusZero) {
   }
   const auto version = run("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "pitchtrack 2.0.0\n");
+  // The version, then which containers are read: through the libsndfile in use, or WAV only.
+  const std::string library = soundFileLibraryVersion();
+  EXPECT_EQ(version.out, "pitchtrack 2.0.0\n" +
+                             (library.empty() ? std::string("formats: WAV only (built without "
+                                                            "libsndfile)")
+                                              : "formats: WAV; FLAC, Ogg Vorbis, Opus, MP3, AIFF, "
+                                                "CAF, AU, RF64, Wave64 through " +
+                                                    library) +
+                             "\n");
 }
 
 TEST_F(CommandLine, WrongCommandLinesKeepTheUsageTextAndPointToHelp) {
