@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/pitchtrack.h"
 #include "support/run_tool.h"
 #include "support/shell.h"
 #include "support/signals.h"
@@ -70,7 +71,7 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutputWithStatusZero) {
   const auto version = run("--version");
   EXPECT_EQ(version.status, 0);
   // The version, then which containers are read: through the libsndfile in use, or WAV only.
-  const std::string library = soundFileLibraryVersion();
+  const std::string library = pitchtrack::soundFileLibraryVersion();
   EXPECT_EQ(version.out, "pitchtrack 2.0.0\n" +
                              (library.empty() ? std::string("formats: WAV only (built without "
                                                             "libsndfile)")
