@@ -16,6 +16,11 @@ struct Contour {
   int64_t firstFrame = 0;       // index in the recording of the frame of values[0]
   double frameSeconds = 0.032;  // duration (and hop) of one frame
   double recordingSeconds = 0;  // length of the whole recording
+  // The precise analysis only (empty from the default one), one entry per value: the measured
+  // fundamental frequency in Hz (0 where there is no pitch) and a confidence from 0 to 1 (the
+  // periodicity of the chosen period; 0 where there is no pitch).
+  std::vector<double> hz = {};
+  std::vector<double> confidence = {};
 
   size_t size() const { return values.size(); }
   bool empty() const { return values.empty(); }
@@ -26,7 +31,9 @@ struct Contour {
   }
   // Value i as a MIDI note number (69 = A4 = 440 Hz); 0 where there is no pitch.
   double midiNote(size_t i) const { return values[i] / 10.0; }
-  // Value i in Hz (equal temperament, A4 = 440 Hz); 0 where there is no pitch.
+  // Value i's frequency in Hz; 0 where there is no pitch. From the precise analysis, the measured
+  // frequency; from the default, the frequency of the whole semitone (equal temperament, A4 =
+  // 440 Hz).
   PITCHTRACK_API double frequencyHz(size_t i) const;
 };
 

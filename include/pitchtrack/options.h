@@ -45,6 +45,21 @@ enum class Voicing {
   kStrict,
 };
 
+// Which analysis makes the contour.
+enum class Analysis {
+  // The default analysis: whole semitones (truncated), voicing relative to the recording, the
+  // signal reduced to 8 bits at 8000 Hz. Its contour is the pitch file the tool writes by
+  // default, byte for byte.
+  kDefault,
+  // The precise analysis: the pitch to a tenth of a semitone (rounded to the nearest tenth), the
+  // measured frequency and a confidence per frame, voicing from periodicity and an absolute
+  // level, the input's own resolution. Causal: a frame's value depends only on the audio up to
+  // 80 ms past the frame's end, so a live stream gives the same values as the file. The
+  // remedies below (normalize, keepFinal, voicing) belong to the default analysis and are
+  // ignored here; no progress lines or warnings are reported.
+  kPrecise,
+};
+
 // Settings of one analysis. Every remedy is off by default; with the defaults the contour is the
 // default one, the same the tool writes without options.
 struct Options {
@@ -56,6 +71,7 @@ struct Options {
   // Keep the last voiced stretch however long the silence before it.
   bool keepFinal = false;
   Voicing voicing = Voicing::kRelative;
+  Analysis analysis = Analysis::kDefault;
 };
 
 }  // namespace pitchtrack

@@ -52,7 +52,17 @@ typedef struct pitchtrack_contour {
   size_t count;
   int64_t first_frame;  /* index in the recording of the frame of values[0] */
   double frame_seconds; /* 0.032 */
+  /* From the precise analysis (PITCHTRACK_PRECISE), count entries each: the measured frequency
+   * in Hz and the confidence 0..1 (both 0 where there is no pitch). NULL from the default. */
+  double* hz;
+  double* confidence;
 } pitchtrack_contour;
+
+/* The analysis settings of the *_with entries, or-ed together; 0 is the default analysis. */
+#define PITCHTRACK_PRECISE 0x1u        /* the precise analysis (tenths, Hz, confidence) */
+#define PITCHTRACK_NORMALIZE 0x2u      /* default analysis: scale to full range first */
+#define PITCHTRACK_KEEP_FINAL 0x4u     /* default analysis: keep the last stretch of sound */
+#define PITCHTRACK_STRICT_VOICING 0x8u /* default analysis: voiced frames must be periodic */
 
 /* Tracks a WAV file. On success stores a new contour in *contour (free it with
  * pitchtrack_contour_free) and returns PITCHTRACK_OK; otherwise fills *error (which may be NULL)
@@ -68,6 +78,15 @@ PITCHTRACK_C_API pitchtrack_status pitchtrack_track_samples(const int16_t* sampl
                                                             int32_t bits_per_sample,
                                                             pitchtrack_contour** contour,
                                                             pitchtrack_error* error);
+
+/* The same two entries with the settings of `flags` (PITCHTRACK_PRECISE, ...); an unknown bit
+ * is PITCHTRACK_INVALID_ARGUMENT. */
+PITCHTRACK_C_API pitchtrack_status pitchtrack_track_file_with(const char* path, uint32_t flags,
+                                                              pitchtrack_contour** contour,
+                                                              pitchtrack_error* error);
+PITCHTRACK_C_API pitchtrack_status pitchtrack_track_samples_with(
+    const int16_t* samples, size_t count, int32_t sample_rate, int32_t bits_per_sample,
+    uint32_t flags, pitchtrack_contour** contour, pitchtrack_error* error);
 
 /* Frees a contour of this library; NULL is ignored. */
 PITCHTRACK_C_API void pitchtrack_contour_free(pitchtrack_contour* contour);

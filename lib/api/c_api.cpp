@@ -29,19 +29,46 @@ pitchtrack_status succeed(pitchtrack_error* error) {
   return PITCHTRACK_OK;
 }
 
+constexpr uint32_t kKnownFlags =
+    PITCHTRACK_PRECISE | PITCHTRACK_NORMALIZE | PITCHTRACK_KEEP_FINAL | PITCHTRACK_STRICT_VOICING;
+
+Options optionsOf(uint32_t flags) {
+  if ((flags & ~kKnownFlags) != 0)
+    throw std::invalid_argument("unknown flags in " + std::to_string(flags));
+  Options options;
+  if ((flags & PITCHTRACK_PRECISE) != 0) options.analysis = Analysis::kPrecise;
+  options.normalize = (flags & PITCHTRACK_NORMALIZE) != 0;
+  options.keepFinal = (flags & PITCHTRACK_KEEP_FINAL) != 0;
+  if ((flags & PITCHTRACK_STRICT_VOICING) != 0) options.voicing = Voicing::kStrict;
+  return options;
+}
+
+// A malloc'ed copy of `values`, never NULL (one element at least), for the C caller to free.
+template <typename T>
+T* copyArray(const std::vector<T>& values) {
+  auto* out = static_cast<T*>(std::malloc(std::max<size_t>(1, values.size()) * sizeof(T)));
+  if (out == nullptr) throw std::bad_alloc();
+  std::copy(values.begin(), values.end(), out);
+  return out;
+}
+
 // A C copy of `contour`, allocated with malloc so that no C++ allocator crosses the boundary.
 pitchtrack_contour* copyOut(const Contour& contour) {
-  auto* out = static_cast<pitchtrack_contour*>(std::malloc(sizeof(pitchtrack_contour)));
+  auto* out = static_cast<pitchtrack_contour*>(std::calloc(1, sizeof(pitchtrack_contour)));
   if (out == nullptr) throw std::bad_alloc();
   out->count = contour.values.size();
   out->first_frame = contour.firstFrame;
   out->frame_seconds = contour.frameSeconds;
-  out->values = static_cast<int32_t*>(std::malloc(std::max<size_t>(1, out->count) * 4));
-  if (out->values == nullptr) {
-    std::free(out);
-    throw std::bad_alloc();
+  try {
+    out->values = copyArray(contour.values);
+    if (contour.hz.size() == contour.size() && contour.confidence.size() == contour.size()) {
+      out->hz = copyArray(contour.hz);
+      out->confidence = copyArray(contour.confidence);
+    }
+  } catch (...) {
+    pitchtrack_contour_free(out);
+    throw;
   }
-  std::copy(contour.values.begin(), contour.values.end(), out->values);
   return out;
 }
 
@@ -81,23 +108,45 @@ pitchtrack_status pitchtrack_track_file(const char* path, pitchtrack_contour** c
   if (path == nullptr) {
     return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "path is NULL");
   }
-  return pitchtrack::guarded(contour, error, [path] { return pitchtrack::trackFile(path); });
+  return pitchtrack_track_file_with(path, 0, contour, error);
+}
+
+pitchtrack_status pitchtrack_track_file_with(const char* path, uint32_t flags,
+                                             pitchtrack_contour** contour,
+                                             pitchtrack_error* error) {
+  if (path == nullptr) {
+    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "path is NULL");
+  }
+  return pitchtrack::guarded(contour, error, [path, flags] {
+    return pitchtrack::trackFile(path, pitchtrack::optionsOf(flags));
+  });
 }
 
 pitchtrack_status pitchtrack_track_samples(const int16_t* samples, size_t count,
                                            int32_t sample_rate, int32_t bits_per_sample,
                                            pitchtrack_contour** contour, pitchtrack_error* error) {
+  return pitchtrack_track_samples_with(samples, count, sample_rate, bits_per_sample, 0, contour,
+                                       error);
+}
+
+pitchtrack_status pitchtrack_track_samples_with(const int16_t* samples, size_t count,
+                                                int32_t sample_rate, int32_t bits_per_sample,
+                                                uint32_t flags, pitchtrack_contour** contour,
+                                                pitchtrack_error* error) {
   if (samples == nullptr && count > 0) {
     return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "samples is NULL");
   }
   return pitchtrack::guarded(contour, error, [=] {
-    return pitchtrack::track(samples, count, sample_rate, bits_per_sample);
+    return pitchtrack::track(samples, count, sample_rate, bits_per_sample,
+                             pitchtrack::optionsOf(flags));
   });
 }
 
 void pitchtrack_contour_free(pitchtrack_contour* contour) {
   if (contour == nullptr) return;
   std::free(contour->values);
+  std::free(contour->hz);
+  std::free(contour->confidence);
   std::free(contour);
 }
 

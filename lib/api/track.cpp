@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/frame.h"
+#include "pipeline/contour_builder.h"
 #include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
 #include "pitchtrack/pitchtrack.h"
@@ -26,6 +27,7 @@ constexpr size_t kReadBlockSamples = 1 << 16;
 
 double Contour::frequencyHz(size_t i) const {
   if (values[i] == 0) return 0;
+  if (i < hz.size()) return hz[i];
   return semitoneToHz(values[i] / 10.0);
 }
 
@@ -61,7 +63,7 @@ void warnIfCutShort(const SoundFile& /*sound*/, const Options& /*options*/) {}
 template <typename Reader>
 Contour trackOpened(Reader& reader, const std::string& name, const Options& options) {
   const bool known = reader.monoLengthKnown();
-  pipeline::WorkingSignalBuilder builder(
+  const std::unique_ptr<pipeline::ContourBuilder> builder = pipeline::makeContourBuilder(
       reader.getSampleRate(), static_cast<int32_t>(reader.getBitsPerSample()),
       known ? static_cast<int64_t>(reader.monoLength()) : 0, options);
   std::vector<int16_t> block(known ? std::min(reader.monoLength(), kReadBlockSamples)
@@ -70,12 +72,12 @@ Contour trackOpened(Reader& reader, const std::string& name, const Options& opti
     const size_t count = reader.readMono(block);
     if (reader.readFailed()) throw WaveError(name, reader.lastErrorCode(), reader.lastReason());
     if (count == 0) break;
-    builder.push(std::span(block).first(count));
+    builder->push(std::span(block).first(count));
     done += count;
   }
   warnIfCutShort(reader, options);
   reader.release();
-  return builder.finishContour();
+  return builder->finish();
 }
 
 Contour trackWave(riff::File file, const std::string& name, const Options& options) {
@@ -135,14 +137,20 @@ std::string soundFileLibraryVersion() { return SoundFile::libraryVersion(); }
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
               const Options& options) {
-  return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
+  if (options.analysis == Analysis::kDefault) {
+    return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
+  }
+  const std::unique_ptr<pipeline::ContourBuilder> builder =
+      pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options);
+  builder->push(std::span(samples, count));
+  return builder->finish();
 }
 
 struct Tracker::State {
   State(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
-      : builder(sampleRate, bitsPerSample, 0, options) {}
+      : builder(pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options)) {}
 
-  pipeline::WorkingSignalBuilder builder;
+  std::unique_ptr<pipeline::ContourBuilder> builder;
 };
 
 Tracker::Tracker(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
@@ -154,13 +162,13 @@ Tracker& Tracker::operator=(Tracker&&) noexcept = default;
 
 void Tracker::push(const int16_t* samples, size_t count) {
   if (!state_) throw std::logic_error("pitchtrack::Tracker::push after finish");
-  state_->builder.push(std::span(samples, count));
+  state_->builder->push(std::span(samples, count));
 }
 
 Contour Tracker::finish() {
   if (!state_) throw std::logic_error("pitchtrack::Tracker::finish after finish");
   const std::unique_ptr<State> state = std::move(state_);
-  return state->builder.finishContour();
+  return state->builder->finish();
 }
 
 std::string formatContour(const int32_t* values, size_t count) {

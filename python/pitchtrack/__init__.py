@@ -73,6 +73,7 @@ def track(
     sample_rate: int,
     bits: Optional[int] = None,
     *,
+    precise: bool = False,
     normalize: bool = False,
     keep_final: bool = False,
     voicing: str = "relative",
@@ -95,7 +96,13 @@ def track(
     than two frames, gives an empty contour. The analysis runs without the
     GIL.
 
-    Remedies, all off by default (the pitchtrack tool's options of the same
+    precise=True takes the precise analysis (the tool's --precise): values
+    rounded to a tenth of a semitone, the measured frequency in hz and a
+    confidence per frame, voicing from periodicity and an absolute level, the
+    input's own resolution; a value depends only on the audio up to 80 ms past
+    its frame, so a Tracker gives the same values while the audio arrives.
+
+    Remedies of the default analysis, all off by default (the pitchtrack tool's options of the same
     names): normalize=True scales 16-bit samples to full range before the
     reduction to 8 bits, so that a quiet recording keeps its pitch;
     keep_final=True keeps the last stretch of sound however long the silence
@@ -112,13 +119,20 @@ def track(
         '480+480+0+550\\n'
     """
     return _track(
-        samples, sample_rate, bits, normalize=normalize, keep_final=keep_final, voicing=voicing
+        samples,
+        sample_rate,
+        bits,
+        precise=precise,
+        normalize=normalize,
+        keep_final=keep_final,
+        voicing=voicing,
     )
 
 
 def track_file(
     path: Union[str, bytes, os.PathLike],
     *,
+    precise: bool = False,
     normalize: bool = False,
     keep_final: bool = False,
     voicing: str = "relative",
@@ -134,7 +148,8 @@ def track_file(
     The contour's line() is the pitch file the pitchtrack tool writes for the
     same file, byte for byte. The analysis runs without the GIL.
 
-    normalize, keep_final and voicing are the remedies of track().
+    precise takes the precise analysis; normalize, keep_final and voicing are
+    the remedies of the default analysis, as in track().
 
     Raises WaveError for a file that cannot be read or is in no supported
     format (its code and reason say why, naming the format), ValueError for a recording longer
@@ -144,4 +159,6 @@ def track_file(
         >>> pitchtrack.track_file("song.wav").line()
         '480+480+0+550\\n'
     """
-    return _track_file(path, normalize=normalize, keep_final=keep_final, voicing=voicing)
+    return _track_file(
+        path, precise=precise, normalize=normalize, keep_final=keep_final, voicing=voicing
+    )

@@ -40,7 +40,10 @@ class Contour:
         """Start of each value's frame in seconds."""
     @property
     def hz(self) -> npt.NDArray[np.float64]:
-        """Each value in Hz, NaN where the frame has no pitch."""
+        """Each value in Hz (measured, from the precise analysis), NaN where no pitch."""
+    @property
+    def confidence(self) -> Optional[npt.NDArray[np.float64]]:
+        """The precise analysis' confidence per value, 0..1; None for the default."""
     @property
     def midi(self) -> npt.NDArray[np.float64]:
         """Each value as a MIDI note number, NaN where the frame has no pitch."""
@@ -58,6 +61,7 @@ class Tracker:
         sample_rate: int,
         bits: int = 16,
         *,
+        precise: bool = False,
         normalize: bool = False,
         keep_final: bool = False,
         voicing: str = "relative",
@@ -78,6 +82,7 @@ def track(
     sample_rate: int,
     bits: Optional[int] = None,
     *,
+    precise: bool = False,
     normalize: bool = False,
     keep_final: bool = False,
     voicing: str = "relative",
@@ -85,6 +90,7 @@ def track(
 def track_file(
     path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"],
     *,
+    precise: bool = False,
     normalize: bool = False,
     keep_final: bool = False,
     voicing: str = "relative",

@@ -174,9 +174,11 @@ Mono toMono(const Samples& s) {
   return mono;
 }
 
-// The remedies of the keyword arguments normalize, keep_final and voicing.
-pitchtrack::Options remedies(bool normalize, bool keepFinal, const std::string& voicing) {
+// The options of the keyword arguments precise, normalize, keep_final and voicing.
+pitchtrack::Options remedies(bool precise, bool normalize, bool keepFinal,
+                             const std::string& voicing) {
   pitchtrack::Options options;
+  if (precise) options.analysis = pitchtrack::Analysis::kPrecise;
   options.normalize = normalize;
   options.keepFinal = keepFinal;
   if (voicing == "strict") {
@@ -188,20 +190,20 @@ pitchtrack::Options remedies(bool normalize, bool keepFinal, const std::string& 
 }
 
 pitchtrack::Contour trackSamples(const py::object& samples, int64_t sampleRate,
-                                 std::optional<int64_t> bits, bool normalize, bool keepFinal,
-                                 const std::string& voicing) {
+                                 std::optional<int64_t> bits, bool precise, bool normalize,
+                                 bool keepFinal, const std::string& voicing) {
   const int32_t rate = checkedRate(sampleRate);
-  const pitchtrack::Options options = remedies(normalize, keepFinal, voicing);
+  const pitchtrack::Options options = remedies(precise, normalize, keepFinal, voicing);
   const Samples s = inspect(samples, bits);
   py::gil_scoped_release release;
   const Mono mono = toMono(s);
   return pitchtrack::track(mono.data, mono.count, rate, s.bits, options);
 }
 
-pitchtrack::Contour trackFile(const std::filesystem::path& path, bool normalize, bool keepFinal,
-                              const std::string& voicing) {
+pitchtrack::Contour trackFile(const std::filesystem::path& path, bool precise, bool normalize,
+                              bool keepFinal, const std::string& voicing) {
   const std::string name = path.string();
-  const pitchtrack::Options options = remedies(normalize, keepFinal, voicing);
+  const pitchtrack::Options options = remedies(precise, normalize, keepFinal, voicing);
   py::gil_scoped_release release;
   return pitchtrack::trackFile(name, options);
 }
@@ -210,11 +212,11 @@ pitchtrack::Contour trackFile(const std::filesystem::path& path, bool normalize,
 // two threads from feeding the same tracker at once (the analysis runs without the GIL).
 class StreamTracker {
  public:
-  StreamTracker(int64_t sampleRate, int64_t bits, bool normalize, bool keepFinal,
+  StreamTracker(int64_t sampleRate, int64_t bits, bool precise, bool normalize, bool keepFinal,
                 const std::string& voicing)
       : rate_(checkedRate(sampleRate)),
         bits_(checkedBits(bits)),
-        tracker_(std::in_place, rate_, bits_, remedies(normalize, keepFinal, voicing)) {}
+        tracker_(std::in_place, rate_, bits_, remedies(precise, normalize, keepFinal, voicing)) {}
 
   void push(const py::object& block) {
     const Samples s = inspect(block, bits_);
@@ -362,8 +364,18 @@ A contour from its parts, such as the values of a pitch file.)doc")
               return c.frequencyHz(i);
             });
           },
-          "Each value in Hz, equal temperament with A4 = 440 Hz; NaN where the frame has no "
-          "pitch (numpy float64 array).")
+          "Each value in Hz; NaN where the frame has no pitch (numpy float64 array). From the "
+          "precise analysis the measured frequency, from the default the frequency of the "
+          "whole semitone (equal temperament, A4 = 440 Hz).")
+      .def_property_readonly(
+          "confidence",
+          [](const py::handle& self) -> py::object {
+            if (contourOf(self).confidence.size() != contourOf(self).size()) return py::none();
+            return perValue(self, true,
+                            [](const pitchtrack::Contour& c, size_t i) { return c.confidence[i]; });
+          },
+          "The precise analysis' confidence of each value, 0..1, NaN where the frame has no "
+          "pitch (numpy float64 array); None for a contour of the default analysis.")
       .def_property_readonly(
           "midi",
           [](const py::handle& self) {
@@ -398,24 +410,31 @@ by "+" and ended by a newline ("600+0+610\n"); "\n" for an empty contour.)doc")
   contour.attr("__hash__") = py::none();
   contour.def(py::pickle(
       [](const pitchtrack::Contour& c) {
-        return py::make_tuple(c.values, c.firstFrame, c.frameSeconds);
+        return py::make_tuple(c.values, c.firstFrame, c.frameSeconds, c.recordingSeconds, c.hz,
+                              c.confidence);
       },
       [](const py::tuple& state) {
-        if (state.size() != 3) throw std::runtime_error("pitchtrack.Contour: bad pickled state");
-        return pitchtrack::Contour{state[0].cast<std::vector<int32_t>>(), state[1].cast<int64_t>(),
-                                   state[2].cast<double>()};
+        if (state.size() != 6) throw std::runtime_error("pitchtrack.Contour: bad pickled state");
+        return pitchtrack::Contour{state[0].cast<std::vector<int32_t>>(),
+                                   state[1].cast<int64_t>(),
+                                   state[2].cast<double>(),
+                                   state[3].cast<double>(),
+                                   state[4].cast<std::vector<double>>(),
+                                   state[5].cast<std::vector<double>>()};
       }));
 
   // pitchtrack.track and pitchtrack.track_file (in __init__.py) document these two.
   m.def("track", &trackSamples, py::arg("samples"), py::arg("sample_rate"),
-        py::arg("bits") = py::none(), py::kw_only(), py::arg("normalize") = false,
-        py::arg("keep_final") = false, py::arg("voicing") = "relative",
-        "track(samples, sample_rate, bits=None, *, normalize=False, keep_final=False, "
-        "voicing='relative')\n--\n\nThe contour of samples in memory.");
-  m.def("track_file", &trackFile, py::arg("path"), py::kw_only(), py::arg("normalize") = false,
-        py::arg("keep_final") = false, py::arg("voicing") = "relative",
-        "track_file(path, *, normalize=False, keep_final=False, voicing='relative')\n--\n\nThe "
-        "contour of a RIFF WAVE file.");
+        py::arg("bits") = py::none(), py::kw_only(), py::arg("precise") = false,
+        py::arg("normalize") = false, py::arg("keep_final") = false,
+        py::arg("voicing") = "relative",
+        "track(samples, sample_rate, bits=None, *, precise=False, normalize=False, "
+        "keep_final=False, voicing='relative')\n--\n\nThe contour of samples in memory.");
+  m.def("track_file", &trackFile, py::arg("path"), py::kw_only(), py::arg("precise") = false,
+        py::arg("normalize") = false, py::arg("keep_final") = false,
+        py::arg("voicing") = "relative",
+        "track_file(path, *, precise=False, normalize=False, keep_final=False, "
+        "voicing='relative')\n--\n\nThe contour of a RIFF WAVE file.");
 
   py::class_<StreamTracker>(m, "Tracker", R"doc(Tracks a recording that arrives block by block.
 
@@ -430,10 +449,11 @@ have any size; the contour equals track() of all the samples at once. Memory
 grows with the recording at 8000 Hz, whatever its own rate. One Tracker may be
 fed from any thread; pushes from several threads at once are serialised.)doc")
       .def(
-          py::init<int64_t, int64_t, bool, bool, const std::string&>(), py::arg("sample_rate"),
-          py::arg("bits") = 16, py::kw_only(), py::arg("normalize") = false,
-          py::arg("keep_final") = false, py::arg("voicing") = "relative",
-          R"doc(__init__(self, sample_rate, bits=16, *, normalize=False, keep_final=False, voicing='relative')
+          py::init<int64_t, int64_t, bool, bool, bool, const std::string&>(),
+          py::arg("sample_rate"), py::arg("bits") = 16, py::kw_only(), py::arg("precise") = false,
+          py::arg("normalize") = false, py::arg("keep_final") = false,
+          py::arg("voicing") = "relative",
+          R"doc(__init__(self, sample_rate, bits=16, *, precise=False, normalize=False, keep_final=False, voicing='relative')
 --
 
 A tracker for samples at sample_rate Hz (1000 to 768000) of bits bits (8 or

@@ -74,6 +74,11 @@ run_recording() {
   env $RUN_ENV timeout 300 $RUN_PREFIX "$TOOL" "../../../corpus/$name.wav" out.pitch \
     > stdout 2> stderr
   echo $? > status
+  # The precise analysis, with its measured frequencies and confidences.
+  # shellcheck disable=SC2086
+  env $RUN_ENV timeout 300 $RUN_PREFIX "$TOOL" -q --precise --format=csv \
+    "../../../corpus/$name.wav" precise.csv > /dev/null 2> precise.stderr
+  echo $? >> precise.stderr
 }
 export -f run_recording
 
@@ -96,7 +101,7 @@ compare() {
   : > "$ROOT/$variant.diff"
   for dir in "$RESULTS/$REFERENCE"/*/; do
     name=$(basename "$dir")
-    for file in out.pitch stdout stderr status; do
+    for file in out.pitch stdout stderr status precise.csv precise.stderr; do
       count=$((count + 1))
       # A file that neither run wrote (the pitch file of a refused recording) matches.
       [ -e "$dir/$file" ] || [ -e "$RESULTS/$variant/$name/$file" ] || continue

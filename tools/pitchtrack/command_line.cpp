@@ -72,6 +72,7 @@ struct Parser {
              line.analysis.voicing = mode == "strict" ? Voicing::kStrict : Voicing::kRelative;
            })
         ->check(CLI::IsMember({"relative", "strict"}));
+    app.add_flag_callback("--precise", [this] { line.analysis.analysis = Analysis::kPrecise; });
     app.add_option("operands", operands);
     app.allow_extras(false);
   }
@@ -159,6 +160,10 @@ Options:
       --voicing=MODE   relative (default): a frame is voiced when it is loud
                        for this recording; strict: it must also be periodic
                        and not faint, so noise gets no pitch
+      --precise        the precise analysis: the pitch rounded to a tenth of a
+                       semitone, the measured Hz and a confidence per frame
+                       (csv, json), voicing from periodicity and level; the
+                       three options above belong to the default analysis
   --                   end of options
 
 "-" as waveFile reads the recording from standard input (a pipe works: a

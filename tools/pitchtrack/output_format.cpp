@@ -33,10 +33,35 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+// Whether the contour comes from the precise analysis, which measures Hz and a confidence.
+bool measured(const Contour& contour) { return contour.confidence.size() == contour.size(); }
+
+std::string confidenceOf(const Contour& contour, size_t i) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%.3f", contour.confidence[i]);
+  return text;
+}
+
+// The precise analysis' measured frequencies and confidences, as JSON members.
+std::string preciseArrays(const Contour& contour) {
+  std::string hz = ", \"hz\": [";
+  std::string confidence = ", \"confidence\": [";
+  for (size_t i = 0; i < contour.size(); ++i) {
+    char value[48];
+    std::snprintf(value, sizeof value, "%s%.3f", i > 0 ? ", " : "", contour.hz[i]);
+    hz += value;
+    std::snprintf(value, sizeof value, "%s%.3f", i > 0 ? ", " : "", contour.confidence[i]);
+    confidence += value;
+  }
+  return hz + "]" + confidence + "]";
+}
+
 }  // namespace
 
 std::string formatCsv(const Contour& contour) {
-  std::string text = "frame,seconds,value,hz,midi\n";
+  const bool precise = measured(contour) && !contour.empty();
+  std::string text =
+      precise ? "frame,seconds,value,hz,midi,confidence\n" : "frame,seconds,value,hz,midi\n";
   for (size_t i = 0; i < contour.size(); ++i) {
     const int64_t frame = contour.firstFrame + static_cast<int64_t>(i);
     text += std::to_string(frame) + "," + secondsOf(frame) + ",";
@@ -47,6 +72,10 @@ std::string formatCsv(const Contour& contour) {
       text += pitch;
     } else {
       text += ",,";
+    }
+    if (precise) {
+      text += ',';
+      if (contour.values[i] != 0) text += confidenceOf(contour, i);
     }
     text += "\n";
   }
@@ -62,7 +91,9 @@ std::string formatJson(const Contour& contour, const std::string& fileName) {
     if (i > 0) text += ", ";
     text += std::to_string(contour.values[i]);
   }
-  return text + "]}\n";
+  text += "]";
+  if (measured(contour) && !contour.empty()) text += preciseArrays(contour);
+  return text + "}\n";
 }
 
 std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName) {
