@@ -48,6 +48,10 @@ std::optional<int32_t> findPitchChange(std::span<const NoteFrame> frames) {
   const double before = meanTenths(frames.subspan(beforeStart, windowStart - beforeStart));
   const double step = meanTenths(frames.subspan(windowStart)) - before;
   if (step < kPitchStepTenths && step > -kPitchStepTenths) return std::nullopt;
+  const double midpoint = before + 0.5 * step;
+  for (int32_t i = count - kPitchStayFrames; i < count; ++i) {
+    if ((frames[i].tenths - midpoint) * step <= 0) return std::nullopt;
+  }
   return beforeStart + bestSplit(frames.subspan(beforeStart));
 }
 

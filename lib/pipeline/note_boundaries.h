@@ -15,14 +15,18 @@ namespace pitchtrack::pipeline {
 // cycle of a 5-6 Hz vibrato, whose swing then cancels out.
 inline constexpr int32_t kPitchWindowFrames = 6;
 // A change of note needs at least this many frames before the latest window.
-inline constexpr int32_t kPitchBeforeFrames = 3;
+inline constexpr int32_t kPitchBeforeFrames = 4;
+// and the latest this many frames all nearer the new pitch than the old: half a vibrato cycle
+// cannot stay there this long.
+inline constexpr int32_t kPitchStayFrames = 3;
 // The mean pitch of the latest window and of the frames before it differ by at least this much
 // (tenths of a semitone) at a change of note.
 inline constexpr int32_t kPitchStepTenths = 5;
 
 // Where a new note begins in `frames` (an index into it), when the mean pitch of the last
 // kPitchWindowFrames frames lies kPitchStepTenths or more from that of up to as many frames
-// before them: the point that parts those frames best into two steady runs.
+// before them and the latest kPitchStayFrames frames lie on the new side of the midpoint: the
+// point that parts those frames best into two steady runs.
 std::optional<int32_t> findPitchChange(std::span<const NoteFrame> frames);
 
 // Follows the level of a stretch frame by frame and reports a dip of at least `depthDb` below

@@ -39,7 +39,7 @@ struct Builder {
 };
 
 void Builder::note(const MelodyNote& n, const MelodyNote* previous) {
-  const double hz = hzOf(n.midi);
+  const double hz = hzOf(n.midi + n.detuneCents / 100);
   const double vibrato = vibratoDepth(n.vibratoSemitones);
   double onset = now;
   bool joined = previous != nullptr && n.join != Join::kGap && n.join != Join::kUnvoicedConsonant;
@@ -51,7 +51,7 @@ void Builder::note(const MelodyNote& n, const MelodyNote* previous) {
     pause(n.pauseSeconds);
     onset = now;
   } else if (previous != nullptr && n.join == Join::kVoicedConsonant) {
-    const double before = hzOf(previous->midi);
+    const double before = hzOf(previous->midi + previous->detuneCents / 100);
     add({.seconds = n.pauseSeconds,
          .startHz = before,
          .endHz = before,
@@ -110,7 +110,9 @@ std::vector<MelodyNote> randomMelody(uint32_t seed, int32_t count, int32_t low, 
     n.join = joins[static_cast<size_t>(pick(static_cast<int32_t>(joins.size())))];
     const bool repeat =
         n.join == Join::kVoicedConsonant || (n.join == Join::kUnvoicedConsonant && pick(2) == 0);
+    const int32_t previous = midi;
     if (!repeat) midi = std::clamp(midi + steps[pick(12)], low, high);
+    if (!repeat && midi == previous) midi += midi == high ? -2 : 2;  // the clamp kept it
     n.midi = midi;
     n.seconds = staccato ? 0.14 + 0.02 * pick(4) : 0.25 + 0.05 * pick(10);
     n.pauseSeconds = n.join == Join::kGap      ? 0.1 + 0.05 * pick(4)
@@ -118,6 +120,8 @@ std::vector<MelodyNote> randomMelody(uint32_t seed, int32_t count, int32_t low, 
                                                : 0.05 + 0.01 * pick(4);
     n.vibratoSemitones = n.seconds >= 0.4 ? vibrato : 0;
     n.scoopSemitones = n.join == Join::kGap && pick(3) == 0 ? 1 + pick(2) : 0;
+    n.vibratoHz = 4.5 + 0.25 * pick(9);
+    n.detuneCents = -30 + 5 * pick(13);
     n.level = 0.12 + 0.04 * pick(6);
     notes.push_back(n);
   }

@@ -30,6 +30,8 @@ struct MelodyNote {
   Join join = Join::kGap;
   double pauseSeconds = 0.15;  // the gap or consonant before the note
   double vibratoSemitones = 0;
+  double vibratoHz = 5.5;
+  double detuneCents = 0;     // the singer's intonation: the note sounds this far off its pitch
   double scoopSemitones = 0;  // a glide up into the note from this far below
   double level = 0.3;
 };
