@@ -1,6 +1,8 @@
 // Writes the example recordings of the README's "What the analysis does to your recording"
 // into the folder given, one WAV file per point (docs/make_pictures.sh draws them).
+#include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,6 +37,31 @@ Samples shortNote() {
   return out;
 }
 
+// A bright instrument-like tone: a sawtooth of every harmonic below 7 kHz (harmonic k at 1/k).
+Samples sawtooth(double semitone, double seconds) {
+  const double f0 = 440.0 * std::pow(2.0, (semitone - 69) / 12);
+  Samples out;
+  for (int n = 0; n < static_cast<int>(seconds * examples::kRate); ++n) {
+    double v = 0;
+    for (int k = 1; k * f0 < 7000; ++k) {
+      v += std::sin(2 * std::numbers::pi * k * f0 * n / examples::kRate) / k;
+    }
+    out.push_back(static_cast<int16_t>(std::lround(5000 * v)));
+  }
+  return out;
+}
+
+// A melody of sawtooth notes, 0.5 s each with 0.1 s between them.
+Samples brightMelody() {
+  Samples out = silence(0.3);
+  for (const double semitone : {73, 77, 80, 68, 61}) {
+    append(out, sawtooth(semitone, 0.5));
+    append(out, silence(0.1));
+  }
+  append(out, silence(0.2));
+  return out;
+}
+
 // Three seconds of one loud tone without any silence.
 Samples steadyTone() { return tone(57, 3.0); }
 
@@ -54,6 +81,7 @@ int main(int argc, char** argv) {
       {"steady", steadyTone()},
       {"final_gap", examples::notes({57, 59, 60, 62, 64}, 0.4, 0.2, 1.2)},
       {"short_note", shortNote()},
+      {"bright", brightMelody()},
   };
   for (const auto& [name, samples] : recordings) {
     testwav::writeFile(folder / (name + ".wav"), testwav::pcmWave(samples));

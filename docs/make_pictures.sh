@@ -56,3 +56,7 @@ picture final_gap "" final_gap $(notes 0.3 0.6 0.4 57 59 60 62) --note 3.7,4.1,6
 picture final_gap_kept "--keep-final" final_gap $(notes 0.3 0.6 0.4 57 59 60 62) --note 3.7,4.1,64
 picture short_note "" short_note --note 0.3,0.7,57 --note 0.9,0.94,60 --note 1.14,1.54,62 \
   --mark "0.9,0.94,40 ms"
+# shellcheck disable=SC2046
+picture bright "" bright $(notes 0.3 0.6 0.5 73 77 80 68 61)
+# shellcheck disable=SC2046
+picture bright_precise "--precise" bright $(notes 0.3 0.6 0.5 73 77 80 68 61)

@@ -30,15 +30,28 @@ bool faint(const std::vector<int64_t>& energy, int64_t n) {
   return energy.back() < static_cast<int64_t>(kFaintMeanSquare) * n * n * n;
 }
 
-bool periodicAtLag(const std::vector<int64_t>& d, const std::vector<int64_t>& energy, size_t lag) {
-  const size_t n = d.size();
+int64_t correlationAt(const std::vector<int64_t>& d, size_t lag) {
   int64_t r = 0;
-  for (size_t i = 0; i + lag < n; ++i) r += d[i] * d[i + lag];
+  for (size_t i = 0; i + lag < d.size(); ++i) r += d[i] * d[i + lag];
+  return r;
+}
+
+bool periodicAtLag(int64_t r, const std::vector<int64_t>& energy, size_t lag) {
   if (r <= 0) return false;
+  const size_t n = energy.size() - 1;
   const int64_t e0 = energy[n - lag];
   const int64_t e1 = energy[n] - energy[lag];
   constexpr Wide kSquare = static_cast<Wide>(kPeriodicityPercent) * kPeriodicityPercent;
   return static_cast<Wide>(r) * r * 10000 >= kSquare * e0 * e1;
+}
+
+// The first lag at which the autocorrelation falls to zero or below: before it lies the main
+// lobe, which low-pass noise stretches over many lags without any period behind it.
+size_t firstDip(const std::vector<int64_t>& d, size_t last) {
+  for (size_t lag = 1; lag <= last; ++lag) {
+    if (correlationAt(d, lag) <= 0) return lag;
+  }
+  return last + 1;
 }
 
 }  // namespace
@@ -48,8 +61,8 @@ bool periodicFrame(std::span<const int16_t> frame) {
   const std::vector<int64_t> energy = energyPrefix(d);
   if (faint(energy, static_cast<int64_t>(d.size()))) return false;
   const size_t last = std::min(static_cast<size_t>(kMaxLag), d.size() - 1);
-  for (size_t lag = kMinLag; lag <= last; ++lag) {
-    if (periodicAtLag(d, energy, lag)) return true;
+  for (size_t lag = std::max(static_cast<size_t>(kMinLag), firstDip(d, last)); lag <= last; ++lag) {
+    if (periodicAtLag(correlationAt(d, lag), energy, lag)) return true;
   }
   return false;
 }

@@ -2,7 +2,9 @@
 //
 // Within the frame the samples are centred on their mean (in integers: d[n] = N x[n] - sum x).
 // The frame is periodic when, for some lag t of kMinLag..kMaxLag samples (1000 Hz down to 46 Hz
-// at 8000 Hz, the first pass's range), the normalised autocorrelation
+// at 8000 Hz, the first pass's range) past the first lag where r falls to zero or below (the
+// end of the main lobe, which low-pass noise such as brown noise stretches over many lags), the
+// normalised autocorrelation
 //   r(t) / sqrt(e0(t) e1(t)),  r(t) = sum d[n] d[n + t],  e0, e1 the energies of both parts,
 // is positive and at least kPeriodicityPercent / 100. The test compares
 // 10000 r^2 >= kPeriodicityPercent^2 e0 e1 in 128-bit integers, so no rounding can move it.
