@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "notes.h"
 #include "pitchtrack/pitchtrack.h"
 #include "pitchtrack/pitchtrack_c.h"
 
@@ -408,6 +409,7 @@ by "+" and ended by a newline ("600+0+610\n"); "\n" for an empty contour.)doc")
                          a.frameSeconds == b.frameSeconds);
       });
   contour.attr("__hash__") = py::none();
+  defineNotes(m, contour);
   contour.def(py::pickle(
       [](const pitchtrack::Contour& c) {
         return py::make_tuple(c.values, c.firstFrame, c.frameSeconds, c.recordingSeconds, c.hz,

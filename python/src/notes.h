@@ -1,0 +1,9 @@
+// The notes of a recording for Python: Contour.notes() and track_notes(), both a numpy
+// structured array with one record per note.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include "pitchtrack/pitchtrack.h"
+
+void defineNotes(pybind11::module_& m, pybind11::class_<pitchtrack::Contour>& contour);
