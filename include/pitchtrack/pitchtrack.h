@@ -82,6 +82,10 @@ PITCHTRACK_API std::vector<Note> trackNotes(const std::string& path, const Optio
 PITCHTRACK_API std::vector<Note> trackNotes(const int16_t* samples, size_t count,
                                             int32_t sampleRate, int32_t bitsPerSample,
                                             const Options& options = {});
+inline std::vector<Note> trackNotes(const std::vector<int16_t>& samples, int32_t sampleRate,
+                                    int32_t bitsPerSample, const Options& options = {}) {
+  return trackNotes(samples.data(), samples.size(), sampleRate, bitsPerSample, options);
+}
 
 // Tracks a recording that arrives block by block: push() every block in order, then finish().
 // Blocks may have any size; the contour equals track() of all the samples at once, and the
