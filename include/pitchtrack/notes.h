@@ -11,13 +11,15 @@ namespace pitchtrack {
 struct Note {
   double onsetSeconds = 0;   // start, in seconds from the start of the recording
   double offsetSeconds = 0;  // end, in seconds from the start of the recording
-  int32_t midiNote = 0;      // the nearest MIDI note number to the median pitch (69 = A4)
-  double cents = 0;          // the median pitch's deviation from midiNote, -50..50
-  double hz = 0;             // the median measured frequency
-  int32_t frames = 0;        // the 32 ms frames of the note
-  double confidence = 0;     // the mean confidence of its frames, 0..1
-  double levelDb = 0;        // the loudest frame's RMS in dB relative to full scale
-  int32_t velocity = 0;      // MIDI velocity 1..127 from levelDb: -60 dBFS gives 1, 0 dBFS 127
+  // The nearest MIDI note number (69 = A4) to the median pitch of the note's frames, leaving out
+  // two at each end (a glide into or out of it) when it has more than six.
+  int32_t midiNote = 0;
+  double cents = 0;       // the median pitch's deviation from midiNote, -50..50
+  double hz = 0;          // the median measured frequency
+  int32_t frames = 0;     // the 32 ms frames of the note
+  double confidence = 0;  // the mean confidence of its frames, 0..1
+  double levelDb = 0;     // the loudest frame's RMS in dB relative to full scale
+  int32_t velocity = 0;   // MIDI velocity 1..127 from levelDb: -60 dBFS gives 1, 0 dBFS 127
 };
 
 // How frames are grouped into notes.

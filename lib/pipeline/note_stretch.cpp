@@ -24,10 +24,15 @@ double seconds(int64_t frame) { return static_cast<double>(frame * kFrameMillise
 
 int32_t roundToInt(double x) { return static_cast<int32_t>(x < 0 ? x - 0.5 : x + 0.5); }
 
+// Frames left out at each end of a note's pitch when it has enough: a glide into it or out of it
+// is not its pitch.
+constexpr size_t kEdgeFrames = 2;
+
 double medianHz(const std::vector<NoteFrame>& frames) {
+  const size_t edge = frames.size() > 3 * kEdgeFrames ? kEdgeFrames : 0;
   std::vector<double> hz;
   hz.reserve(frames.size());
-  for (const NoteFrame& frame : frames) hz.push_back(frame.hz);
+  for (size_t i = edge; i + edge < frames.size(); ++i) hz.push_back(frames[i].hz);
   const size_t middle = hz.size() / 2;
   std::nth_element(hz.begin(), hz.begin() + static_cast<std::ptrdiff_t>(middle), hz.end());
   if (hz.size() % 2 == 1) return hz[middle];

@@ -37,7 +37,9 @@ struct NoteStretch {
   void append(const NoteStretch& later);
 };
 
-// The note a stretch makes: its median pitch, mean confidence and loudest level.
+// The note a stretch makes: the median pitch of its frames (without two at each end, where a
+// glide into or out of it lies, when it has more than six), their mean confidence and the
+// loudest level.
 Note noteOf(const NoteStretch& stretch);
 
 }  // namespace pitchtrack::pipeline

@@ -1,6 +1,6 @@
-// Writes the generated melodies of note_melodies as WAV files with their note truth, clean and
-// at 20 dB SNR, for measure_notes.py; with --speed, measures what the note segmentation costs
-// over the precise analysis alone.
+// Writes the generated melodies of note_melodies as WAV files with their note truth, clean, at
+// 20 and 10 dB SNR and in a small room (0.3 s), for measure_notes.py; with --speed, measures what
+// the note segmentation costs over the precise analysis alone.
 //
 // Run: build/tests/make_note_melodies OUTDIR
 //      build/tests/make_note_melodies --speed
@@ -36,9 +36,10 @@ void writeTruth(const std::string& path, const std::vector<measure::NoteTruth>& 
 
 void writeMelodies(const std::string& folder) {
   for (const measure::Melody& melody : measure::noteMelodies(kRate)) {
-    for (const bool noisy : {false, true}) {
-      const measure::Material m =
-          noisy ? measure::withNoise(melody.material, 20, 5) : melody.material;
+    const measure::Material variants[] = {
+        melody.material, measure::withNoise(melody.material, 20, 5),
+        measure::withNoise(melody.material, 10, 5), measure::inRoom(melody.material, 0.3, 9)};
+    for (const measure::Material& m : variants) {
       const std::string base = folder + "/" + fileName(m.name);
       measure::writeWave(base + ".wav", measure::toPcm(m), m.rate);
       writeTruth(base + ".truth.csv", melody.notes);

@@ -2,7 +2,7 @@
 """Note transcription of generated sung and hummed melodies, scored with mir_eval.
 
 Runs `pitchtrack --notes --format=csv` and the peer `aubionotes` (at its defaults) on the
-melodies of note_melodies.cpp, clean and at 20 dB SNR, and prints the note F-measures of
+melodies of note_melodies.cpp, clean, at 20 and 10 dB SNR and in a small room, and prints the note F-measures of
 mir_eval.transcription.precision_recall_f1_overlap: COnP (onset within 50 ms, pitch within 50
 cents, offsets ignored) and COnPOff (the offset too, within 20 % of the note or 50 ms). A row's
 score is the melody's F-measure; "mean" is the mean over the melodies.
@@ -62,6 +62,16 @@ def f_measures(truth, estimate):
     return conp, conpoff
 
 
+VARIANTS = ("clean", "20 dB SNR", "10 dB SNR", "room")
+
+
+def variant(name):
+    for label in VARIANTS[1:]:
+        if name.endswith(label.replace(" ", "_")):
+            return label
+    return "clean"
+
+
 def main():
     build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "build").resolve()
     peer = shutil.which("aubionotes") is not None
@@ -75,20 +85,20 @@ def main():
             truth = read_truth(base.with_suffix(".truth.csv"))
             ours = f_measures(truth, pitchtrack_notes(build, wav, base.with_suffix(".notes.csv")))
             theirs = f_measures(truth, aubio_notes(wav)) if peer else (float("nan"),) * 2
-            rows.append((base.name, "SNR" in base.name, len(truth), ours, theirs))
+            rows.append((base.name, variant(base.name), len(truth), ours, theirs))
     finally:
         shutil.rmtree(folder)
     print("Note F-measure (mir_eval; COnP: onset 50 ms, pitch 50 cents; COnPOff: and offset "
           "20 % or 50 ms)\n")
     print(f"| {'melody':34} | notes | pitchtrack COnP | COnPOff | aubionotes COnP | COnPOff |")
     print(f"|{'-' * 36}|------:|----------------:|--------:|----------------:|--------:|")
-    for noisy in (False, True):
-        group = [r for r in rows if r[1] == noisy]
+    for label in VARIANTS:
+        group = [r for r in rows if r[1] == label]
         for name, _, count, ours, theirs in group:
             print(f"| {name:34} | {count:5} | {ours[0]:15.3f} | {ours[1]:7.3f} | "
                   f"{theirs[0]:15.3f} | {theirs[1]:7.3f} |")
         mean = lambda k, i: np.mean([r[k][i] for r in group])
-        label = "mean, 20 dB SNR" if noisy else "mean, clean"
+        label = "mean, " + label
         print(f"| **{label}**{' ' * (30 - len(label))} |       | {mean(3, 0):15.3f} | "
               f"{mean(3, 1):7.3f} | {mean(4, 0):15.3f} | {mean(4, 1):7.3f} |")
 
