@@ -150,7 +150,7 @@ TEST(NoteSegmenter, GeneratedMelodiesGiveTheirNotes) {
   }
 }
 
-TEST(NoteSegmenter, StreamingGivesTheFileNotesEachWithinAFifthOfASecondAfterItsEnd) {
+TEST(NoteSegmenter, StreamingGivesTheFileNotesEachFinalWithinThreeTenthsOfASecondOfItsEnd) {
   const int32_t rate = 16000;
   const measure::Melody melody = measure::noteMelodies(rate)[2];  // legato, repeats, vibrato
   const std::vector<int16_t> samples = measure::toPcm(melody.material);
