@@ -7,12 +7,15 @@
 //
 // A note is handed on once no later frame can change it: when the stretch after it is long
 // enough to be a note of its own (minNoteSeconds), or at the first frame without pitch after
-// it. So a live stream gives the same notes as the file, each within about 0.25 s of its end.
+// it. So a live stream gives the same notes as the file, each final within 0.3 s of audio after
+// its end (the analysis' 80 ms look-ahead included).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "note_boundaries.h"
 #include "note_stretch.h"
