@@ -7,8 +7,9 @@
 //
 // A note is handed on once no later frame can change it: when the stretch after it is long
 // enough to be a note of its own (minNoteSeconds), or at the first frame without pitch after
-// it. So a live stream gives the same notes as the file, each final within 0.3 s of audio after
-// its end (the analysis' 80 ms look-ahead included).
+// it. So a live stream gives the same notes as the file; with the default settings each is final
+// within 0.3 s of audio after its end (the analysis' 80 ms look-ahead included), and a longer
+// minNoteSeconds makes it wait as long for the stretch after it.
 #pragma once
 
 #include <cstdint>
