@@ -35,6 +35,13 @@ py::array_t<pitchtrack::Note> trackNotes(const std::filesystem::path& path, doub
 
 }  // namespace
 
+py::object notesToArray(const std::vector<pitchtrack::Note>& notes) { return notesArray(notes); }
+
+std::vector<pitchtrack::Note> notesFromArray(const py::object& array) {
+  const auto records = array.cast<py::array_t<pitchtrack::Note, py::array::c_style>>();
+  return {records.data(), records.data() + records.size()};
+}
+
 void defineNotes(py::module_& m, py::class_<pitchtrack::Contour>& contour) {
   PYBIND11_NUMPY_DTYPE_EX(pitchtrack::Note, onsetSeconds, "onset", offsetSeconds, "offset",
                           midiNote, "note", cents, "cents", hz, "hz", frames, "frames", confidence,

@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import csv
 import io
+import pickle
 import subprocess
 from pathlib import Path
 
@@ -82,6 +83,7 @@ def test_track_notes_and_contour_notes_give_the_csv_as_a_table(tool: Path,
         assert notes[column].tolist() == [int(r[column]) for r in rows]
     contour = pitchtrack.track_file(recording, precise=True)
     assert contour.notes().tobytes() == notes.tobytes()
+    assert pickle.loads(pickle.dumps(contour)).notes().tobytes() == notes.tobytes()
     assert len(pitchtrack.track_file(recording).notes()) == 0  # the default analysis has none
     assert pitchtrack.track_notes(recording, min_note=0.55)["note"].tolist() == [67]
     with pytest.raises(ValueError):
