@@ -2,8 +2,8 @@
 // into the folder given, one WAV file per point (docs/make_pictures.sh draws them).
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
