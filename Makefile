@@ -41,10 +41,13 @@ plot: run
 	./$(BUILD_DIR)/pitchplot $(EXAMPLE_OUT) $(BUILD_DIR)/melody.svg
 	@echo "Plot of $(EXAMPLE_OUT) written to $(BUILD_DIR)/melody.svg"
 
-# The README's table of voicing and pitch measurements on generated recordings.
+# The README's tables of voicing, pitch and note measurements on generated recordings (the
+# notes scored with mir_eval against aubionotes).
 measure: build
 	./$(BUILD_DIR)/tests/measure_voicing
 	./$(BUILD_DIR)/tests/measure_precise
+	$(PYTHON) tests/measure/measure_notes.py $(BUILD_DIR)
+	./$(BUILD_DIR)/tests/make_note_melodies --speed
 
 # The precise analysis' speed against aubiopitch on an hour of audio (writes a WAV file of
 # some 300 MB to /tmp for the peer, removed afterwards).

@@ -2,11 +2,12 @@
 // into the folder given, one WAV file per point (docs/make_pictures.sh draws them).
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
+#include "measure/note_melodies.h"
 #include "support/analysis_examples.h"
 #include "support/wav_image.h"
 
@@ -62,6 +63,21 @@ Samples brightMelody() {
   return out;
 }
 
+// A sung phrase for the notes: steps, a glide into a note, a repeated note after a voiced
+// consonant, legato and a held note with vibrato.
+Samples sungPhrase() {
+  using measure::Join;
+  const measure::Melody melody = measure::synthesiseMelody(
+      "sung", examples::kRate, measure::Timbre::kVowelA,
+      {{.midi = 60, .seconds = 0.4},
+       {.midi = 64, .seconds = 0.4, .scoopSemitones = 2},
+       {.midi = 64, .seconds = 0.4, .join = Join::kVoicedConsonant, .pauseSeconds = 0.06},
+       {.midi = 67, .seconds = 0.4, .join = Join::kLegato},
+       {.midi = 65, .seconds = 0.3, .join = Join::kLegato},
+       {.midi = 62, .seconds = 1.0, .pauseSeconds = 0.2, .vibratoSemitones = 0.7}});
+  return measure::toPcm(melody.material);
+}
+
 // Three seconds of one loud tone without any silence.
 Samples steadyTone() { return tone(57, 3.0); }
 
@@ -82,6 +98,7 @@ int main(int argc, char** argv) {
       {"final_gap", examples::notes({57, 59, 60, 62, 64}, 0.4, 0.2, 1.2)},
       {"short_note", shortNote()},
       {"bright", brightMelody()},
+      {"sung", sungPhrase()},
   };
   for (const auto& [name, samples] : recordings) {
     testwav::writeFile(folder / (name + ".wav"), testwav::pcmWave(samples));

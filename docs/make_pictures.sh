@@ -60,3 +60,11 @@ picture short_note "" short_note --note 0.3,0.7,57 --note 0.9,0.94,60 --note 1.1
 picture bright "" bright $(notes 0.3 0.6 0.5 73 77 80 68 61)
 # shellcheck disable=SC2046
 picture bright_precise "--precise" bright $(notes 0.3 0.6 0.5 73 77 80 68 61)
+
+# The notes of a sung phrase (pitchtrack --notes) as bars under its precise contour.
+"$build/pitchtrack" -q --precise --format=json "$work/sung.wav" "$work/notes.json"
+"$build/pitchtrack" -q --precise "$work/sung.wav" "$work/notes.pitch"
+"$build/pitchtrack" -q --notes --format=csv "$work/sung.wav" "$work/notes.csv"
+first=$(sed -n 's/.*"first_frame": \([0-9]*\).*/\1/p' "$work/notes.json")
+(cd "$work" && "$build/pitchplot" --first-frame "$first" --notes notes.csv notes.pitch \
+  "$out/notes.svg")

@@ -114,7 +114,7 @@ def main() -> None:
 
     module = Extension(
         "pitchtrack._pitchtrack",
-        sources=["src/module.cpp"],
+        sources=["src/module.cpp", "src/notes.cpp"],
         include_dirs=[*include_dirs, pybind11.get_include()],
         define_macros=macros,
         extra_compile_args=flags,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pitchtrack/errors.h"
+#include "pitchtrack/notes.h"
 
 namespace pitchtrack {
 
@@ -21,6 +22,9 @@ struct Contour {
   // periodicity of the chosen period; 0 where there is no pitch).
   std::vector<double> hz = {};
   std::vector<double> confidence = {};
+  // The precise analysis only: the notes of the recording in order, grouped as Options::notes
+  // says (see notes.h); empty from the default analysis.
+  std::vector<Note> notes = {};
 
   size_t size() const { return values.size(); }
   bool empty() const { return values.empty(); }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "pitchtrack/notes.h"
+
 namespace pitchtrack {
 
 // Receives one progress line at a time, without its line end: "fs=44100 ===> Resample to have
@@ -72,6 +74,8 @@ struct Options {
   bool keepFinal = false;
   Voicing voicing = Voicing::kRelative;
   Analysis analysis = Analysis::kDefault;
+  // How the precise analysis groups its frames into Contour::notes.
+  NoteSettings notes = {};
 };
 
 }  // namespace pitchtrack

@@ -46,6 +46,7 @@
 #include "pitchtrack/contour.h"
 #include "pitchtrack/errors.h"
 #include "pitchtrack/limits.h"
+#include "pitchtrack/notes.h"
 #include "pitchtrack/options.h"
 
 #if __cplusplus >= 202002L
@@ -86,6 +87,17 @@ PITCHTRACK_API Contour track(const int16_t* samples, size_t count, int32_t sampl
 inline Contour track(const std::vector<int16_t>& samples, int32_t sampleRate, int32_t bitsPerSample,
                      const Options& options = {}) {
   return track(samples.data(), samples.size(), sampleRate, bitsPerSample, options);
+}
+
+// The notes of a recording (notes.h): the precise analysis' Contour::notes, whatever
+// options.analysis says; options.notes sets how frames are grouped.
+PITCHTRACK_API std::vector<Note> trackNotes(const std::string& path, const Options& options = {});
+PITCHTRACK_API std::vector<Note> trackNotes(const int16_t* samples, size_t count,
+                                            int32_t sampleRate, int32_t bitsPerSample,
+                                            const Options& options = {});
+inline std::vector<Note> trackNotes(const std::vector<int16_t>& samples, int32_t sampleRate,
+                                    int32_t bitsPerSample, const Options& options = {}) {
+  return trackNotes(samples.data(), samples.size(), sampleRate, bitsPerSample, options);
 }
 
 // Tracks a recording that arrives block by block: push() every block in order, then finish().

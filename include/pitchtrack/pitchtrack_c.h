@@ -92,6 +92,42 @@ PITCHTRACK_C_API pitchtrack_status pitchtrack_track_samples_with(
 /* Frees a contour of this library; NULL is ignored. */
 PITCHTRACK_C_API void pitchtrack_contour_free(pitchtrack_contour* contour);
 
+/* One note of a recording (see notes.h): onset and offset in seconds from its start, the MIDI
+ * note number nearest the median pitch and the median's deviation from it in cents, the median
+ * frequency, the count of 32 ms frames, the mean confidence, the loudest frame's level in dB
+ * relative to full scale and the MIDI velocity 1..127 made from it. */
+typedef struct pitchtrack_note {
+  double onset_seconds;
+  double offset_seconds;
+  int32_t midi_note;
+  double cents;
+  double hz;
+  int32_t frames;
+  double confidence;
+  double level_db;
+  int32_t velocity;
+} pitchtrack_note;
+
+typedef struct pitchtrack_notes {
+  pitchtrack_note* notes; /* count notes in order of onset */
+  size_t count;
+} pitchtrack_notes;
+
+/* The notes of a WAV file or of samples, from the precise analysis whatever `flags` say (the
+ * note settings are the defaults: 0.1 s shortest note, 6 dB onset). On success stores new notes
+ * in *notes (free them with pitchtrack_notes_free). */
+PITCHTRACK_C_API pitchtrack_status pitchtrack_notes_file(const char* path, uint32_t flags,
+                                                         pitchtrack_notes** notes,
+                                                         pitchtrack_error* error);
+PITCHTRACK_C_API pitchtrack_status pitchtrack_notes_samples(const int16_t* samples, size_t count,
+                                                            int32_t sample_rate,
+                                                            int32_t bits_per_sample, uint32_t flags,
+                                                            pitchtrack_notes** notes,
+                                                            pitchtrack_error* error);
+
+/* Frees notes of this library; NULL is ignored. */
+PITCHTRACK_C_API void pitchtrack_notes_free(pitchtrack_notes* notes);
+
 /* Writes the pitch file's line ("600+0+610\n") into buffer, truncated to size - 1 bytes and
  * NUL-terminated when size > 0; returns the length of the whole line, as snprintf does. */
 PITCHTRACK_C_API size_t pitchtrack_format_contour(const pitchtrack_contour* contour, char* buffer,

@@ -72,13 +72,36 @@ pitchtrack_contour* copyOut(const Contour& contour) {
   return out;
 }
 
-// Runs `track` and stores its contour, or maps its exception to a status.
-template <typename Track>
-pitchtrack_status guarded(pitchtrack_contour** contour, pitchtrack_error* error, Track track) {
-  if (contour == nullptr) return fail(error, PITCHTRACK_INVALID_ARGUMENT, "contour is NULL");
-  *contour = nullptr;
+// A C copy of `notes`, allocated with malloc.
+pitchtrack_notes* copyOut(const std::vector<Note>& notes) {
+  auto* out = static_cast<pitchtrack_notes*>(std::calloc(1, sizeof(pitchtrack_notes)));
+  if (out == nullptr) throw std::bad_alloc();
+  std::vector<pitchtrack_note> copies;
+  for (const Note& n : notes) {
+    copies.push_back({n.onsetSeconds, n.offsetSeconds, n.midiNote, n.cents, n.hz, n.frames,
+                      n.confidence, n.levelDb, n.velocity});
+  }
   try {
-    *contour = copyOut(track());
+    out->notes = copyArray(copies);
+  } catch (...) {
+    std::free(out);
+    throw;
+  }
+  out->count = notes.size();
+  return out;
+}
+
+// Runs `track` and stores a C copy of its result (a contour or notes) in *result, or maps its
+// exception to a status; `name` names the result pointer in the message for a null one.
+template <typename Result, typename Track>
+pitchtrack_status guarded(Result** result, pitchtrack_error* error, Track track,
+                          const char* name = "contour") {
+  if (result == nullptr) {
+    return fail(error, PITCHTRACK_INVALID_ARGUMENT, (std::string(name) + " is NULL").c_str());
+  }
+  *result = nullptr;
+  try {
+    *result = copyOut(track());
     return succeed(error);
   } catch (const WaveError& e) {
     return fail(error, PITCHTRACK_WAVE_ERROR, e.what(), e.code());
@@ -140,6 +163,39 @@ pitchtrack_status pitchtrack_track_samples_with(const int16_t* samples, size_t c
     return pitchtrack::track(samples, count, sample_rate, bits_per_sample,
                              pitchtrack::optionsOf(flags));
   });
+}
+
+pitchtrack_status pitchtrack_notes_file(const char* path, uint32_t flags, pitchtrack_notes** notes,
+                                        pitchtrack_error* error) {
+  if (path == nullptr) {
+    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "path is NULL");
+  }
+  return pitchtrack::guarded(
+      notes, error,
+      [path, flags] { return pitchtrack::trackNotes(path, pitchtrack::optionsOf(flags)); },
+      "notes");
+}
+
+pitchtrack_status pitchtrack_notes_samples(const int16_t* samples, size_t count,
+                                           int32_t sample_rate, int32_t bits_per_sample,
+                                           uint32_t flags, pitchtrack_notes** notes,
+                                           pitchtrack_error* error) {
+  if (samples == nullptr && count > 0) {
+    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "samples is NULL");
+  }
+  return pitchtrack::guarded(
+      notes, error,
+      [=] {
+        return pitchtrack::trackNotes(samples, count, sample_rate, bits_per_sample,
+                                      pitchtrack::optionsOf(flags));
+      },
+      "notes");
+}
+
+void pitchtrack_notes_free(pitchtrack_notes* notes) {
+  if (notes == nullptr) return;
+  std::free(notes->notes);
+  std::free(notes);
 }
 
 void pitchtrack_contour_free(pitchtrack_contour* contour) {

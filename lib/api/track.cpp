@@ -146,6 +146,24 @@ Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t 
   return builder->finish();
 }
 
+namespace {
+
+Options preciseOptions(Options options) {
+  options.analysis = Analysis::kPrecise;
+  return options;
+}
+
+}  // namespace
+
+std::vector<Note> trackNotes(const std::string& path, const Options& options) {
+  return trackFile(path, preciseOptions(options)).notes;
+}
+
+std::vector<Note> trackNotes(const int16_t* samples, size_t count, int32_t sampleRate,
+                             int32_t bitsPerSample, const Options& options) {
+  return track(samples, count, sampleRate, bitsPerSample, preciseOptions(options)).notes;
+}
+
 // A finished tracker keeps its state without the builder, so that a call after finish() and a
 // call on a moved-from tracker (no state at all) are told apart.
 struct Tracker::State {

@@ -1,6 +1,7 @@
 #include "contour_builder.h"
 
 #include "extract_pitch.h"
+#include "note_segmenter.h"
 #include "precise_analysis.h"
 #include "precise_contour.h"
 
@@ -20,10 +21,16 @@ class DefaultContourBuilder final : public ContourBuilder {
   WorkingSignalBuilder builder_;
 };
 
-// The precise analysis, frame by frame as the blocks arrive.
+// The precise analysis, frame by frame as the blocks arrive, and its notes as the frames do.
 class PreciseContourBuilder final : public ContourBuilder {
  public:
-  PreciseContourBuilder(int32_t fs, int32_t nbits) : fs_(fs), nbits_(nbits), analysis_(fs, nbits) {}
+  PreciseContourBuilder(int32_t fs, int32_t nbits, const NoteSettings& settings)
+      : fs_(fs),
+        nbits_(nbits),
+        segmenter_(settings, [this](const Note& note) { notes_.push_back(note); }),
+        analysis_(fs, nbits, [this](int64_t index, const PreciseFrame& frame) {
+          segmenter_.push(index, frame);
+        }) {}
   void push(std::span<const int16_t> block) override {
     checkCountable(static_cast<size_t>(pushed_), block.size());
     checkEightBitRange(block, nbits_);
@@ -32,13 +39,18 @@ class PreciseContourBuilder final : public ContourBuilder {
   }
   Contour finish() override {
     analysis_.finish();
-    return preciseContour(analysis_.frames(), static_cast<double>(pushed_) / fs_);
+    segmenter_.finish();
+    Contour contour = preciseContour(analysis_.frames(), static_cast<double>(pushed_) / fs_);
+    contour.notes = std::move(notes_);
+    return contour;
   }
 
  private:
   int32_t fs_;
   int32_t nbits_;
   int64_t pushed_ = 0;
+  std::vector<Note> notes_;
+  NoteSegmenter segmenter_;
   PreciseAnalysis analysis_;
 };
 
@@ -48,7 +60,7 @@ std::unique_ptr<ContourBuilder> makeContourBuilder(int32_t fs, int32_t nbits,
                                                    int64_t expectedLength, const Options& options) {
   checkInputFormat(fs, nbits);
   if (options.analysis == Analysis::kPrecise) {
-    return std::make_unique<PreciseContourBuilder>(fs, nbits);
+    return std::make_unique<PreciseContourBuilder>(fs, nbits, options.notes);
   }
   return std::make_unique<DefaultContourBuilder>(fs, nbits, expectedLength, options);
 }

@@ -75,6 +75,7 @@ bool PreciseTracker::push(const PreciseCandidates& candidates, PreciseFrame& out
   ++received_;
   if (received_ <= kDelayFrames) return false;
   out = PreciseFrame{};
+  out.meanSquare = at(0).candidates.meanSquare;
   if (!at(0).periodic || !inVoicedRun()) {
     previousLag_ = 0;
     return true;

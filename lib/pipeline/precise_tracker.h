@@ -20,6 +20,7 @@ struct PreciseFrame {
   double hz = 0;          // measured fundamental; 0 = no pitch
   int32_t tenths = 0;     // tenths of a semitone, rounded; 0 = no pitch
   double confidence = 0;  // 0..1, the periodicity of the chosen period
+  double meanSquare = 0;  // level of the frame's 32 ms window, in squared 16-bit sample units
 };
 
 class PreciseTracker {

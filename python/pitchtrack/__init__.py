@@ -62,10 +62,12 @@ __all__ = [
     "__version__",
     "track",
     "track_file",
+    "track_notes",
 ]
 
 _track = _pitchtrack.track
 _track_file = _pitchtrack.track_file
+_track_notes = _pitchtrack.track_notes
 
 
 def track(
@@ -162,3 +164,33 @@ def track_file(
     return _track_file(
         path, precise=precise, normalize=normalize, keep_final=keep_final, voicing=voicing
     )
+
+
+def track_notes(
+    path: Union[str, bytes, os.PathLike],
+    *,
+    min_note: float = 0.1,
+    onset_db: float = 6.0,
+) -> np.ndarray:
+    """The notes of a RIFF WAVE file, from the precise analysis (the tool's --notes).
+
+    Returns a numpy structured array, one record per note in order: onset and
+    offset (seconds from the start of the recording), note (the MIDI note
+    number nearest the median pitch), cents (the median's deviation from it),
+    hz (the median frequency), frames (32 ms frames), confidence (mean, 0..1),
+    level_db (the loudest frame's RMS in dB relative to full scale) and
+    velocity (1..127 from level_db). pandas.DataFrame(notes) makes a table.
+
+    A note ends where the pitch moves to another note and stays, at a frame
+    without pitch, and where the level dips by onset_db dB and rises again
+    (repeated notes); stretches shorter than min_note seconds join their
+    neighbour or are dropped. For samples in memory, track(samples, rate,
+    precise=True).notes() gives the notes with the default settings.
+
+    Raises what track_file() raises, and ValueError for a min_note or onset_db
+    that is not positive.
+
+        >>> pitchtrack.track_notes("song.wav")["note"]
+        array([62, 64, 65], dtype=int32)
+    """
+    return _track_notes(path, min_note=min_note, onset_db=onset_db)

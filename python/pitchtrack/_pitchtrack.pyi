@@ -35,6 +35,8 @@ class Contour:
     @property
     def frame_seconds(self) -> float:
         """Duration and hop of one frame in seconds (0.032)."""
+    def notes(self) -> npt.NDArray[np.void]:
+        """The precise analysis' notes, one record per note (structured array)."""
     @property
     def times(self) -> npt.NDArray[np.float64]:
         """Start of each value's frame in seconds."""
@@ -95,3 +97,7 @@ def track_file(
     keep_final: bool = False,
     voicing: str = "relative",
 ) -> Contour: ...
+
+def track_notes(
+    path: Union[str, bytes, os.PathLike], *, min_note: float = 0.1, onset_db: float = 6.0
+) -> npt.NDArray[np.void]: ...

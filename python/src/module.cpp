@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "notes.h"
 #include "pitchtrack/pitchtrack.h"
 #include "pitchtrack/pitchtrack_c.h"
 
@@ -427,19 +428,21 @@ by "+" and ended by a newline ("600+0+610\n"); "\n" for an empty contour.)doc")
                          a.frameSeconds == b.frameSeconds);
       });
   contour.attr("__hash__") = py::none();
+  defineNotes(m, contour);
   contour.def(py::pickle(
       [](const pitchtrack::Contour& c) {
         return py::make_tuple(c.values, c.firstFrame, c.frameSeconds, c.recordingSeconds, c.hz,
-                              c.confidence);
+                              c.confidence, notesToArray(c.notes));
       },
       [](const py::tuple& state) {
-        if (state.size() != 6) throw std::runtime_error("pitchtrack.Contour: bad pickled state");
+        if (state.size() != 7) throw std::runtime_error("pitchtrack.Contour: bad pickled state");
         return pitchtrack::Contour{state[0].cast<std::vector<int32_t>>(),
                                    state[1].cast<int64_t>(),
                                    state[2].cast<double>(),
                                    state[3].cast<double>(),
                                    state[4].cast<std::vector<double>>(),
-                                   state[5].cast<std::vector<double>>()};
+                                   state[5].cast<std::vector<double>>(),
+                                   notesFromArray(state[6])};
       }));
 
   // pitchtrack.track and pitchtrack.track_file (in __init__.py) document these two.

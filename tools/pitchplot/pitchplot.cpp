@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "contour_plot.h"
+#include "notes_file.h"
 #include "output_file.h"
 #include "plot_options.h"
 #include "standard_descriptors.h"
@@ -46,6 +47,21 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& r
     return std::nullopt;
   }
   return text;
+}
+
+// Adds the notes of line.notesFile to `extras`; false, having said why, when it cannot.
+bool addNotesFile(const PlotCommandLine& line, PlotExtras& extras) {
+  if (line.notesFile.empty()) return true;
+  std::string reason;
+  const std::optional<std::string> text = readWholeFile(line.notesFile, reason);
+  const ParsedNotes parsed = text ? parseNotesFile(*text) : ParsedNotes{{}, reason};
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "pitchplot: cannot read notes from %s: %s\n", line.notesFile.c_str(),
+                 parsed.error.c_str());
+    return false;
+  }
+  extras.notes.insert(extras.notes.end(), parsed.notes.begin(), parsed.notes.end());
+  return true;
 }
 
 }  // namespace
@@ -77,7 +93,9 @@ int main(int argc, char** argv) {
                  parsed.error.c_str());
     return kExitFailure;
   }
-  const std::string svg = renderContourSvg(parsed.values, pitchFile, line.extras);
+  PlotExtras extras = line.extras;
+  if (!addNotesFile(line, extras)) return kExitFailure;
+  const std::string svg = renderContourSvg(parsed.values, pitchFile, extras);
   if (!pitchtrack::writeOutputFile(svgFile, svg).ok()) {
     std::fprintf(stderr, "pitchplot: cannot write %s\n", svgFile.c_str());
     return kExitFailure;

@@ -54,7 +54,12 @@ bool parseNote(const std::string& text, PlotExtras& extras) {
   return true;
 }
 
-bool parseOption(const std::string& name, const std::string& value, PlotExtras& extras) {
+bool parseOption(const std::string& name, const std::string& value, PlotCommandLine& line) {
+  PlotExtras& extras = line.extras;
+  if (name == "--notes") {
+    line.notesFile = value;
+    return !value.empty();
+  }
   if (name == "--first-frame") return toInteger(value, extras.firstFrame) && extras.firstFrame >= 0;
   if (name == "--length") return toDouble(value, extras.seconds) && extras.seconds >= 0;
   if (name == "--mark") return parseMark(value, extras);
@@ -68,7 +73,7 @@ PlotCommandLine parsePlotCommandLine(const std::vector<std::string>& arguments) 
   PlotCommandLine line;
   size_t i = 0;
   for (; i + 2 < arguments.size(); i += 2) {
-    if (!parseOption(arguments[i], arguments[i + 1], line.extras)) {
+    if (!parseOption(arguments[i], arguments[i + 1], line)) {
       line.error = "bad option " + arguments[i] + " " + arguments[i + 1];
       return line;
     }

@@ -4,6 +4,7 @@
 //   --length SECONDS         the time axis reaches at least this far
 //   --mark START,END,LABEL   shade the stretch START..END seconds and label it
 //   --note START,END,SEMI    draw the note SEMI (60 = C4) sung from START to END seconds
+//   --notes FILE             draw the notes of FILE (pitchtrack --notes, CSV or JSON)
 #pragma once
 
 #include <string>
@@ -13,6 +14,7 @@
 
 struct PlotCommandLine {
   PlotExtras extras;
+  std::string notesFile;  // empty: none
   std::string pitchFile;
   std::string svgFile;
   std::string error;  // empty when the command line is right

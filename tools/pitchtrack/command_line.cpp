@@ -65,6 +65,14 @@ CommandLine chooseAction(CommandLine line, const std::vector<std::string>& opera
   return line;
 }
 
+// The output of --format=NAME, for the notes when `notes` (MIDI is notes always).
+OutputFormat outputFormatOf(const std::string& name, bool notes) {
+  if (name == "midi") return OutputFormat::kNotesMidi;
+  if (name == "csv") return notes ? OutputFormat::kNotesCsv : OutputFormat::kCsv;
+  if (name == "json") return notes ? OutputFormat::kNotesJson : OutputFormat::kJson;
+  return notes ? OutputFormat::kNotesLine : OutputFormat::kLine;
+}
+
 // The parser and the values it fills.
 struct Parser {
   Parser() {
@@ -72,7 +80,10 @@ struct Parser {
     app.add_flag("-h,--help", help);
     app.add_flag("--version", version);
     app.add_flag("-q,--quiet", line.quiet);
-    app.add_option("--format", format)->check(CLI::IsMember({"line", "csv", "json"}));
+    app.add_option("--format", format)->check(CLI::IsMember({"line", "csv", "json", "midi"}));
+    app.add_flag("--notes", notes);
+    app.add_option("--min-note", line.analysis.notes.minNoteSeconds)->check(CLI::Range(0.03, 10.0));
+    app.add_option("--onset-db", line.analysis.notes.onsetDb)->check(CLI::Range(1.0, 60.0));
     outputDirectory = app.add_option("-o,--output-dir", line.outputDirectory);
     app.add_option("--files-from", line.filesFrom);
     app.add_flag("-0", line.nulSeparated);
@@ -103,9 +114,8 @@ struct Parser {
       request.action = help ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
       return request;
     }
-    line.format = format == "csv"    ? OutputFormat::kCsv
-                  : format == "json" ? OutputFormat::kJson
-                                     : OutputFormat::kLine;
+    line.format = outputFormatOf(format, notes);
+    if (notes || format == "midi") line.analysis.analysis = Analysis::kPrecise;
     const bool corpus = outputDirectory->count() > 0;
     if (corpus && line.outputDirectory.empty()) return usageError("-o needs a folder name");
     return chooseAction(std::move(line), operands, corpus);
@@ -116,6 +126,7 @@ struct Parser {
   CommandLine line;
   bool help = false;
   bool version = false;
+  bool notes = false;
   std::string format = "line";
   std::vector<std::string> operands;
 };
@@ -179,6 +190,16 @@ Options:
                        semitone, the measured Hz and a confidence per frame
                        (csv, json), voicing from periodicity and level; the
                        three options above belong to the default analysis
+      --notes          write the notes instead of the frames (implies --precise):
+                       line (default) gives ONSET OFFSET NOTE per note, csv and
+                       json add cents, Hz, frames, confidence and velocity,
+                       --format=midi (implies --notes) a MIDI file; corpus mode
+                       writes NAME.notes (.notes.csv, .notes.json, .mid)
+      --min-note=SECONDS
+                       notes: the shortest note (default 0.1); shorter
+                       stretches join their neighbour or are dropped
+      --onset-db=DB    notes: the dip and rise of the level that starts a new
+                       note on the same pitch (default 6)
   --                   end of options
 
 "-" as waveFile reads the recording from standard input (a pipe works: a

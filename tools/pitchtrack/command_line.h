@@ -14,7 +14,9 @@
 
 namespace pitchtrack::cli {
 
-enum class OutputFormat { kLine, kCsv, kJson };
+// What the tool writes: the contour as the pitch line, CSV or JSON, or its notes (--notes) as
+// lines, CSV, JSON or a MIDI file.
+enum class OutputFormat { kLine, kCsv, kJson, kNotesLine, kNotesCsv, kNotesJson, kNotesMidi };
 
 struct CommandLine {
   enum class Action { kTrackOne, kTrackCorpus, kHelp, kVersion, kUsageError };

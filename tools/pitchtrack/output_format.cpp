@@ -5,6 +5,9 @@
 
 #include "utf8.h"
 
+#include "midi_file.h"
+#include "note_format.h"
+
 namespace pitchtrack::cli {
 
 namespace {
@@ -117,6 +120,14 @@ std::string formatOutput(OutputFormat format, const Contour& contour, const std:
       return formatCsv(contour);
     case OutputFormat::kJson:
       return formatJson(contour, fileName);
+    case OutputFormat::kNotesLine:
+      return formatNoteLines(contour.notes);
+    case OutputFormat::kNotesCsv:
+      return formatNoteCsv(contour.notes);
+    case OutputFormat::kNotesJson:
+      return formatNoteJson(contour.notes, jsonString(fileName));
+    case OutputFormat::kNotesMidi:
+      return midiFile(contour.notes);
     case OutputFormat::kLine:
       break;
   }
@@ -129,6 +140,14 @@ const char* outputExtension(OutputFormat format) {
       return ".csv";
     case OutputFormat::kJson:
       return ".json";
+    case OutputFormat::kNotesLine:
+      return ".notes";
+    case OutputFormat::kNotesCsv:
+      return ".notes.csv";
+    case OutputFormat::kNotesJson:
+      return ".notes.json";
+    case OutputFormat::kNotesMidi:
+      return ".mid";
     case OutputFormat::kLine:
       break;
   }

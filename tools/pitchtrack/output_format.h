@@ -19,9 +19,11 @@ std::string formatCsv(const Contour& contour);
 // \u00ff, the byte read as Latin-1), so the document is valid JSON whatever the name.
 std::string formatJson(const Contour& contour, const std::string& fileName);
 
+// The output of `format`: the contour's text, or its notes' (note_format.h, midi_file.h).
 std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName);
 
-// The file name extension of a format's output: ".pitch", ".csv" or ".json".
+// The file name extension of a format's output: ".pitch", ".csv" or ".json"; for notes
+// ".notes", ".notes.csv", ".notes.json" or ".mid".
 const char* outputExtension(OutputFormat format);
 
 }  // namespace pitchtrack::cli
