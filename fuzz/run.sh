@@ -52,6 +52,7 @@ for target in "${targets[@]}"; do
   # libFuzzer exits nonzero on a crash, a sanitizer report, a leak, a timeout or an allocation
   # above the limit; set -e turns that into this script's failure.
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
+  LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/fuzz/lsan_suppressions.txt} \
   UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1} \
     "$FUZZ_DIR/fuzz/$target" -max_total_time="$FUZZ_SECONDS" -max_len="$(max_len "$target")" \
     -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 -print_final_stats=1 \

@@ -6,6 +6,7 @@
 set -uo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 dir=${WITHOUT_SNDFILE_DIR:-$src/build-without-sndfile}
+case $dir in /*) ;; *) dir=$PWD/$dir ;; esac
 cmake -S "$src" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPT_WITH_SNDFILE=OFF \
   -DPT_BUILD_TESTS=OFF -DPT_BUILD_BENCH=OFF -DPT_BUILD_PYTHON=OFF >/dev/null || exit 2
 cmake --build "$dir" -j "${JOBS:-2}" --target pitchtrack_tool >/dev/null || exit 2
