@@ -29,8 +29,8 @@ namespace {
 
 TEST(PreciseAnalysis, PushAllocatesOnlyToKeepFinalFrames) {
   for (const int32_t rate : {1000, 8000, 11025, 48000}) {
-    const testsignal::Voice voice{.frequency = 220, .rate = static_cast<double>(rate),
-                                  .amplitude = 0.1};
+    const testsignal::Voice voice{
+        .frequency = 220, .rate = static_cast<double>(rate), .amplitude = 0.1};
     const auto samples = testsignal::toPcm16(testsignal::steadyTone(voice, 4 * rate));
     PreciseAnalysis analysis(rate);
     const size_t half = samples.size() / 2;

@@ -52,7 +52,8 @@ std::vector<int32_t> parseLine(const std::string& line) {
 }
 
 // Each note's frames away from its edges (one frame either side) carry the note, in tenths.
-void expectNotes(const std::vector<int32_t>& values, const std::vector<int>& notes, double seconds) {
+void expectNotes(const std::vector<int32_t>& values, const std::vector<int>& notes,
+                 double seconds) {
   const int framesPerNote = static_cast<int>(seconds / 0.032);
   ASSERT_GE(values.size(), notes.size() * static_cast<size_t>(framesPerNote) - 2);
   for (size_t n = 0; n < notes.size(); ++n) {
@@ -100,9 +101,9 @@ TEST_F(PreciseEntries, EveryEntryGivesTheSameValues) {
   EXPECT_EQ(streamed.confidence, fromFile.confidence);
 
   pitchtrack_contour* c = nullptr;
-  ASSERT_EQ(pitchtrack_track_file_with(dir_.path("saw.wav").c_str(), PITCHTRACK_PRECISE, &c,
-                                       nullptr),
-            PITCHTRACK_OK);
+  ASSERT_EQ(
+      pitchtrack_track_file_with(dir_.path("saw.wav").c_str(), PITCHTRACK_PRECISE, &c, nullptr),
+      PITCHTRACK_OK);
   ASSERT_EQ(c->count, fromFile.size());
   ASSERT_NE(c->hz, nullptr);
   for (size_t i = 0; i < c->count; ++i) {

@@ -3,10 +3,9 @@
 #include <cstdio>
 #include <string_view>
 
-#include "utf8.h"
-
 #include "midi_file.h"
 #include "note_format.h"
+#include "utf8.h"
 
 namespace pitchtrack::cli {
 
