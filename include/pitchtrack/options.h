@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "pitchtrack/frame.h"
+
 namespace pitchtrack {
 
 // Receives one progress line at a time, without its line end: "fs=44100 ===> Resample to have
@@ -71,6 +73,16 @@ struct Options {
   bool keepFinal = false;
   Voicing voicing = Voicing::kRelative;
   Analysis analysis = Analysis::kDefault;
+  // The precise analysis only (the default one cannot say anything before the end: its entries
+  // throw std::invalid_argument when this is set). Called from inside push() (Tracker) or while
+  // the stream is read (trackStream) with each frame as soon as it is final, that is once the
+  // audio up to 80 ms past its end has arrived; finish() hands out the last ones. Every frame
+  // comes, from index 0 on: also the unpitched frames at both ends, which the contour cuts.
+  FrameSink frameSink = {};
+  // The precise analysis only: false keeps nothing of the recording for finish(), so that memory
+  // stays flat however long the stream runs; finish() then returns a contour without values
+  // (recordingSeconds still set) and the frames reach only frameSink.
+  bool keepFrames = true;
 };
 
 }  // namespace pitchtrack

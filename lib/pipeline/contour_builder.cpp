@@ -1,5 +1,7 @@
 #include "contour_builder.h"
 
+#include <stdexcept>
+
 #include "extract_pitch.h"
 #include "precise_analysis.h"
 #include "precise_contour.h"
@@ -20,10 +22,19 @@ class DefaultContourBuilder final : public ContourBuilder {
   WorkingSignalBuilder builder_;
 };
 
+// The caller's frame sink as the analysis calls it; empty when there is none.
+PreciseAnalysis::FrameSink frameSinkOf(const Options& options) {
+  if (!options.frameSink) return {};
+  return [sink = options.frameSink](int64_t index, const PreciseFrame& frame) {
+    sink(publicFrame(index, frame));
+  };
+}
+
 // The precise analysis, frame by frame as the blocks arrive.
 class PreciseContourBuilder final : public ContourBuilder {
  public:
-  PreciseContourBuilder(int32_t fs, int32_t nbits) : fs_(fs), analysis_(fs, nbits) {}
+  PreciseContourBuilder(int32_t fs, int32_t nbits, const Options& options)
+      : fs_(fs), analysis_(fs, nbits, frameSinkOf(options), options.keepFrames) {}
   void push(std::span<const int16_t> block) override {
     analysis_.push(block);
     pushed_ += static_cast<int64_t>(block.size());
@@ -41,11 +52,18 @@ class PreciseContourBuilder final : public ContourBuilder {
 
 }  // namespace
 
+void checkFrameSink(const Options& options) {
+  if (options.frameSink && options.analysis != Analysis::kPrecise) {
+    throw std::invalid_argument("a frame sink needs the precise analysis");
+  }
+}
+
 std::unique_ptr<ContourBuilder> makeContourBuilder(int32_t fs, int32_t nbits,
                                                    int64_t expectedLength, const Options& options) {
   checkInputFormat(fs, nbits);
+  checkFrameSink(options);
   if (options.analysis == Analysis::kPrecise) {
-    return std::make_unique<PreciseContourBuilder>(fs, nbits);
+    return std::make_unique<PreciseContourBuilder>(fs, nbits, options);
   }
   return std::make_unique<DefaultContourBuilder>(fs, nbits, expectedLength, options);
 }

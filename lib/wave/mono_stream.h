@@ -58,6 +58,9 @@ struct WaveData::MonoStream {
 
   // Decodes the next samples into `block` (as many as fit, fewer at the end); returns how many.
   size_t read(std::span<int16_t> block);
+
+ private:
+  size_t readWholeFrames(uint64_t offset, size_t frameBytes);
 };
 
 }  // namespace pitchtrack

@@ -36,6 +36,21 @@ ChunkHeader parseHeader(uint64_t offset, std::span<const uint8_t> bytes) {
   return header;
 }
 
+// Reads into `destination` until at least `wanted` bytes came or the input ended (or failed);
+// returns how many came. Each read takes what the input holds, up to the destination's size, so
+// a pipe gives what its writer has written without waiting for more.
+size_t readAtLeast(std::FILE* file, std::span<uint8_t> destination, size_t wanted) {
+  const int descriptor = ::fileno(file);
+  size_t got = 0;
+  while (got < wanted) {
+    const ssize_t count = ::read(descriptor, destination.data() + got, destination.size() - got);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    got += static_cast<size_t>(count);
+  }
+  return got;
+}
+
 }  // namespace
 
 std::optional<File> File::open(const std::string& path, std::string& reason) {
@@ -114,6 +129,21 @@ size_t File::readSome(uint64_t offset, std::span<uint8_t> destination) {
   return count;
 }
 
+size_t File::readAvailable(uint64_t offset, std::span<uint8_t> destination) {
+  if (!stream_ || destination.empty()) return readSome(offset, destination);
+  if (windowHolds(offset, 1)) {
+    const size_t held =
+        std::min(destination.size(), static_cast<size_t>(windowStart_ + window_.size() - offset));
+    std::copy_n(window_.begin() + static_cast<std::ptrdiff_t>(offset - windowStart_), held,
+                destination.begin());
+    return held;
+  }
+  if (offset != streamPosition_) return readSome(offset, destination);
+  const size_t count = readAtLeast(handle_.get(), destination, 1);
+  streamPosition_ += count;
+  return count;
+}
+
 std::optional<ChunkHeader> File::findForm(const FourCc& formType) {
   std::array<uint8_t, kChunkHeaderBytes + kFormTypeBytes> bytes{};
   size_t zeroRun = 0;
@@ -185,7 +215,7 @@ size_t File::readForward(uint64_t offset, std::span<uint8_t> destination) {
   // Small reads fill a new window, so that a chunk walk over short headers costs one system call
   // every few thousand chunks, as for a file.
   window_.resize(std::max(rest.size(), kWindowBytes));
-  const size_t count = std::fread(window_.data(), 1, window_.size(), handle_.get());
+  const size_t count = readAtLeast(handle_.get(), window_, rest.size());
   window_.resize(count);
   windowStart_ = streamPosition_;
   streamPosition_ += count;

@@ -245,6 +245,16 @@ void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
 
 }  // namespace wave
 
+// What a stream holds now, up to `stored`'s size, completed to whole sample frames: waits only
+// for the rest of a frame begun, so that a pipe's samples reach the analysis as they come.
+size_t WaveData::MonoStream::readWholeFrames(uint64_t offset, size_t frameBytes) {
+  size_t got = file->readAvailable(offset, stored);
+  if (const size_t partial = got % frameBytes; partial != 0) {
+    got += file->readSome(offset + got, std::span(stored).subspan(got, frameBytes - partial));
+  }
+  return got;
+}
+
 size_t WaveData::MonoStream::read(std::span<int16_t> block) {
   const size_t frameBytes = decoder.storedBytes * channels;
   const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
@@ -253,17 +263,20 @@ size_t WaveData::MonoStream::read(std::span<int16_t> block) {
                            toEnd ? block.size() : frames - done});
   if (count == 0) return 0;
   stored.resize(count * frameBytes);
-  const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
-  if (got < stored.size()) {
+  const uint64_t offset = chunk.payloadOffset() + done * frameBytes;
+  const size_t got =
+      file->isStream() ? readWholeFrames(offset, frameBytes) : file->readSome(offset, stored);
+  const bool ended = file->isStream() ? got == 0 || got % frameBytes != 0 : got < stored.size();
+  if (ended) {
     if (!toEnd) {
       failed = true;
       return 0;
     }
-    count = got / frameBytes;  // the stream ended: its whole frames
-    frames = done + count;
+    frames = done + got / frameBytes;  // the stream ended: its whole frames
     toEnd = false;
-    stored.resize(count * frameBytes);
   }
+  count = got / frameBytes;
+  stored.resize(count * frameBytes);
   std::span<const uint8_t> linear = stored;
   if (decoder.convert != nullptr) {
     kept.resize(count * keptFrameBytes);

@@ -17,6 +17,13 @@ std::string formatCsv(const Contour& contour);
 // JSON: {"file": NAME, "frame_seconds": 0.032, "first_frame": N, "values": [...]}.
 std::string formatJson(const Contour& contour, const std::string& fileName);
 
+// Live output, one frame per line as it becomes final: the value alone (line), a CSV row with the
+// precise analysis' columns after the header formatLiveHeader gives (csv), or one JSON object
+// {"frame", "seconds", "value", "hz", "confidence"} (json). Each field is written as the
+// whole-contour formats write it.
+std::string formatLiveHeader(OutputFormat format);
+std::string formatLiveFrame(OutputFormat format, const Frame& frame);
+
 std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName);
 
 // The file name extension of a format's output: ".pitch", ".csv" or ".json".

@@ -1,0 +1,106 @@
+// Frames handed out as they become final: through a pipe written in random pieces (odd byte
+// counts, pieces ending inside a sample frame), each frame's line equals the whole-file output's
+// line for it, byte for byte, at every rate; the frames outside the trimmed contour are unpitched.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output_format.h"
+#include "pitchtrack/pitchtrack.h"
+#include "support/signals.h"
+#include "support/wav_image.h"
+
+namespace pitchtrack {
+namespace {
+
+// A WAV stream as a program that cannot know its length writes it: the data size 0xFFFFFFFF.
+testwav::Bytes streamingWave(const std::vector<int16_t>& samples, uint32_t rate,
+                             uint16_t channels) {
+  testwav::Bytes body = testwav::chunk(
+      "fmt ", testwav::fmtPayload(testwav::format(testwav::kTagPcm, channels, rate, 16)));
+  testwav::appendText(body, "data");
+  testwav::appendU32(body, 0xFFFFFFFF);
+  for (const int16_t s : samples) {
+    for (uint16_t c = 0; c < channels; ++c) testwav::appendU16(body, static_cast<uint16_t>(s));
+  }
+  return testwav::riffWave(body);
+}
+
+// Writes `bytes` into a pipe in pieces of 1..maxPiece bytes from a thread, and tracks the read
+// end with `options`.
+Contour trackThroughPipe(const testwav::Bytes& bytes, size_t maxPiece, uint32_t seed,
+                         const Options& options) {
+  int ends[2];
+  EXPECT_EQ(::pipe(ends), 0);
+  std::thread writer([&bytes, maxPiece, seed, in = ends[1]] {
+    std::mt19937 random(seed);
+    for (size_t at = 0; at < bytes.size();) {
+      const size_t piece = std::min(bytes.size() - at, 1 + random() % maxPiece);
+      if (::write(in, bytes.data() + at, piece) != static_cast<ssize_t>(piece)) break;
+      at += piece;
+    }
+    ::close(in);
+  });
+  const Contour contour = trackStream(ends[0], "pipe", options);
+  writer.join();
+  ::close(ends[0]);
+  return contour;
+}
+
+struct Case {
+  uint32_t rate;
+  uint16_t channels;
+  size_t maxPiece;
+};
+
+TEST(LiveFrames, EqualTheFileOutputForRandomSplits) {
+  const std::vector<Case> cases = {
+      {8000, 1, 7}, {16000, 1, 3001}, {44100, 2, 65537}, {48000, 1, 257}, {16000, 2, 5}};
+  for (const Case& c : cases) {
+    const auto samples =
+        testsignal::hummedNotes(static_cast<int>(c.rate), {196, 330, 247}, 0.4, 0.15, 0.3);
+    const testwav::Bytes bytes = streamingWave(samples, c.rate, c.channels);
+    Options precise;
+    precise.analysis = Analysis::kPrecise;
+    const Contour whole = track(samples, static_cast<int32_t>(c.rate), 16, precise);
+    std::vector<std::string> rows;
+    Options live = precise;
+    live.keepFrames = false;
+    live.frameSink = [&rows](const Frame& frame) {
+      EXPECT_EQ(frame.index, static_cast<int64_t>(rows.size()));
+      rows.push_back(cli::formatLiveFrame(cli::OutputFormat::kCsv, frame));
+    };
+    const Contour kept = trackThroughPipe(bytes, c.maxPiece, c.rate + c.maxPiece, live);
+    EXPECT_TRUE(kept.empty());
+    const std::string label = std::to_string(c.rate) + " Hz, " + std::to_string(c.channels) + " ch";
+    ASSERT_FALSE(whole.empty()) << label;
+    const std::string file = cli::formatCsv(whole);
+    std::string expected = cli::formatLiveHeader(cli::OutputFormat::kCsv);
+    for (size_t k = 0; k < rows.size(); ++k) {
+      const bool inside = static_cast<int64_t>(k) >= whole.firstFrame &&
+                          k < static_cast<size_t>(whole.firstFrame) + whole.size();
+      if (inside) {
+        expected += rows[k];
+      } else {
+        EXPECT_TRUE(rows[k].ends_with(",,,,\n")) << label << " frame " << k << ": " << rows[k];
+      }
+    }
+    EXPECT_EQ(expected, file) << label;
+  }
+}
+
+TEST(LiveFrames, TheDefaultAnalysisRefusesAFrameSink) {
+  Options options;
+  options.frameSink = [](const Frame&) {};
+  EXPECT_THROW(Tracker(8000, 16, options), std::invalid_argument);
+  const std::vector<int16_t> samples(8000);
+  EXPECT_THROW(track(samples, 8000, 16, options), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace pitchtrack
