@@ -55,6 +55,7 @@ struct WaveData::MonoStream {
   bool failed = false;
   std::vector<uint8_t> stored;
   std::vector<uint8_t> kept;
+  std::vector<uint8_t> carry;  // a stream's bytes of a sample frame begun, read ahead
 
   // Decodes the next samples into `block` (as many as fit, fewer at the end); returns how many.
   size_t read(std::span<int16_t> block);

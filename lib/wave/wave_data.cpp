@@ -245,14 +245,25 @@ void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
 
 }  // namespace wave
 
-// What a stream holds now, up to `stored`'s size, completed to whole sample frames: waits only
-// for the rest of a frame begun, so that a pipe's samples reach the analysis as they come.
+// What a stream holds now, up to `stored`'s size, in whole sample frames: the bytes of a frame
+// begun wait in `carry` for the next read, so that a pipe's samples reach the analysis as they
+// come whatever pieces its writer writes. Waits only while not even one frame is there; at the
+// end of the stream returns what is left (less than a frame).
 size_t WaveData::MonoStream::readWholeFrames(uint64_t offset, size_t frameBytes) {
-  size_t got = file->readAvailable(offset, stored);
-  if (const size_t partial = got % frameBytes; partial != 0) {
-    got += file->readSome(offset + got, std::span(stored).subspan(got, frameBytes - partial));
+  size_t got = carry.size();
+  std::copy(carry.begin(), carry.end(), stored.begin());
+  while (got < frameBytes) {
+    const size_t count = file->readAvailable(offset + got, std::span(stored).subspan(got));
+    if (count == 0) {
+      carry.clear();
+      return got;
+    }
+    got += count;
   }
-  return got;
+  const size_t whole = got - got % frameBytes;
+  carry.assign(stored.begin() + static_cast<std::ptrdiff_t>(whole),
+               stored.begin() + static_cast<std::ptrdiff_t>(got));
+  return whole;
 }
 
 size_t WaveData::MonoStream::read(std::span<int16_t> block) {
