@@ -68,8 +68,7 @@ void PreciseAnalysis::pushChunk(std::span<const int16_t> samples) {
 void PreciseAnalysis::takeWorking() {
   const size_t from = working_.size();
   working_.resize(from + fresh_.size());
-  int16_t* out = working_.data() + from;
-  for (size_t i = 0; i < fresh_.size(); ++i) out[i] = dcBlocker_.next(fresh_[i]);
+  dcBlocker_.filter(fresh_, working_.data() + from);
   fresh_.clear();
 }
 

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace pitchtrack {
 
@@ -15,25 +17,22 @@ class PreciseBoxDecimator {
  public:
   explicit PreciseBoxDecimator(int32_t factor);
 
-  // Takes one input sample; returns true when an output sample is ready in `out`.
-  bool push(int16_t sample, int16_t& out) {
-    integrator1_ += static_cast<uint64_t>(static_cast<int64_t>(sample));
-    integrator2_ += integrator1_;
-    integrator3_ += integrator2_;
-    if (++count_ < factor_) return false;
-    count_ = 0;
-    out = comb();
-    return true;
-  }
+  // Takes input samples; appends the output samples they complete to `out`.
+  void push(std::span<const int16_t> samples, std::vector<int16_t>& out);
 
  private:
-  int16_t comb();
+  struct State {
+    int32_t count = 0;
+    uint64_t integrator1 = 0, integrator2 = 0, integrator3 = 0;
+    uint64_t delay1 = 0, delay2 = 0, delay3 = 0;
+  };
+
+  int16_t comb(State& state) const;
 
   int32_t factor_;
-  int32_t count_ = 0;
-  uint64_t integrator1_ = 0, integrator2_ = 0, integrator3_ = 0;
-  uint64_t delay1_ = 0, delay2_ = 0, delay3_ = 0;
+  State state_;
   int64_t gain_;
+  double inverse_;  // 1 / (2 gain_)
 };
 
 }  // namespace pitchtrack

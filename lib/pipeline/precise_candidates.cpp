@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "precise_correlation.h"
+
 namespace pitchtrack {
 
 namespace {
@@ -26,9 +28,8 @@ constexpr int32_t kCentreWidth = 128;
 using CoarseCurve = std::array<double, kCoarseMaxLag + 2>;
 
 void coarseCurve(const PreciseStretch& coarse, CoarseCurve& curve) {
-  for (int32_t lag = kCoarseMinLag; lag <= kCoarseMaxLag + 1; ++lag) {
-    curve[lag] = coarse.periodicity(lag, kCoarseWidth);
-  }
+  coarse.periodicities(kCoarseMinLag, kCoarseMaxLag + 1, kCoarseWidth,
+                       curve.data() + kCoarseMinLag);
 }
 
 // Keeps at most kPreciseMaxCandidates peaks.
@@ -80,6 +81,13 @@ void sortByLag(PreciseCandidates& out) {
 PreciseCandidates findPreciseCandidates(const int16_t* centre, double minMeanSquare) {
   PreciseCandidates out;
   const int32_t shift = precisePeakShift(centre, kPreciseReach);
+  if (shift == 0) {
+    // Unscaled samples: the window's mean square as the stretch would give it, without loading
+    // one, since most quiet frames stop here.
+    const int16_t* window = centre - kFineWidth / 2;
+    out.meanSquare = static_cast<double>(preciseDot(window, window, kFineWidth)) / kFineWidth;
+    if (out.meanSquare < minMeanSquare) return out;
+  }
   PreciseStretch fine;
   fine.load(centre, kPreciseReach, 1, shift);
   out.meanSquare = fine.meanSquare(kFineWidth);

@@ -46,10 +46,6 @@ namespace {
 
 constexpr int64_t kHalf = int64_t{1} << (kCoefficientShift - 1);
 
-}  // namespace
-
-namespace {
-
 // One section's step, y = x + 2 x[-1] + x[-2] - a1 y[-1] - a2 y[-2] with coefficients in Q14, in
 // transposed form: two partial sums (scaled by 2^14) carry the past, and only y is rounded.
 struct SectionStep {
@@ -62,23 +58,78 @@ struct SectionStep {
     s2 = scaled - a2 * y;
     return y;
   }
+
+  bool operator==(const SectionStep&) const = default;
 };
+
+// Samples filtered between looks for a run of silence (as long at least).
+constexpr size_t kBlock = 64;
+
+struct Cascade {
+  SectionStep first, second, third;
+  int64_t gain;
+
+  bool operator==(const Cascade&) const = default;
+
+  int16_t next(int16_t sample) {
+    const int64_t y = third.next(second.next(first.next(int64_t{sample} * (1 << kSampleShift))));
+    const int64_t scaled = (y * gain + kHalf) >> kCoefficientShift;
+    const int64_t out = (scaled + (1 << (kSampleShift - 1))) >> kSampleShift;
+    return static_cast<int16_t>(std::clamp<int64_t>(out, -32767, 32767));
+  }
+
+  void filter(std::span<int16_t> samples) {
+    for (int16_t& sample : samples) sample = next(sample);
+  }
+
+  // Filters a run of zeros. With no input the rounded state falls into a cycle (often a nonzero
+  // one: the rounding holds it); once the state repeats (Brent's cycle search) with silent output
+  // in between, whole cycles are skipped, which leave the state as it was and the zeros as they
+  // are.
+  void filterSilence(std::span<int16_t> zeros) {
+    Cascade mark = *this;
+    size_t power = 1, period = 0, silentSince = 0;
+    for (size_t i = 0; i < zeros.size(); ++i) {
+      zeros[i] = next(0);
+      if (zeros[i] != 0) silentSince = i + 1;
+      ++period;
+      if (*this == mark && silentSince + period <= i + 1) {
+        for (size_t rest = (zeros.size() - i - 1) % period; rest > 0; --rest) next(0);
+        return;
+      }
+      if (period == power) mark = *this, power *= 2, period = 0;
+    }
+  }
+};
+
+// Zero samples from the start of `samples`.
+size_t leadingZeros(std::span<const int16_t> samples) {
+  size_t n = 0;
+  while (n < samples.size() && samples[n] == 0) ++n;
+  return n;
+}
 
 }  // namespace
 
 void PreciseIirLowpass::filter(std::span<int16_t> samples) {
   // The state in plain locals, so that it stays in registers through the loop.
   const auto load = [](const Section& s) { return SectionStep{s.a1, s.a2, s.s1, s.s2}; };
-  SectionStep first = load(sections_[0]), second = load(sections_[1]), third = load(sections_[2]);
-  const int64_t gain = gain_;
-  for (int16_t& sample : samples) {
-    const int64_t y = third.next(second.next(first.next(int64_t{sample} * (1 << kSampleShift))));
-    const int64_t scaled = (y * gain + kHalf) >> kCoefficientShift;
-    const int64_t out = (scaled + (1 << (kSampleShift - 1))) >> kSampleShift;
-    sample = static_cast<int16_t>(std::clamp<int64_t>(out, -32767, 32767));
+  Cascade cascade{load(sections_[0]), load(sections_[1]), load(sections_[2]), gain_};
+  while (!samples.empty()) {
+    const size_t zeros = leadingZeros(samples.first(std::min(samples.size(), kBlock)));
+    if (zeros == kBlock || zeros == samples.size()) {
+      const size_t run = leadingZeros(samples);
+      cascade.filterSilence(samples.first(run));
+      samples = samples.subspan(run);
+      continue;
+    }
+    const size_t count = std::min(samples.size(), kBlock);
+    cascade.filter(samples.first(count));
+    samples = samples.subspan(count);
   }
   const auto store = [](const SectionStep& s, Section& to) { to.s1 = s.s1, to.s2 = s.s2; };
-  store(first, sections_[0]), store(second, sections_[1]), store(third, sections_[2]);
+  store(cascade.first, sections_[0]), store(cascade.second, sections_[1]);
+  store(cascade.third, sections_[2]);
 }
 
 }  // namespace pitchtrack

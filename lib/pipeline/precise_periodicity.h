@@ -32,16 +32,22 @@ class PreciseStretch {
 
   // Needs (width + lag) / 2 + 1 <= reach; width a multiple of 16, at most 256.
   double periodicity(int32_t lag, int32_t width) const;
+  // periodicity(lag, width) for every lag in [first, last], into out[lag - first]; at most
+  // kMaxBatch lags.
+  void periodicities(int32_t first, int32_t last, int32_t width, double* out) const;
+  static constexpr int32_t kMaxBatch = 80;
   // Mean square of the `width` samples about the centre, in the original scale.
   double meanSquare(int32_t width) const;
 
  private:
+  void prefixSquares(int32_t count);
   int64_t energy(int32_t from, int32_t count) const {  // from: offset from the centre
-    return squares_[reach_ + from + count] - squares_[reach_ + from];
+    return int64_t{squares_[reach_ + from + count]} - squares_[reach_ + from];
   }
 
   std::array<int16_t, 2 * kMaxReach + 1> samples_{};
-  std::array<int64_t, 2 * kMaxReach + 2> squares_{};  // prefix sums of squares
+  // Prefix sums of squares: at most 417 squares of magnitudes up to 2048, within 32 bits.
+  std::array<int32_t, 2 * kMaxReach + 2> squares_{};
   int32_t reach_ = 0;
   int32_t shift_ = 0;
 };

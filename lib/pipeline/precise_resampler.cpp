@@ -92,10 +92,7 @@ int16_t PreciseResampler::interpolateAt(int64_t whole, int64_t remainder) const 
 void PreciseResampler::takeStageSamples(std::span<const int16_t> samples) {
   const size_t from = stage_.size();
   if (box_) {
-    int16_t decimated = 0;
-    for (const int16_t s : samples) {
-      if (box_->push(s, decimated)) stage_.push_back(decimated);
-    }
+    box_->push(samples, stage_);
   } else {
     stage_.insert(stage_.end(), samples.begin(), samples.end());
   }
@@ -107,23 +104,41 @@ void PreciseResampler::emitReady(std::vector<int16_t>& out, int64_t limit) {
   if (stepRemainder_ == 0 && nextRemainder_ == 0) {  // every output is a stage sample
     const int64_t count = std::min(limit - produced_, stageCount_ - 2 - nextWhole_);
     if (count > 0) {
-      const auto first = stage_.begin() + (nextWhole_ - stageBase_);
-      for (int64_t i = 0; i < count; ++i) out.push_back(first[i * stepWhole_]);
+      const int16_t* first = stage_.data() + (nextWhole_ - stageBase_);
+      const size_t from = out.size();
+      out.resize(from + static_cast<size_t>(count));
+      for (int64_t i = 0; i < count; ++i)
+        out[from + static_cast<size_t>(i)] = first[i * stepWhole_];
       nextWhole_ += count * stepWhole_;
       produced_ += count;
     }
   }
-  while (produced_ < limit && nextWhole_ + 2 < stageCount_) {
-    out.push_back(interpolateAt(nextWhole_, nextRemainder_));
-    advance();
-    ++produced_;
-  }
+  interpolateRun(out, std::min(limit - produced_, interpolable()));
   const int64_t oldestNeeded = nextWhole_ - 1;
   if (oldestNeeded - stageBase_ > kTrimSlack) {
     const int64_t drop = oldestNeeded - stageBase_;
     stage_.erase(stage_.begin(), stage_.begin() + drop);
     stageBase_ += drop;
   }
+}
+
+int64_t PreciseResampler::interpolable() const {
+  // Outputs k = 0, 1, ... need stage samples up to position whole + 2, so their positions
+  // (numerators) must stay below (stageCount_ - 2) * denominator_.
+  const int64_t room =
+      (stageCount_ - 2) * denominator_ - (nextWhole_ * denominator_ + nextRemainder_);
+  return room <= 0 ? 0 : (room + stepNumerator_ - 1) / stepNumerator_;
+}
+
+void PreciseResampler::interpolateRun(std::vector<int16_t>& out, int64_t count) {
+  if (count <= 0) return;
+  const size_t from = out.size();
+  out.resize(from + static_cast<size_t>(count));
+  for (size_t i = from; i < out.size(); ++i) {
+    out[i] = interpolateAt(nextWhole_, nextRemainder_);
+    advance();
+  }
+  produced_ += count;
 }
 
 void PreciseResampler::push(std::span<const int16_t> samples, std::vector<int16_t>& out) {

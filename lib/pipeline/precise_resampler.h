@@ -41,6 +41,8 @@ class PreciseResampler {
 
   void takeStageSamples(std::span<const int16_t> samples);
   void emitReady(std::vector<int16_t>& out, int64_t limit);
+  int64_t interpolable() const;  // outputs the stage samples so far allow
+  void interpolateRun(std::vector<int16_t>& out, int64_t count);
   int16_t interpolateAt(int64_t whole, int64_t remainder) const;
   void advance();  // to the next working sample's position
 
