@@ -12,6 +12,7 @@
 
 #include "output_format.h"
 #include "pitchtrack/pitchtrack.h"
+#include "pitchtrack/pitchtrack_c.h"
 #include "support/signals.h"
 #include "support/wav_image.h"
 
@@ -100,6 +101,40 @@ TEST(LiveFrames, TheDefaultAnalysisRefusesAFrameSink) {
   EXPECT_THROW(Tracker(8000, 16, options), std::invalid_argument);
   const std::vector<int16_t> samples(8000);
   EXPECT_THROW(track(samples, 8000, 16, options), std::invalid_argument);
+}
+
+TEST(LiveFrames, TheCCallbackGetsTheFramesOfTheCppSink) {
+  const auto samples = testsignal::hummedNotes(11025, {262, 392}, 0.4);
+  std::vector<Frame> expected;
+  Options options;
+  options.analysis = Analysis::kPrecise;
+  options.frameSink = [&expected](const Frame& frame) { expected.push_back(frame); };
+  Tracker tracker(11025, 16, options);
+  tracker.push(samples);
+  tracker.finish();
+  std::vector<pitchtrack_frame> got;
+  const auto collect = [](const pitchtrack_frame* frame, void* sink) {
+    static_cast<std::vector<pitchtrack_frame>*>(sink)->push_back(*frame);
+  };
+  pitchtrack_live* live = nullptr;
+  ASSERT_EQ(pitchtrack_live_new(11025, 16, collect, &got, &live, nullptr), PITCHTRACK_OK);
+  for (size_t at = 0; at < samples.size(); at += 999) {
+    const size_t count = std::min<size_t>(999, samples.size() - at);
+    ASSERT_EQ(pitchtrack_live_push(live, samples.data() + at, count, nullptr), PITCHTRACK_OK);
+  }
+  ASSERT_EQ(pitchtrack_live_finish(live, nullptr), PITCHTRACK_OK);
+  pitchtrack_error error;
+  EXPECT_EQ(pitchtrack_live_push(live, samples.data(), 1, &error), PITCHTRACK_INVALID_ARGUMENT);
+  pitchtrack_live_free(live);
+  ASSERT_EQ(got.size(), expected.size());
+  for (size_t k = 0; k < got.size(); ++k) {
+    EXPECT_EQ(got[k].index, expected[k].index);
+    EXPECT_EQ(got[k].value, expected[k].value);
+    EXPECT_EQ(got[k].hz, expected[k].hz);
+    EXPECT_EQ(got[k].confidence, expected[k].confidence);
+  }
+  EXPECT_EQ(pitchtrack_live_new(500, 16, collect, &got, &live, &error),
+            PITCHTRACK_INVALID_ARGUMENT);
 }
 
 }  // namespace
