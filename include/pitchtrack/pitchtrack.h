@@ -80,6 +80,10 @@ inline Contour track(const std::vector<int16_t>& samples, int32_t sampleRate, in
 // progress lines come at the same points. Memory grows with the recording at 8000 Hz 16-bit,
 // whatever its own rate. Throws std::invalid_argument for a rate or sample size track() refuses,
 // and std::logic_error for a push() or finish() after finish().
+//
+// Live: with the precise analysis and Options::frameSink, push() hands each frame to the sink as
+// soon as it is final (finish() the last ones); with Options::keepFrames false nothing is kept
+// for finish(), memory stays flat, and push() allocates nothing once warmed up.
 class PITCHTRACK_API Tracker {
  public:
   Tracker(int32_t sampleRate, int32_t bitsPerSample, const Options& options = {});
