@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "analysis_options.h"
 #include "fatal_report.h"
 #include "live_input.h"
 #include "live_output.h"
@@ -22,9 +23,9 @@ int fail(const std::string& name, const std::string& reason) {
 }
 
 // The analysis of a live run: precise, each frame to `output` as it becomes final, nothing kept
-// for the end. A failed write ends the input, so that the run stops soon.
+// for the end; warnings (a stream cut short of its stated size) on standard error. A failed write ends the input, so that the run stops soon.
 Options liveOptions(const CommandLine& line, LiveOutput& output, LiveInput& input) {
-  Options options = line.analysis;
+  Options options = analysisOptions(line, line.waveFile);
   options.analysis = Analysis::kPrecise;
   options.keepFrames = false;
   options.frameSink = [&output, &input, format = line.format](const Frame& frame) {
