@@ -34,8 +34,10 @@ PreciseAnalysis::FrameSink frameSinkOf(const Options& options) {
 class PreciseContourBuilder final : public ContourBuilder {
  public:
   PreciseContourBuilder(int32_t fs, int32_t nbits, const Options& options)
-      : fs_(fs), analysis_(fs, nbits, frameSinkOf(options), options.keepFrames) {}
+      : fs_(fs), nbits_(nbits), analysis_(fs, nbits, frameSinkOf(options), options.keepFrames) {}
   void push(std::span<const int16_t> block) override {
+    checkCountable(static_cast<size_t>(pushed_), block.size());
+    checkEightBitRange(block, nbits_);
     analysis_.push(block);
     pushed_ += static_cast<int64_t>(block.size());
   }
@@ -46,6 +48,7 @@ class PreciseContourBuilder final : public ContourBuilder {
 
  private:
   int32_t fs_;
+  int32_t nbits_;
   int64_t pushed_ = 0;
   PreciseAnalysis analysis_;
 };

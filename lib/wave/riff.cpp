@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "wave/blocking_read.h"
+
 namespace pitchtrack {
 
 namespace riff {
@@ -34,21 +36,6 @@ ChunkHeader parseHeader(uint64_t offset, std::span<const uint8_t> bytes) {
   std::copy_n(bytes.begin(), header.id.size(), header.id.begin());
   header.size = loadLe32(bytes, 4);
   return header;
-}
-
-// Reads into `destination` until at least `wanted` bytes came or the input ended (or failed);
-// returns how many came. Each read takes what the input holds, up to the destination's size, so
-// a pipe gives what its writer has written without waiting for more.
-size_t readAtLeast(std::FILE* file, std::span<uint8_t> destination, size_t wanted) {
-  const int descriptor = ::fileno(file);
-  size_t got = 0;
-  while (got < wanted) {
-    const ssize_t count = ::read(descriptor, destination.data() + got, destination.size() - got);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) break;
-    got += static_cast<size_t>(count);
-  }
-  return got;
 }
 
 }  // namespace
@@ -88,7 +75,12 @@ std::optional<File> File::fromHandle(Handle handle, std::string& reason) {
   // stream would only add a copy.
   std::setvbuf(handle.get(), nullptr, _IONBF, 0);
   struct stat status {};
-  const bool regular = ::fstat(::fileno(handle.get()), &status) == 0 && S_ISREG(status.st_mode);
+  const bool examined = ::fstat(::fileno(handle.get()), &status) == 0;
+  if (examined && S_ISDIR(status.st_mode)) {
+    reason = "is a directory";
+    return std::nullopt;
+  }
+  const bool regular = examined && S_ISREG(status.st_mode);
   if (!regular) return File(std::move(handle), std::numeric_limits<uint64_t>::max(), true);
   const off_t start = ftello(handle.get());
   if (start < 0 || fseeko(handle.get(), 0, SEEK_END) != 0) {
@@ -139,7 +131,7 @@ size_t File::readAvailable(uint64_t offset, std::span<uint8_t> destination) {
     return held;
   }
   if (offset != streamPosition_) return readSome(offset, destination);
-  const size_t count = readAtLeast(handle_.get(), destination, 1);
+  const size_t count = readAtLeast(::fileno(handle_.get()), destination, 1);
   streamPosition_ += count;
   return count;
 }
@@ -206,7 +198,7 @@ size_t File::readForward(uint64_t offset, std::span<uint8_t> destination) {
   std::vector<uint8_t> dropped;
   for (uint64_t gap = next - streamPosition_; gap > 0;) {
     dropped.resize(static_cast<size_t>(std::min<uint64_t>(gap, kWindowBytes)));
-    const size_t count = std::fread(dropped.data(), 1, dropped.size(), handle_.get());
+    const size_t count = readFully(::fileno(handle_.get()), dropped);
     streamPosition_ += count;
     gap -= count;
     if (count < dropped.size()) return 0;
@@ -215,7 +207,7 @@ size_t File::readForward(uint64_t offset, std::span<uint8_t> destination) {
   // Small reads fill a new window, so that a chunk walk over short headers costs one system call
   // every few thousand chunks, as for a file.
   window_.resize(std::max(rest.size(), kWindowBytes));
-  const size_t count = readAtLeast(handle_.get(), window_, rest.size());
+  const size_t count = readAtLeast(::fileno(handle_.get()), window_, rest.size());
   window_.resize(count);
   windowStart_ = streamPosition_;
   streamPosition_ += count;
