@@ -46,6 +46,14 @@ if(PT_CHECK_FLAGS)
   list(JOIN PT_CHECK_FLAGS " " PT_PC_EXTRA_LIBS)
   set(PT_PC_EXTRA_LIBS " ${PT_PC_EXTRA_LIBS}")
 endif()
+# libsndfile, when the library uses it, is linked by the library itself (shared) or by its
+# users (static).
+set(PT_PC_SNDFILE "")
+set(PT_PC_REQUIRES "")
+if(PT_HAVE_SNDFILE)
+  set(PT_PC_SNDFILE " -lsndfile")
+  set(PT_PC_REQUIRES "Requires.private: sndfile")
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/pitchtrack.pc.in ${PROJECT_BINARY_DIR}/pitchtrack.pc @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/pitchtrack-static.pc.in
                ${PROJECT_BINARY_DIR}/pitchtrack-static.pc @ONLY)

@@ -11,13 +11,17 @@ FUZZ_DIR=${FUZZ_DIR:-build-fuzz}
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(wave_reader_fuzz pipeline_fuzz)
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(wave_reader_fuzz pipeline_fuzz)
+  # The containers' target exists when the fuzz build found libsndfile.
+  pkg-config --exists sndfile 2>/dev/null && targets+=(container_fuzz)
+fi
 
 # Per-target limits: wave files are mostly headers; pipeline inputs need room for a few frames
 # at high sample rates.
 max_len() {
   case "$1" in
-    wave_reader_fuzz) echo 16384 ;;
+    wave_reader_fuzz | container_fuzz) echo 16384 ;;
     pipeline_fuzz) echo 131072 ;;
     *) echo 4096 ;;
   esac
@@ -30,6 +34,17 @@ fi
 cmake --build "$FUZZ_DIR" -j "$JOBS" --target make_fuzz_seeds "${targets[@]}"
 "$FUZZ_DIR/fuzz/make_fuzz_seeds" "$FUZZ_DIR/corpus"
 mkdir -p "$FUZZ_DIR/findings"
+
+# Seeds of the containers: a short tone in each container sox writes, when sox is there.
+seeds="$FUZZ_DIR/corpus/container_fuzz"
+mkdir -p "$seeds"
+if command -v sox >/dev/null; then
+  for kind in "flac -b 16" "flac -b 24 -c 2" "aiff -b 8" "aifc -e floating-point" "au -e mu-law" \
+              "caf -b 16 -c 2" "w64 -b 24" "ogg -c 1"; do
+    set -- $kind
+    sox -D -n -r 8000 "${@:2}" -t "$1" "$seeds/${kind// /_}" synth 0.05 sine 300 2>/dev/null || true
+  done
+fi
 
 for target in "${targets[@]}"; do
   echo "== $target for ${FUZZ_SECONDS}s"

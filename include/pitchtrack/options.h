@@ -19,6 +19,7 @@ enum class WarningKind {
   kFinalStretchDropped,  // the final-gap rule dropped the last voiced stretch
   kOutsideFinalRange,    // most of the first pass lies outside the final pitch range
   kEmptyContour,         // no pitch at all, although the recording is not silent
+  kStreamEndedEarly,     // a WAV stream ended before its stated data size: what arrived is used
 };
 
 // One thing the analysis did to the recording that its user may not expect. The times place it

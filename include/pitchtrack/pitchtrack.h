@@ -18,7 +18,8 @@
 //
 // The library prints nothing and never ends its host: progress lines go to the optional sink of
 // Options, and every failure is an exception:
-//   - WaveError: a WAV file that cannot be read (with the reader's numbered code and a reason);
+//   - WaveError: a recording that cannot be read (with the reader's numbered code and a reason
+//     that names the format: "MP3 not supported: built without libsndfile");
 //   - std::invalid_argument: a sample rate outside 1000..768000 Hz or a sample size other than
 //     8 or 16 bits;
 //   - std::length_error: a recording longer than the analysis can index (about 74 hours);
@@ -52,19 +53,30 @@
 
 namespace pitchtrack {
 
-// The contour of a RIFF WAVE file read with the library's reader: 8-, 16-, 24- and 32-bit PCM,
-// 32- and 64-bit float, mu-law, A-law and the extensible layout, any channel count (mixed down by
-// the mean of each sample frame). The file is read block by block, never held whole.
+// The contour of a recording file, its container told by its first bytes, not by its name.
+// RIFF WAVE goes through the library's reader: 8-, 16-, 24- and 32-bit PCM, 32- and 64-bit
+// float, mu-law, A-law and the extensible layout, any channel count (mixed down by the mean of
+// each sample frame). When the library is built with libsndfile, FLAC, Ogg Vorbis, Opus, MP3,
+// AIFF/AIFC, CAF, Sun/NeXT AU, RF64, Wave64 and big-endian WAV go through it, their samples
+// converted as the WAV reader converts the same samples (so a FLAC copy of a WAV file gives the
+// same contour); without it they are refused as "<format> not supported: built without
+// libsndfile". The file is read block by block, never held whole.
 PITCHTRACK_API Contour trackFile(const std::string& path, const Options& options = {});
 
-// The same for a WAV recording read from an open file descriptor: standard input, a pipe, a
-// socket or a file. It is read forward only, block by block, and never seeked, so a recording
-// that a program streams (`sox ... -t wav -`, `espeak-ng --stdout`) works: its data chunk's
-// placeholder size (0xFFFFFFFF, 0x7FFFF000 or 0x80000000, which such programs write because they
-// cannot know the length) means "to the end of the input". The descriptor stays open and the
-// caller's; `name` stands for it in WaveError.
+// The same for a recording read from an open file descriptor: standard input, a pipe, a socket
+// or a file. It is read forward only, block by block, and never seeked, so a recording that a
+// program streams (`sox ... -t wav -`, `espeak-ng --stdout`, `flac -c`) works: a WAV data
+// chunk's placeholder size (0xFFFFFFFF, 0x7FFFF000 or 0x80000000, which such programs write
+// because they cannot know the length) means "to the end of the input", and a WAV stream that
+// ends before its stated size (sox's estimate for a decoded MP3) is the recording that arrived,
+// with a kStreamEndedEarly warning (a regular file cut short is refused). The descriptor stays
+// open and the caller's; `name` stands for it in WaveError.
 PITCHTRACK_API Contour trackStream(int fileDescriptor, const std::string& name,
                                    const Options& options = {});
+
+// The library that reads the containers other than WAV and its version ("libsndfile-1.2.0"), or
+// "" when the library is built to read WAV only.
+PITCHTRACK_API std::string soundFileLibraryVersion();
 
 // The contour of one channel of samples at `sampleRate` Hz. With `bitsPerSample` 16 they are
 // signed 16-bit values; with 8 they are the unsigned byte values 0..255 of 8-bit PCM.

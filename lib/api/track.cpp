@@ -1,5 +1,8 @@
 // The library's public entries (include/pitchtrack/pitchtrack.h) over the pipeline and the
 // wave reader.
+#include <array>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -8,6 +11,9 @@
 #include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
 #include "pitchtrack/pitchtrack.h"
+#include "wave/container_signature.h"
+#include "wave/riff.h"
+#include "wave/sound_file.h"
 #include "wave/wave_data.h"
 
 namespace pitchtrack {
@@ -35,38 +41,99 @@ const char* WaveError::codeText() const noexcept { return WaveData::errorText(co
 
 namespace {
 
-// The contour of an opened recording, read block by block; `name` names it in errors.
-Contour trackOpened(WaveData& wave, const std::string& name, const Options& options) {
-  const bool known = wave.monoLengthKnown();
+// A WAV stream that ended before its stated data size: what arrived is the recording, and the
+// warning says how much did not.
+void warnIfCutShort(const WaveData& wave, const Options& options) {
+  if (wave.missingBytes() == 0 || !options.warning) return;
+  const double arrived = static_cast<double>(wave.monoLength()) / wave.getSampleRate();
+  const double missing = static_cast<double>(wave.missingBytes()) /
+                         static_cast<double>(wave.storedFrameBytes()) / wave.getSampleRate();
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "the stream ended %llu bytes (%.3f s) before the data size its header states; "
+                "the recording is the %.3f s that arrived",
+                static_cast<unsigned long long>(wave.missingBytes()), missing, arrived);
+  options.warning(Warning{WarningKind::kStreamEndedEarly, arrived, arrived + missing, text});
+}
+
+void warnIfCutShort(const SoundFile& /*sound*/, const Options& /*options*/) {}
+
+// The contour of an opened recording (WaveData or SoundFile), read block by block; `name` names
+// it in errors.
+template <typename Reader>
+Contour trackOpened(Reader& reader, const std::string& name, const Options& options) {
+  const bool known = reader.monoLengthKnown();
   const std::unique_ptr<pipeline::ContourBuilder> builder = pipeline::makeContourBuilder(
-      wave.getSampleRate(), static_cast<int32_t>(wave.getBitsPerSample()),
-      known ? static_cast<int64_t>(wave.monoLength()) : 0, options);
-  std::vector<int16_t> block(known ? std::min(wave.monoLength(), kReadBlockSamples)
+      reader.getSampleRate(), static_cast<int32_t>(reader.getBitsPerSample()),
+      known ? static_cast<int64_t>(reader.monoLength()) : 0, options);
+  std::vector<int16_t> block(known ? std::min(reader.monoLength(), kReadBlockSamples)
                                    : kReadBlockSamples);
-  for (size_t done = 0; !wave.monoLengthKnown() || done < wave.monoLength();) {
-    const size_t count = wave.readMono(block);
-    if (wave.readFailed()) throw WaveError(name, wave.lastErrorCode(), wave.lastReason());
+  for (size_t done = 0; !reader.monoLengthKnown() || done < reader.monoLength();) {
+    const size_t count = reader.readMono(block);
+    if (reader.readFailed()) throw WaveError(name, reader.lastErrorCode(), reader.lastReason());
     if (count == 0) break;
     builder->push(std::span(block).first(count));
     done += count;
   }
-  wave.release();
+  warnIfCutShort(reader, options);
+  reader.release();
   return builder->finish();
+}
+
+Contour trackWave(riff::File file, const std::string& name, const Options& options) {
+  WaveData wave(1, 8000, 8);
+  if (!wave.openMono(std::move(file))) {
+    throw WaveError(name, wave.lastErrorCode(), wave.lastReason());
+  }
+  return trackOpened(wave, name, options);
+}
+
+Contour trackSoundFile(riff::File file, Container container, const std::string& name,
+                       const Options& options) {
+  SoundFile sound;
+  if (!sound.open(std::move(file), container)) {
+    throw WaveError(name, sound.lastErrorCode(), sound.lastReason());
+  }
+  return trackOpened(sound, name, options);
+}
+
+// Tracks an opened file or stream with the reader its first bytes call for. Bytes that match
+// no signature go to the WAV reader, which says what is wrong with them.
+Contour trackContainer(std::optional<riff::File> file, const std::string& openProblem,
+                       const std::string& name, const Options& options) {
+  if (!file) throw WaveError(name, WaveData::kFileOpen, openProblem);
+  std::array<uint8_t, kSignatureBytes> head{};
+  const Container container = identifyContainer(std::span(head).first(file->readSome(0, head)));
+  switch (readerOf(container)) {
+    case ContainerReader::kSoundFile:
+      return trackSoundFile(std::move(*file), container, name, options);
+    case ContainerReader::kNone:
+      if (container == Container::kUnknown) break;
+      throw WaveError(name, WaveData::kFormatMismatch,
+                      std::string(containerName(container)) +
+                          " not supported: convert it to WAV first, for example with "
+                          "ffmpeg -i FILE -f wav - | pitchtrack - PITCHFILE");
+    case ContainerReader::kOwnReader:
+      break;
+  }
+  return trackWave(std::move(*file), name, options);
 }
 
 }  // namespace
 
 Contour trackFile(const std::string& path, const Options& options) {
-  WaveData wave(1, 8000, 8);
-  if (!wave.openMono(path)) throw WaveError(path, wave.lastErrorCode(), wave.lastReason());
-  return trackOpened(wave, path, options);
+  std::string problem;
+  auto file = riff::File::open(path, problem);
+  return trackContainer(std::move(file), problem, path, options);
 }
 
 Contour trackStream(int descriptor, const std::string& name, const Options& options) {
-  WaveData wave(1, 8000, 8);
-  if (!wave.openMono(descriptor)) throw WaveError(name, wave.lastErrorCode(), wave.lastReason());
-  return trackOpened(wave, name, options);
+  std::string problem;
+  auto file = riff::File::openDescriptor(descriptor, problem);
+  return trackContainer(std::move(file), problem, name, options);
 }
+
+std::string soundFileLibraryVersion() { return SoundFile::libraryVersion(); }
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
               const Options& options) {

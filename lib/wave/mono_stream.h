@@ -53,6 +53,7 @@ struct WaveData::MonoStream {
   bool toEnd = false;  // the data runs to the end of a stream of unknown length
   size_t done = 0;
   bool failed = false;
+  uint64_t missing = 0;  // bytes of the stated data that a stream never delivered
   std::vector<uint8_t> stored;
   std::vector<uint8_t> kept;
 

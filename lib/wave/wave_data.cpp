@@ -255,11 +255,14 @@ size_t WaveData::MonoStream::read(std::span<int16_t> block) {
   stored.resize(count * frameBytes);
   const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
   if (got < stored.size()) {
-    if (!toEnd) {
+    if (!toEnd && !file->isStream()) {
       failed = true;
       return 0;
     }
-    count = got / frameBytes;  // the stream ended: its whole frames
+    // A stream ended: the recording is its whole frames, and what its header promised beyond
+    // them is counted as missing.
+    if (!toEnd) missing = chunk.size - (done * frameBytes + got);
+    count = got / frameBytes;
     frames = done + count;
     toEnd = false;
     stored.resize(count * frameBytes);
@@ -320,6 +323,11 @@ bool WaveData::openMono(int descriptor) {
   return openMonoFrom(riff::File::openDescriptor(descriptor, reason), reason);
 }
 
+bool WaveData::openMono(riff::File file) {
+  release();
+  return openMonoFrom(std::move(file), "");
+}
+
 bool WaveData::openMonoFrom(std::optional<riff::File> file, const std::string& reason) {
   if (!file) return fail(kFileOpen, reason);
   auto stream = std::make_unique<MonoStream>();
@@ -343,6 +351,12 @@ size_t WaveData::readMono(std::span<int16_t> block) {
 }
 
 bool WaveData::readFailed() const { return stream_ && stream_->failed; }
+
+uint64_t WaveData::missingBytes() const { return stream_ ? stream_->missing : 0; }
+
+size_t WaveData::storedFrameBytes() const {
+  return stream_ ? stream_->decoder.storedBytes * stream_->channels : 0;
+}
 
 WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream& stream) {
   const auto form = file.findForm(kWaveForm);

@@ -98,6 +98,8 @@ class WaveData {
   // The same from an open descriptor (standard input, a pipe), read forward only; the descriptor
   // stays open and the caller's.
   bool openMono(int descriptor);
+  // The same from a file already opened, whose first bytes may have been looked at.
+  bool openMono(riff::File file);
   // Number of mono samples the opened file holds (its whole sample frames). When the data runs
   // to the end of a stream (a streaming placeholder size on a pipe), the length is not known
   // until readMono reaches the end: monoLengthKnown() is false until then.
@@ -108,6 +110,11 @@ class WaveData {
   // and makes readFailed() true.
   size_t readMono(std::span<int16_t> block);
   bool readFailed() const;
+  // Bytes of the data chunk that never arrived: a stream (not a regular file) that ends before
+  // the size its header states ends the recording there, and readMono reports the end.
+  uint64_t missingBytes() const;
+  // Bytes of one sample frame as stored, so that missingBytes() can be put in seconds.
+  size_t storedFrameBytes() const;
 
   const std::string& lastError() const { return lastError_; }
   // What a person needs to know about the last failure: "no such file", "not a RIFF WAVE file",

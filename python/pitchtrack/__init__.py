@@ -137,19 +137,22 @@ def track_file(
     keep_final: bool = False,
     voicing: str = "relative",
 ) -> Contour:
-    """The pitch contour of a RIFF WAVE file, read with the library's reader.
+    """The pitch contour of a recording file, its container told by its content.
 
-    The reader takes 8-, 16-, 24- and 32-bit PCM, 32- and 64-bit float,
-    mu-law, A-law and the extensible layout, any channel count (mixed down),
-    at 1000 to 768000 Hz. The file is read block by block, never held whole.
+    WAV goes through the library's reader: 8-, 16-, 24- and 32-bit PCM, 32-
+    and 64-bit float, mu-law, A-law and the extensible layout, any channel
+    count (mixed down), at 1000 to 768000 Hz. FLAC, Ogg Vorbis, Opus, MP3,
+    AIFF, CAF, AU, RF64 and Wave64 go through libsndfile when the module is
+    built with it, their samples converted as the WAV reader converts the
+    same samples. The file is read block by block, never held whole.
     The contour's line() is the pitch file the pitchtrack tool writes for the
     same file, byte for byte. The analysis runs without the GIL.
 
     precise takes the precise analysis; normalize, keep_final and voicing are
     the remedies of the default analysis, as in track().
 
-    Raises WaveError for a file that cannot be read or is not a supported WAV
-    file (its code and reason say why), ValueError for a recording longer
+    Raises WaveError for a file that cannot be read or is in no supported
+    format (its code and reason say why, naming the format), ValueError for a recording longer
     than the analysis can index or a voicing other than "relative" or
     "strict", MemoryError, InternalError.
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pitchtrack/pitchtrack.h"
 #include "support/run_tool.h"
 #include "support/shell.h"
 #include "support/signals.h"
@@ -69,7 +70,15 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutputWithStatusZero) {
   }
   const auto version = run("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "pitchtrack 2.0.0\n");
+  // The version, then which containers are read: through the libsndfile in use, or WAV only.
+  const std::string library = pitchtrack::soundFileLibraryVersion();
+  EXPECT_EQ(version.out, "pitchtrack 2.0.0\n" +
+                             (library.empty() ? std::string("formats: WAV only (built without "
+                                                            "libsndfile)")
+                                              : "formats: WAV; FLAC, Ogg Vorbis, Opus, MP3, AIFF, "
+                                                "CAF, AU, RF64, Wave64 through " +
+                                                    library) +
+                             "\n");
 }
 
 TEST_F(CommandLine, WrongCommandLinesKeepTheUsageTextAndPointToHelp) {

@@ -125,8 +125,10 @@ std::string helpText(const std::string& program) {
        )" +
          program + R"( [OPTIONS] -o OUTDIR WAVE... | --files-from LIST
 
-Tracks the pitch of the singing, humming or speech in a RIFF WAVE recording and
-writes its pitch contour.
+Tracks the pitch of the singing, humming or speech in a recording and writes its
+pitch contour. WAV is read by pitchtrack itself; FLAC, Ogg Vorbis, Opus, MP3,
+AIFF, CAF, AU, RF64 and Wave64 through libsndfile when it is built with it
+(--version says). The container is told by the file's first bytes.
 
 The pitch file holds one line: the contour's values joined by "+". Each value
 covers one 32 ms frame of the recording and is the pitch in tenths of a
@@ -165,7 +167,9 @@ Options:
   --                   end of options
 
 "-" as waveFile reads the recording from standard input (a pipe works: a
-streaming writer's placeholder data size means "to the end of the input");
+streaming writer's placeholder data size means "to the end of the input", and a
+WAV stream that ends before its stated size is tracked as far as it arrived,
+with a warning);
 "-" as pitchFile writes the contour to standard output, and the progress lines
 then go to standard error.
 
@@ -180,8 +184,16 @@ Exit status:
   0  the contour was written (in corpus mode: every recording was tracked)
   1  a recording could not be read, an output could not be written, or an
      internal fault stopped the analysis; the reason is on standard error
+     (and with "-" as pitchFile, so is the "Error: ..." line)
   2  wrong command line
 )";
+}
+
+std::string formatsLine() {
+  const std::string library = soundFileLibraryVersion();
+  if (library.empty()) return "formats: WAV only (built without libsndfile)";
+  return "formats: WAV; FLAC, Ogg Vorbis, Opus, MP3, AIFF, CAF, AU, RF64, Wave64 through " +
+         library;
 }
 
 }  // namespace pitchtrack::cli

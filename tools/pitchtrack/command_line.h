@@ -45,4 +45,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 // The text of --help.
 std::string helpText(const std::string& program);
 
+// The second line of --version: which containers are read, and by what.
+std::string formatsLine();
+
 }  // namespace pitchtrack::cli

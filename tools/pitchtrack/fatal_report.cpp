@@ -71,13 +71,13 @@ bool needsErrorLog(const InternalError& fault) {
 
 }  // namespace
 
-int reportFatalError(const InternalError& fault) {
-  std::printf("%s\n", fault.what());
-  std::fflush(stdout);
+int reportFatalError(const InternalError& fault, std::FILE* lines) {
+  std::fprintf(lines, "%s\n", fault.what());
+  std::fflush(lines);
   if (needsErrorLog(fault)) {
     const std::string logName = errorLogName(localNow());
     if (!writeErrorLog(logName, fault.what())) {
-      std::printf("Error: cannot write error log %s!\n", logName.c_str());
+      std::fprintf(lines, "Error: cannot write error log %s!\n", logName.c_str());
     }
   }
   return 1;

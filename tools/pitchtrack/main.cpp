@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
       std::fputs(pitchtrack::cli::helpText(program).c_str(), stdout);
       return 0;
     case CommandLine::Action::kVersion:
-      std::printf("pitchtrack %s\n", PITCHTRACK_VERSION_STRING);
+      std::printf("pitchtrack %s\n%s\n", PITCHTRACK_VERSION_STRING,
+                  pitchtrack::cli::formatsLine().c_str());
       return 0;
     case CommandLine::Action::kTrackOne:
       return pitchtrack::cli::trackOne(line);

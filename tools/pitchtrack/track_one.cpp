@@ -21,17 +21,24 @@ constexpr int kExitFailure = 1;
 
 bool isStandardStream(const std::string& name) { return name == "-"; }
 
+// Where the "Error: ..." lines go: standard output, as the default invocation always had them,
+// unless standard output carries the contour ("-" as pitch file) and must hold nothing else.
+std::FILE* errorLineStream(const CommandLine& line) {
+  return isStandardStream(line.pitchFile) ? stderr : stdout;
+}
+
 // The default invocation's line for a recording that cannot be tracked, and the reason.
 int refuseWaveFile(const CommandLine& line, const std::string& reason) {
-  std::printf("Error: cannot open wave file %s!\n", line.waveFile.c_str());
-  std::fflush(stdout);
+  std::fprintf(errorLineStream(line), "Error: cannot open wave file %s!\n", line.waveFile.c_str());
+  std::fflush(errorLineStream(line));
   reportFailure(line.waveFile, reason);
   return kExitFailure;
 }
 
 int refusePitchFile(const CommandLine& line, const std::string& reason) {
-  std::printf("Error: cannot write pitch file %s!\n", line.pitchFile.c_str());
-  std::fflush(stdout);
+  std::fprintf(errorLineStream(line), "Error: cannot write pitch file %s!\n",
+               line.pitchFile.c_str());
+  std::fflush(errorLineStream(line));
   reportFailure(line.pitchFile, reason);
   return kExitFailure;
 }
@@ -95,7 +102,7 @@ int trackOne(const CommandLine& line) {
   } catch (const WaveError& error) {
     return refuseWaveFile(line, error.reason());
   } catch (const InternalError& fault) {
-    return reportFatalError(fault);
+    return reportFatalError(fault, errorLineStream(line));
   } catch (const std::bad_alloc&) {
     return refuseWaveFile(line, "not enough memory");
   } catch (const std::length_error& error) {

@@ -1,0 +1,22 @@
+# Finds libsndfile as PT_WITH_SNDFILE asks; sets PT_HAVE_SNDFILE and, when ON, the imported
+# target PkgConfig::SNDFILE.
+set(PT_HAVE_SNDFILE OFF)
+if(PT_WITH_SNDFILE STREQUAL "ON" OR (PT_WITH_SNDFILE STREQUAL "AUTO" AND NOT CMAKE_CROSSCOMPILING))
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(SNDFILE QUIET IMPORTED_TARGET sndfile>=1.1)
+  endif()
+  if(SNDFILE_FOUND)
+    set(PT_HAVE_SNDFILE ON)
+  elseif(PT_WITH_SNDFILE STREQUAL "ON")
+    message(FATAL_ERROR "PT_WITH_SNDFILE=ON but pkg-config finds no libsndfile >= 1.1: "
+                        "install libsndfile1-dev, or configure with -DPT_WITH_SNDFILE=OFF")
+  endif()
+elseif(NOT PT_WITH_SNDFILE MATCHES "^(AUTO|OFF)$")
+  message(FATAL_ERROR "PT_WITH_SNDFILE is AUTO, ON or OFF, not '${PT_WITH_SNDFILE}'")
+endif()
+if(PT_HAVE_SNDFILE)
+  message(STATUS "Input formats: WAV, and the others through libsndfile ${SNDFILE_VERSION}")
+else()
+  message(STATUS "Input formats: WAV only (libsndfile not used)")
+endif()
