@@ -15,8 +15,9 @@
 #
 # With perf installed, a table of CPU milliseconds per stage follows (bench/stages.py) for the
 # noisy hours; BEFORE=/path/to/an/older/pitchtrack adds that binary's columns beside this
-# build's. A "## Python module" section at the end of the old RESULTS.md (python/bench.py's
-# figures) is kept at the end of the new one.
+# build's. The sections from "## Precise analysis beside the default" (tests/measure_speed's
+# figures) or "## Python module" (python/bench.py's) to the end of the old RESULTS.md are kept
+# at the end of the new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -127,7 +128,7 @@ stages() {
 }
 
 PYTHON_SECTION=$WORK/python-section.md
-[ -f "$OUT" ] && sed -n '/^## Python module/,$p' "$OUT" > "$PYTHON_SECTION"
+[ -f "$OUT" ] && sed -n '/^## Precise analysis beside the default\|^## Python module/,$p' "$OUT" > "$PYTHON_SECTION"
 
 {
   echo "# Performance figures"

@@ -34,7 +34,7 @@ constexpr size_t kPlainSumMaxLength = 1024;
 
 template <typename Sample>
 PT_FRAME_LOOP int32_t absoluteDeviationSum(std::span<const Sample> frame, int32_t centre) {
-  if constexpr (sizeof(Sample) == 2) {
+  if constexpr (sizeof(Sample) <= 2) {
     if (frame.size() <= kPlainSumMaxLength) {
       int32_t sum = 0;
       for (const int32_t x : frame) sum += std::abs(x - centre);
@@ -74,7 +74,7 @@ PT_FRAME_LOOP int32_t differenceSum(std::span<const Sample> frame) {
   constexpr auto c = kCoefficients[Order];
   const auto terms = static_cast<int64_t>(frame.size()) - Order;
   const Sample* x = frame.data();
-  if constexpr (sizeof(Sample) == 2) {
+  if constexpr (sizeof(Sample) <= 2) {
     if (frame.size() <= kPlainSumMaxLength) {
       int32_t total = 0;
       for (int64_t p = 0; p < terms; ++p) {
@@ -159,12 +159,75 @@ __attribute__((target("avx2,popcnt"))) int32_t countAtMostAvx2(const int16_t* x,
   for (; i < n; ++i) count += x[i] <= limit ? 1 : 0;
   return count;
 }
+
+__attribute__((target("avx512bw,popcnt"))) int32_t countAtMostAvx512(const int8_t* x, size_t n,
+                                                                     int8_t limit) {
+  const __m512i bound = _mm512_set1_epi8(limit);
+  int32_t count = 0;
+  size_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const __m512i v = _mm512_loadu_si512(x + i);
+    count += __builtin_popcountll(_mm512_cmple_epi8_mask(v, bound));
+  }
+  if (i < n) {
+    const auto tail = static_cast<__mmask64>((uint64_t{1} << (n - i)) - 1);
+    const __m512i v = _mm512_maskz_loadu_epi8(tail, x + i);
+    count += __builtin_popcountll(_mm512_mask_cmple_epi8_mask(tail, v, bound));
+  }
+  return count;
+}
+
+__attribute__((target("avx2,popcnt"))) int32_t countAtMostAvx2(const int8_t* x, size_t n,
+                                                               int8_t limit) {
+  const __m256i bound = _mm256_set1_epi8(limit);
+  int32_t count = 0;
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + i));
+    const auto above = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(v, bound)));
+    count += 32 - __builtin_popcount(above);
+  }
+  for (; i < n; ++i) count += x[i] <= limit ? 1 : 0;
+  return count;
+}
+
+__attribute__((target("avx512bw,popcnt"))) int32_t countAtMostAvx512(const uint8_t* x, size_t n,
+                                                                     uint8_t limit) {
+  const __m512i bound = _mm512_set1_epi8(static_cast<char>(limit));
+  int32_t count = 0;
+  size_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const __m512i v = _mm512_loadu_si512(x + i);
+    count += __builtin_popcountll(_mm512_cmple_epu8_mask(v, bound));
+  }
+  if (i < n) {
+    const auto tail = static_cast<__mmask64>((uint64_t{1} << (n - i)) - 1);
+    const __m512i v = _mm512_maskz_loadu_epi8(tail, x + i);
+    count += __builtin_popcountll(_mm512_mask_cmple_epu8_mask(tail, v, bound));
+  }
+  return count;
+}
+
+// x <= limit exactly where max(x, limit) is the limit (AVX2 has no unsigned byte compare).
+__attribute__((target("avx2,popcnt"))) int32_t countAtMostAvx2(const uint8_t* x, size_t n,
+                                                               uint8_t limit) {
+  const __m256i bound = _mm256_set1_epi8(static_cast<char>(limit));
+  int32_t count = 0;
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + i));
+    const __m256i atMost = _mm256_cmpeq_epi8(_mm256_max_epu8(v, bound), bound);
+    count += __builtin_popcount(static_cast<uint32_t>(_mm256_movemask_epi8(atMost)));
+  }
+  for (; i < n; ++i) count += x[i] <= limit ? 1 : 0;
+  return count;
+}
 #endif
 
-template <SimdLevel Level>
-PT_FRAME_LOOP int32_t countAtMost(std::span<const int16_t> frame, int32_t limit) {
+template <SimdLevel Level, typename Sample>
+PT_FRAME_LOOP int32_t countAtMost(std::span<const Sample> frame, int32_t limit) {
 #if PT_HAVE_X86_KERNELS
-  const auto bound = static_cast<int16_t>(limit);
+  const auto bound = static_cast<Sample>(limit);
   if constexpr (Level == SimdLevel::kAvx512) {
     return countAtMostAvx512(frame.data(), frame.size(), bound);
   } else {
@@ -180,8 +243,8 @@ PT_FRAME_LOOP int32_t countAtMost(std::span<const int16_t> frame, int32_t limit)
 // The t-th and (t+1)-th smallest values of a frame whose values lie in [lowest, highest], by
 // bisection on the value: the t-th smallest is the least v with more than t samples <= v. Each
 // step counts with vector compares, about ten steps for a frame of 8-bit range.
-template <SimdLevel Level>
-PT_FRAME_LOOP std::pair<int32_t, int32_t> middlesByRank(std::span<const int16_t> frame,
+template <SimdLevel Level, typename Sample>
+PT_FRAME_LOOP std::pair<int32_t, int32_t> middlesByRank(std::span<const Sample> frame,
                                                         int32_t lowest, int32_t highest, size_t t) {
   const auto rankAbove = [&](int32_t v, size_t rank) {
     return static_cast<size_t>(countAtMost<Level>(frame, v)) > rank;
@@ -206,7 +269,7 @@ PT_FRAME_LOOP std::pair<int32_t, int32_t> middlesByRank(std::span<const int16_t>
 template <SimdLevel Level, typename Sample>
 PT_FRAME_LOOP std::pair<int32_t, int32_t> narrowMiddles(std::span<const Sample> frame,
                                                         int32_t lowest, int32_t highest, size_t t) {
-  if constexpr (Level != SimdLevel::kPortable && sizeof(Sample) == 2) {
+  if constexpr (Level != SimdLevel::kPortable && sizeof(Sample) <= 2) {
     return middlesByRank<Level>(frame, lowest, highest, t);
   }
   return middlesByCounting(frame, lowest, static_cast<size_t>(highest - lowest + 1), t);
@@ -280,43 +343,73 @@ PT_FRAME_LOOP void differences(std::span<const Sample> signal, int32_t frameSize
   }
 }
 
-using Signal = std::span<const int16_t>;
-
-void volumesPortable(Signal signal, int32_t size, int32_t overlap, std::span<int32_t> volume,
-                     int32_t method) {
+template <typename Sample>
+void volumesPortable(std::span<const Sample> signal, int32_t size, int32_t overlap,
+                     std::span<int32_t> volume, int32_t method) {
   volumes<SimdLevel::kPortable>(signal, size, overlap, volume, method);
 }
 
-void differencesPortable(Signal signal, int32_t size, int32_t overlap, std::span<int32_t> diff,
-                         int32_t order) {
+template <typename Sample>
+void differencesPortable(std::span<const Sample> signal, int32_t size, int32_t overlap,
+                         std::span<int32_t> diff, int32_t order) {
   differences(signal, size, overlap, diff, order);
 }
 
 #if PT_HAVE_X86_KERNELS
-__attribute__((target("avx2,popcnt"))) void volumesAvx2(Signal signal, int32_t size,
-                                                        int32_t overlap, std::span<int32_t> volume,
-                                                        int32_t method) {
+template <typename Sample>
+__attribute__((target("avx2,popcnt"))) void volumesAvx2(std::span<const Sample> signal,
+                                                        int32_t size, int32_t overlap,
+                                                        std::span<int32_t> volume, int32_t method) {
   volumes<SimdLevel::kAvx2>(signal, size, overlap, volume, method);
 }
 
-__attribute__((target("avx2"))) void differencesAvx2(Signal signal, int32_t size, int32_t overlap,
-                                                     std::span<int32_t> diff, int32_t order) {
+template <typename Sample>
+__attribute__((target("avx2"))) void differencesAvx2(std::span<const Sample> signal, int32_t size,
+                                                     int32_t overlap, std::span<int32_t> diff,
+                                                     int32_t order) {
   differences(signal, size, overlap, diff, order);
 }
 
-__attribute__((target("avx512bw,popcnt"))) void volumesAvx512(Signal signal, int32_t size,
-                                                              int32_t overlap,
+template <typename Sample>
+__attribute__((target("avx512bw,popcnt"))) void volumesAvx512(std::span<const Sample> signal,
+                                                              int32_t size, int32_t overlap,
                                                               std::span<int32_t> volume,
                                                               int32_t method) {
   volumes<SimdLevel::kAvx512>(signal, size, overlap, volume, method);
 }
 
-__attribute__((target("avx512bw"))) void differencesAvx512(Signal signal, int32_t size,
-                                                           int32_t overlap, std::span<int32_t> diff,
-                                                           int32_t order) {
+template <typename Sample>
+__attribute__((target("avx512bw"))) void differencesAvx512(std::span<const Sample> signal,
+                                                           int32_t size, int32_t overlap,
+                                                           std::span<int32_t> diff, int32_t order) {
   differences(signal, size, overlap, diff, order);
 }
 #endif
+
+template <typename Sample>
+void volumesAtLevel(std::span<const Sample> signal, int32_t frameSize, int32_t overlap,
+                    std::span<int32_t> volume, int32_t method, SimdLevel level) {
+#if PT_HAVE_X86_KERNELS
+  if (level == SimdLevel::kAvx512) return volumesAvx512(signal, frameSize, overlap, volume, method);
+  if (level == SimdLevel::kAvx2) return volumesAvx2(signal, frameSize, overlap, volume, method);
+#else
+  (void)level;
+#endif
+  volumesPortable(signal, frameSize, overlap, volume, method);
+}
+
+template <typename Sample>
+void differencesAtLevel(std::span<const Sample> signal, int32_t frameSize, int32_t overlap,
+                        std::span<int32_t> diff, int32_t order, SimdLevel level) {
+#if PT_HAVE_X86_KERNELS
+  if (level == SimdLevel::kAvx512)
+    return differencesAvx512(signal, frameSize, overlap, diff, order);
+  if (level == SimdLevel::kAvx2) return differencesAvx2(signal, frameSize, overlap, diff, order);
+#else
+  (void)level;
+#endif
+  differencesPortable(signal, frameSize, overlap, diff, order);
+}
 
 }  // namespace
 
@@ -327,25 +420,32 @@ int32_t frameMedian(std::span<int32_t> values) {
 
 void frameVolume(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
                  std::span<int32_t> volume, int32_t method, SimdLevel level) {
-#if PT_HAVE_X86_KERNELS
-  if (level == SimdLevel::kAvx512) return volumesAvx512(signal, frameSize, overlap, volume, method);
-  if (level == SimdLevel::kAvx2) return volumesAvx2(signal, frameSize, overlap, volume, method);
-#else
-  (void)level;
-#endif
-  volumesPortable(signal, frameSize, overlap, volume, method);
+  volumesAtLevel(signal, frameSize, overlap, volume, method, level);
+}
+
+void frameVolume(std::span<const int8_t> signal, int32_t frameSize, int32_t overlap,
+                 std::span<int32_t> volume, int32_t method, SimdLevel level) {
+  volumesAtLevel(signal, frameSize, overlap, volume, method, level);
+}
+
+void frameVolume(std::span<const uint8_t> signal, int32_t frameSize, int32_t overlap,
+                 std::span<int32_t> volume, int32_t method, SimdLevel level) {
+  volumesAtLevel(signal, frameSize, overlap, volume, method, level);
 }
 
 void highOrderDiff(std::span<const int16_t> signal, int32_t frameSize, int32_t overlap,
                    std::span<int32_t> diff, int32_t order, SimdLevel level) {
-#if PT_HAVE_X86_KERNELS
-  if (level == SimdLevel::kAvx512)
-    return differencesAvx512(signal, frameSize, overlap, diff, order);
-  if (level == SimdLevel::kAvx2) return differencesAvx2(signal, frameSize, overlap, diff, order);
-#else
-  (void)level;
-#endif
-  differencesPortable(signal, frameSize, overlap, diff, order);
+  differencesAtLevel(signal, frameSize, overlap, diff, order, level);
+}
+
+void highOrderDiff(std::span<const int8_t> signal, int32_t frameSize, int32_t overlap,
+                   std::span<int32_t> diff, int32_t order, SimdLevel level) {
+  differencesAtLevel(signal, frameSize, overlap, diff, order, level);
+}
+
+void highOrderDiff(std::span<const uint8_t> signal, int32_t frameSize, int32_t overlap,
+                   std::span<int32_t> diff, int32_t order, SimdLevel level) {
+  differencesAtLevel(signal, frameSize, overlap, diff, order, level);
 }
 
 }  // namespace pitchtrack

@@ -207,4 +207,41 @@ TEST(Volume, EveryVectorLevelGivesThePortableValues) {
   }
 }
 
+// Signals held in 8 bits, signed and unsigned, measure as the same samples in 16 bits on every
+// level.
+TEST(Volume, EightBitSignalsMeasureAsSixteenBitOnes) {
+  std::mt19937 generator(11);
+  for (const int32_t size : {1, 16, 63, 64, 65, 128, 129, 200}) {
+    for (const int32_t spread : {0, 1, 5, 60, 127}) {
+      std::uniform_int_distribution<int32_t> value(-spread, spread);
+      std::vector<int16_t> wide(static_cast<size_t>(size) * 7);
+      std::vector<int8_t> narrow(wide.size());
+      std::vector<uint8_t> bytes(wide.size());
+      for (size_t i = 0; i < wide.size(); ++i) {
+        narrow[i] = static_cast<int8_t>(value(generator));
+        bytes[i] = static_cast<uint8_t>(std::clamp(128 + 2 * value(generator), 0, 255));
+      }
+      for (const SimdLevel level : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+        if (!simdAvailable(level)) continue;
+        std::vector<int32_t> expected(7);
+        std::vector<int32_t> actual(7);
+        wide.assign(narrow.begin(), narrow.end());
+        frameVolume(wide, size, 0, expected, 1, level);
+        frameVolume(narrow, size, 0, actual, 1, level);
+        EXPECT_EQ(actual, expected) << "signed, size " << size << ", spread " << spread;
+        highOrderDiff(wide, size, 0, expected, 4, level);
+        highOrderDiff(narrow, size, 0, actual, 4, level);
+        EXPECT_EQ(actual, expected) << "signed, size " << size << ", spread " << spread;
+        wide.assign(bytes.begin(), bytes.end());
+        frameVolume(wide, size, 0, expected, 1, level);
+        frameVolume(bytes, size, 0, actual, 1, level);
+        EXPECT_EQ(actual, expected) << "unsigned, size " << size << ", spread " << spread;
+        highOrderDiff(wide, size, 0, expected, 4, level);
+        highOrderDiff(bytes, size, 0, actual, 4, level);
+        EXPECT_EQ(actual, expected) << "unsigned, size " << size << ", spread " << spread;
+      }
+    }
+  }
+}
+
 }  // namespace pitchtrack
