@@ -169,20 +169,30 @@ check_golden() {
 # --- which code a run takes ------------------------------------------------------------------
 
 # functions_like TOOL REGEX: "ADDRESS NAME" of the tool's functions whose (demangled) name
-# matches; NAME is the bare function name.
+# matches; NAME is the bare function name, without template arguments.
 functions_like() {
   nm -C "$1" 2> /dev/null | awk -v re="$2" '$2 ~ /^[tT]$/ {
     name = $0; sub(/^[^ ]+ [^ ]+ /, "", name); gsub(/\(anonymous namespace\)/, "", name)
-    sub(/\(.*/, "", name); sub(/.*::/, "", name)
+    sub(/\(.*/, "", name); sub(/.*::/, "", name); sub(/<.*/, "", name)
     if (name ~ re) print $1, name
   }'
+}
+
+# The addresses of functions_like as a run under gdb sees them: a position-independent tool is
+# loaded at gdb's fixed base (gdb turns address randomisation off), others where nm says.
+run_addresses() {
+  local base=0
+  readelf -h "$1" 2> /dev/null | grep -q 'Type: *DYN' && base=0x555555554000
+  while read -r address name; do
+    printf '%x %s\n' $((0x$address + base)) "$name"
+  done
 }
 
 # called TOOL REGEX ENV-ASSIGNMENT: the functions matching REGEX that one run of the tool over
 # a golden recording (44.1 kHz, so it is resampled too) calls, found with gdb breakpoints.
 called() {
   local tool=$1 regex=$2 assignment=$3 script wav functions
-  functions=$(functions_like "$tool" "$regex")
+  functions=$(functions_like "$tool" "$regex" | run_addresses "$tool")
   [ -n "$functions" ] || return 0
   script=$(mktemp)
   wav=$(find "$CORPUS" -name 'golden_03_*.wav' | head -1)
