@@ -3,7 +3,8 @@
 //
 // Input layout: 4 bytes little-endian choose the sample rate (1 Hz .. 1 MHz), 1 byte of flags
 // (bit 0: 16-bit samples, else 8-bit; bit 1: 8-bit samples kept to the unsigned 0..255 range a
-// wave file gives; bits 2..4: the largest block handed to the Tracker), then 16-bit
+// wave file gives, without it any value, which must then be refused when outside that range;
+// bits 2..4: the largest block handed to the Tracker), then 16-bit
 // little-endian samples, at most kMaxSeconds of them.
 //
 // Checked beyond the sanitizers: a rate the pipeline does not accept gives an empty contour
@@ -66,6 +67,16 @@ void ignoreFree(const volatile void*) {}
 [[noreturn]] void broken(const char* what) {
   std::fprintf(stderr, "pipeline_fuzz: %s\n", what);
   std::abort();
+}
+
+template <typename Call>
+void expectRefusal(Call call, const char* otherwise) {
+  try {
+    call();
+  } catch (const std::invalid_argument&) {
+    return;
+  }
+  broken(otherwise);
 }
 
 void checkContour(const std::vector<int32_t>& contour, size_t inputSamples, int32_t rate) {
@@ -140,6 +151,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       broken("a Tracker took a refused rate");
     } catch (const std::invalid_argument&) {
     }
+    return 0;
+  }
+  const bool outsideBytes = nbits == 8 && std::any_of(samples.begin(), samples.end(),
+                                                      [](int16_t v) { return v < 0 || v > 255; });
+  if (outsideBytes) {
+    expectRefusal([&] { extractContour(samples, rate, nbits, Options{}); },
+                  "8-bit samples outside 0..255 were tracked");
+    expectRefusal([&] { streamedContour(samples, blockLimit, rate, nbits); },
+                  "a Tracker took 8-bit samples outside 0..255");
     return 0;
   }
   contour = extractContour(samples, rate, nbits, Options{}).values;

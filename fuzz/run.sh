@@ -12,7 +12,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(wave_reader_fuzz pipeline_fuzz)
+  targets=(wave_reader_fuzz pipeline_fuzz cli_text_fuzz)
   # The containers' target exists when the fuzz build found libsndfile.
   pkg-config --exists sndfile 2>/dev/null && targets+=(container_fuzz)
 fi
@@ -48,6 +48,7 @@ fi
 
 for target in "${targets[@]}"; do
   echo "== $target for ${FUZZ_SECONDS}s"
+  mkdir -p "$FUZZ_DIR/corpus/$target"
   # libFuzzer exits nonzero on a crash, a sanitizer report, a leak, a timeout or an allocation
   # above the limit; set -e turns that into this script's failure.
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \

@@ -20,9 +20,10 @@
 // Options, and every failure is an exception:
 //   - WaveError: a recording that cannot be read (with the reader's numbered code and a reason
 //     that names the format: "MP3 not supported: built without libsndfile");
-//   - std::invalid_argument: a sample rate outside 1000..768000 Hz or a sample size other than
-//     8 or 16 bits;
-//   - std::length_error: a recording longer than the analysis can index (about 74 hours);
+//   - std::invalid_argument: a sample rate outside 1000..768000 Hz, a sample size other than
+//     8 or 16 bits, or an 8-bit sample outside 0..255;
+//   - std::length_error: a recording longer than the analysis can index (about 74 hours, and
+//     any sample count of 2^63 or more);
 //   - std::bad_alloc: not enough memory;
 //   - InternalError: an internal fault of the analysis, which valid input never reaches.
 // After any of them the library is in a good state and the next call works normally.
@@ -90,8 +91,9 @@ inline Contour track(const std::vector<int16_t>& samples, int32_t sampleRate, in
 // Tracks a recording that arrives block by block: push() every block in order, then finish().
 // Blocks may have any size; the contour equals track() of all the samples at once, and the
 // progress lines come at the same points. Memory grows with the recording at 8000 Hz 16-bit,
-// whatever its own rate. Throws std::invalid_argument for a rate or sample size track() refuses,
-// and std::logic_error for a push() or finish() after finish().
+// whatever its own rate. Throws std::invalid_argument for a rate, sample size or 8-bit sample
+// track() refuses, and std::logic_error for a push() or finish() after finish() or on a
+// moved-from tracker.
 class PITCHTRACK_API Tracker {
  public:
   Tracker(int32_t sampleRate, int32_t bitsPerSample, const Options& options = {});

@@ -72,7 +72,8 @@ PITCHTRACK_C_API pitchtrack_status pitchtrack_track_file(const char* path,
                                                          pitchtrack_error* error);
 
 /* Tracks one channel of samples at sample_rate Hz: signed 16-bit values for bits_per_sample 16,
- * the unsigned byte values 0..255 for 8. */
+ * the unsigned byte values 0..255 for 8 (PITCHTRACK_INVALID_ARGUMENT for any other value).
+ * PITCHTRACK_TOO_LONG for more samples than the analysis can index. */
 PITCHTRACK_C_API pitchtrack_status pitchtrack_track_samples(const int16_t* samples, size_t count,
                                                             int32_t sample_rate,
                                                             int32_t bits_per_sample,

@@ -146,12 +146,24 @@ Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t 
   return builder->finish();
 }
 
+// A finished tracker keeps its state without the builder, so that a call after finish() and a
+// call on a moved-from tracker (no state at all) are told apart.
 struct Tracker::State {
   State(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
       : builder(pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options)) {}
 
   std::unique_ptr<pipeline::ContourBuilder> builder;
 };
+
+namespace {
+
+// Says which misuse a call on a tracker without a builder is.
+[[noreturn]] void refuseSpentTracker(bool movedFrom, const char* call) {
+  throw std::logic_error(std::string("pitchtrack::Tracker::") + call +
+                         (movedFrom ? " on a moved-from tracker" : " after finish"));
+}
+
+}  // namespace
 
 Tracker::Tracker(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
     : state_(std::make_unique<State>(sampleRate, bitsPerSample, options)) {}
@@ -161,14 +173,14 @@ Tracker::Tracker(Tracker&&) noexcept = default;
 Tracker& Tracker::operator=(Tracker&&) noexcept = default;
 
 void Tracker::push(const int16_t* samples, size_t count) {
-  if (!state_) throw std::logic_error("pitchtrack::Tracker::push after finish");
+  if (!state_ || !state_->builder) refuseSpentTracker(!state_, "push");
   state_->builder->push(std::span(samples, count));
 }
 
 Contour Tracker::finish() {
-  if (!state_) throw std::logic_error("pitchtrack::Tracker::finish after finish");
-  const std::unique_ptr<State> state = std::move(state_);
-  return state->builder->finish();
+  if (!state_ || !state_->builder) refuseSpentTracker(!state_, "finish");
+  const std::unique_ptr<pipeline::ContourBuilder> builder = std::move(state_->builder);
+  return builder->finish();
 }
 
 std::string formatContour(const int32_t* values, size_t count) {

@@ -23,8 +23,10 @@ class DefaultContourBuilder final : public ContourBuilder {
 // The precise analysis, frame by frame as the blocks arrive.
 class PreciseContourBuilder final : public ContourBuilder {
  public:
-  PreciseContourBuilder(int32_t fs, int32_t nbits) : fs_(fs), analysis_(fs, nbits) {}
+  PreciseContourBuilder(int32_t fs, int32_t nbits) : fs_(fs), nbits_(nbits), analysis_(fs, nbits) {}
   void push(std::span<const int16_t> block) override {
+    checkCountable(static_cast<size_t>(pushed_), block.size());
+    checkEightBitRange(block, nbits_);
     analysis_.push(block);
     pushed_ += static_cast<int64_t>(block.size());
   }
@@ -35,6 +37,7 @@ class PreciseContourBuilder final : public ContourBuilder {
 
  private:
   int32_t fs_;
+  int32_t nbits_;
   int64_t pushed_ = 0;
   PreciseAnalysis analysis_;
 };

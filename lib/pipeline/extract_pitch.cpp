@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -190,6 +191,34 @@ void say(const ProgressSink& progress, const char* format, int32_t a, int32_t b 
 
 namespace pipeline {
 
+void checkCountable(size_t alreadyPushed, size_t count) {
+  constexpr auto kMaxCount = static_cast<size_t>(std::numeric_limits<int64_t>::max());
+  if (count > kMaxCount - alreadyPushed) {
+    throw std::length_error("the recording is longer than the analysis can index");
+  }
+}
+
+// Refuses a recording whose working signal would pass kMaxWorkingLength, counts of 2^63 and
+// more included (they do not even fit the signed lengths of the analysis).
+void checkIndexable(size_t alreadyPushed, size_t count, int32_t fs) {
+  checkCountable(alreadyPushed, count);
+  if (resampledLength(static_cast<int64_t>(alreadyPushed + count), fs, kWorkingRate) >
+      kMaxWorkingLength) {
+    throw std::length_error("the recording is longer than the analysis can index");
+  }
+}
+
+// 8-bit samples are unsigned bytes; anything else would index past the analysis' tables.
+void checkEightBitRange(std::span<const int16_t> samples, int32_t nbits) {
+  if (nbits != 8) return;
+  const auto outside =
+      std::find_if(samples.begin(), samples.end(), [](int16_t v) { return v < 0 || v > 255; });
+  if (outside != samples.end()) {
+    throw std::invalid_argument("8-bit samples are the unsigned byte values 0..255, not " +
+                                std::to_string(*outside));
+  }
+}
+
 void checkInputFormat(int32_t fs, int32_t nbits) {
   if (nbits != 8 && nbits != 16) {
     throw std::invalid_argument("bits per sample must be 8 or 16, not " + std::to_string(nbits));
@@ -230,11 +259,10 @@ WorkingSignalBuilder::WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t ex
 WorkingSignalBuilder::~WorkingSignalBuilder() = default;
 
 void WorkingSignalBuilder::push(std::span<const int16_t> block) {
+  checkIndexable(static_cast<size_t>(pushed_), block.size(), fs_);
+  checkEightBitRange(block, nbits_);
   pushed_ += static_cast<int64_t>(block.size());
   if (options_.warning) level_.add(block);
-  if (resampledLength(pushed_, fs_, kWorkingRate) > kMaxWorkingLength) {
-    throw std::length_error("the recording is longer than the analysis can index");
-  }
   if (resampler_) {
     resampler_->push(block);
     return;
@@ -359,6 +387,9 @@ Contour contourOfWorkingSignal(std::span<const int16_t> signal, const Options& o
 
 Contour extractContour(std::span<const int16_t> samples, int32_t fs, int32_t nbits,
                        const Options& options) {
+  pipeline::checkInputFormat(fs, nbits);
+  pipeline::checkIndexable(0, samples.size(), fs);
+  pipeline::checkEightBitRange(samples, nbits);
   // The working format itself is analysed where it stands, without a copy.
   if (fs == pipeline::kWorkingRate && nbits == 8) {
     pipeline::InputLevel level(fs, nbits);

@@ -54,6 +54,16 @@ inline constexpr int64_t kMaxWorkingLength = 2147483647;
 // and sample size: sampleRateSupported(fs) (pitchtrack/limits.h), nbits 8 or 16.
 void checkInputFormat(int32_t fs, int32_t nbits);
 
+// Throws std::length_error when `count` more samples after `alreadyPushed` could not even be
+// counted (2^63 and more).
+void checkCountable(size_t alreadyPushed, size_t count);
+// Throws std::length_error when the working signal of that many samples at `fs` Hz would pass
+// kMaxWorkingLength (counts of 2^63 and more included).
+void checkIndexable(size_t alreadyPushed, size_t count, int32_t fs);
+// Throws std::invalid_argument, naming the value, when an 8-bit sample (nbits 8) lies outside
+// the unsigned byte values 0..255 that every later stage indexes its tables with.
+void checkEightBitRange(std::span<const int16_t> samples, int32_t nbits);
+
 // The signal at 8000 Hz in the 8-bit range, built from the recording's blocks as they arrive.
 // Construct with the recording's rate and sample size (and its exact length when known, so that
 // the signal is allocated once; 0 when not), push() every block, then finish(). Throws

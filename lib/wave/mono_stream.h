@@ -49,9 +49,9 @@ struct WaveData::MonoStream {
   riff::ChunkHeader chunk;
   wave::Decoder decoder{};
   size_t channels = 1;
-  size_t frames = 0;   // whole sample frames in the data chunk, when known
-  bool toEnd = false;  // the data runs to the end of a stream of unknown length
-  size_t done = 0;
+  uint64_t frames = 0;  // whole sample frames in the data chunk, when known
+  bool toEnd = false;   // the data runs to the end of a stream of unknown length
+  uint64_t done = 0;
   bool failed = false;
   uint64_t missing = 0;  // bytes of the stated data that a stream never delivered
   std::vector<uint8_t> stored;

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "wave/blocking_read.h"
+
 namespace pitchtrack {
 
 namespace riff {
@@ -73,7 +75,12 @@ std::optional<File> File::fromHandle(Handle handle, std::string& reason) {
   // stream would only add a copy.
   std::setvbuf(handle.get(), nullptr, _IONBF, 0);
   struct stat status {};
-  const bool regular = ::fstat(::fileno(handle.get()), &status) == 0 && S_ISREG(status.st_mode);
+  const bool examined = ::fstat(::fileno(handle.get()), &status) == 0;
+  if (examined && S_ISDIR(status.st_mode)) {
+    reason = "is a directory";
+    return std::nullopt;
+  }
+  const bool regular = examined && S_ISREG(status.st_mode);
   if (!regular) return File(std::move(handle), std::numeric_limits<uint64_t>::max(), true);
   const off_t start = ftello(handle.get());
   if (start < 0 || fseeko(handle.get(), 0, SEEK_END) != 0) {
@@ -176,7 +183,7 @@ size_t File::readForward(uint64_t offset, std::span<uint8_t> destination) {
   std::vector<uint8_t> dropped;
   for (uint64_t gap = next - streamPosition_; gap > 0;) {
     dropped.resize(static_cast<size_t>(std::min<uint64_t>(gap, kWindowBytes)));
-    const size_t count = std::fread(dropped.data(), 1, dropped.size(), handle_.get());
+    const size_t count = readFully(::fileno(handle_.get()), dropped);
     streamPosition_ += count;
     gap -= count;
     if (count < dropped.size()) return 0;
@@ -185,7 +192,7 @@ size_t File::readForward(uint64_t offset, std::span<uint8_t> destination) {
   // Small reads fill a new window, so that a chunk walk over short headers costs one system call
   // every few thousand chunks, as for a file.
   window_.resize(std::max(rest.size(), kWindowBytes));
-  const size_t count = std::fread(window_.data(), 1, window_.size(), handle_.get());
+  const size_t count = readFully(::fileno(handle_.get()), window_);
   window_.resize(count);
   windowStart_ = streamPosition_;
   streamPosition_ += count;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "wave/container_signature.h"
 #include "wave/g711.h"
 #include "wave/mono_stream.h"
 #include "wave/riff.h"
@@ -138,9 +139,10 @@ std::optional<uint16_t> readFormatChunk(riff::File& file, const riff::ChunkHeade
   return riff::loadLe16(subFormat, 0);
 }
 
-bool dataSizeAcceptable(const riff::File& file, const riff::ChunkHeader& chunk) {
-  return chunk.size != 0 && chunk.size <= file.bytesFrom(chunk.payloadOffset()) &&
-         chunk.size <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+// The data a declared size (or the end of the file) gives: no size limit, since the data is read
+// block by block.
+bool dataSizeAcceptable(const riff::File& file, const riff::ChunkHeader& chunk, uint64_t bytes) {
+  return bytes != 0 && bytes <= file.bytesFrom(chunk.payloadOffset());
 }
 
 // Mixes whole sample frames into `mono`: the sum of the channels divided by the channel count,
@@ -222,12 +224,13 @@ std::string formatChunkProblem(const riff::File& file, const riff::ChunkHeader& 
   return "read error in the fmt chunk";
 }
 
-std::string dataChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk) {
-  if (chunk.size == 0) return "empty data chunk";
-  if (chunk.size > file.bytesFrom(chunk.payloadOffset())) {
+std::string dataChunkProblem(const riff::File& file, const riff::ChunkHeader& chunk,
+                             uint64_t bytes) {
+  if (bytes == 0) return "empty data chunk";
+  if (bytes > file.bytesFrom(chunk.payloadOffset())) {
     return "truncated: the file ends inside the data chunk";
   }
-  return "data chunk larger than 2 GiB";
+  return "read error in the data chunk";
 }
 
 }  // namespace
@@ -250,7 +253,7 @@ size_t WaveData::MonoStream::read(std::span<int16_t> block) {
   const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
   // Each read holds a bounded number of file bytes whatever the channel count.
   size_t count = std::min({block.size(), std::max<size_t>(1, kReadBlockBytes / frameBytes),
-                           toEnd ? block.size() : frames - done});
+                           toEnd ? block.size() : static_cast<size_t>(frames - done)});
   if (count == 0) return 0;
   stored.resize(count * frameBytes);
   const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
@@ -359,6 +362,14 @@ size_t WaveData::storedFrameBytes() const {
 }
 
 WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream& stream) {
+  // A stream may never end: anything but a container the reader takes is refused at once.
+  if (file.isStream()) {
+    std::array<uint8_t, kSignatureBytes> head{};
+    const size_t got = file.readSome(0, head);
+    if (identifyContainer(std::span(head).first(got)) != Container::kRiffWave) {
+      return {kChunkRead, "not a RIFF WAVE file"};
+    }
+  }
   const auto form = file.findForm(kWaveForm);
   if (!form) return {kChunkRead, "not a RIFF WAVE file"};
   const uint64_t formStart = form->payloadOffset() + riff::kFormTypeBytes;
@@ -373,17 +384,19 @@ WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream& stream) {
     const bool before = file.findChunk(kDataId, formStart).has_value();
     return {kChunkRead, before ? "the data chunk comes before the fmt chunk" : "no data chunk"};
   }
-  // A placeholder size that runs past the end means the data runs to the end of the input.
+  // A placeholder size that runs past the end means the data runs to the end of the input,
+  // however far that is (a saved file's real data may pass 4 GiB).
   riff::ChunkHeader dataChunk = *data;
   const bool toEnd = isStreamingPlaceholder(data->size) &&
                      (file.isStream() || data->size > file.bytesFrom(data->payloadOffset()));
-  if (toEnd && !file.isStream()) {
-    dataChunk.size = static_cast<uint32_t>(
-        std::min<uint64_t>(file.bytesFrom(data->payloadOffset()), 0x7FFFFFFF));
-  }
   const bool unknownLength = toEnd && file.isStream();
-  if (!unknownLength && !dataSizeAcceptable(file, dataChunk)) {
-    return {kDataRead, dataChunkProblem(file, dataChunk)};
+  const uint64_t dataBytes =
+      toEnd && !file.isStream() ? file.bytesFrom(data->payloadOffset()) : data->size;
+  if (toEnd && !file.isStream()) {
+    dataChunk.size = static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX));
+  }
+  if (!unknownLength && !dataSizeAcceptable(file, dataChunk, dataBytes)) {
+    return {kDataRead, dataChunkProblem(file, dataChunk, dataBytes)};
   }
   const auto decoder = chooseDecoder(formatTag_, bitsPerSample_, *subFormatTag);
   if (!decoder)
@@ -395,7 +408,7 @@ WaveData::Failure WaveData::loadFrom(riff::File& file, MonoStream& stream) {
   stream.decoder = *decoder;
   stream.channels = channels_;
   stream.toEnd = unknownLength;
-  stream.frames = unknownLength ? 0 : dataChunk.size / (decoder->storedBytes * channels_);
+  stream.frames = unknownLength ? 0 : dataBytes / (decoder->storedBytes * channels_);
   setPcmFormat(decoder->keptBits);
   return {};
 }

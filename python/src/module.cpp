@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -97,7 +98,12 @@ Samples inspect(const py::handle& samples, std::optional<int64_t> bits) {
                           " are not taken: give int16 (16-bit PCM), uint8 (8-bit PCM) or "
                           "float32/float64 (full scale -1..1) values");
   }
-  if (!s.array) throw py::error_already_set();
+  // The dtype is taken, so only memory can fail the conversion, and pybind11 has cleared the
+  // error it raised.
+  if (!s.array) {
+    if (PyErr_Occurred() != nullptr) throw py::error_already_set();
+    throw std::bad_alloc();
+  }
   if (array.ndim() == 1) {
     s.frames = static_cast<size_t>(array.shape(0));
   } else if (array.ndim() == 2) {
@@ -250,6 +256,19 @@ class StreamTracker {
   std::mutex mutex_;
   std::optional<pitchtrack::Tracker> tracker_;
 };
+
+// The tracker of a Python Tracker object whose __init__ ran; TypeError for an object made by
+// Tracker.__new__ alone, which holds no tracker yet.
+StreamTracker& initialised(const py::handle& self) {
+  if (!py::isinstance<StreamTracker>(self)) throw py::type_error("not a pitchtrack.Tracker");
+  auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
+  const py::detail::value_and_holder held =
+      instance->get_value_and_holder(py::detail::get_type_info(typeid(StreamTracker)));
+  if (!held.holder_constructed()) {
+    throw py::type_error("this Tracker was not initialised: make one with Tracker(sample_rate)");
+  }
+  return self.cast<StreamTracker&>();
+}
 
 const pitchtrack::Contour& contourOf(const py::handle& self) {
   return self.cast<const pitchtrack::Contour&>();
@@ -459,22 +478,30 @@ fed from any thread; pushes from several threads at once are serialised.)doc")
 A tracker for samples at sample_rate Hz (1000 to 768000) of bits bits (8 or
 16); ValueError otherwise. normalize, keep_final and voicing are the remedies
 of track().)doc")
-      .def("push", &StreamTracker::push, py::arg("block"),
-           R"doc(push(self, block)
+      .def(
+          "push",
+          [](const py::object& self, const py::object& block) { initialised(self).push(block); },
+          py::arg("block"),
+          R"doc(push(self, block)
 --
 
 Adds the next block of samples. ValueError for a block track() would refuse
 or whose dtype does not match the tracker's bits; RuntimeError after
 finish().)doc")
-      .def("finish", &StreamTracker::finish,
-           R"doc(finish(self)
+      .def(
+          "finish", [](const py::object& self) { return initialised(self).finish(); },
+          R"doc(finish(self)
 --
 
 The contour of every sample pushed. The tracker is then finished: a further
 push() or finish() raises RuntimeError.)doc")
-      .def_property_readonly("sample_rate", &StreamTracker::sampleRate,
-                             "The sample rate in Hz (int).")
-      .def_property_readonly("bits", &StreamTracker::bits, "The sample size, 8 or 16 (int).")
-      .def_property_readonly("finished", &StreamTracker::finished,
-                             "Whether finish() has been called (bool).");
+      .def_property_readonly(
+          "sample_rate", [](const py::object& self) { return initialised(self).sampleRate(); },
+          "The sample rate in Hz (int).")
+      .def_property_readonly(
+          "bits", [](const py::object& self) { return initialised(self).bits(); },
+          "The sample size, 8 or 16 (int).")
+      .def_property_readonly(
+          "finished", [](const py::object& self) { return initialised(self).finished(); },
+          "Whether finish() has been called (bool).");
 }

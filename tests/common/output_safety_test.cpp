@@ -111,6 +111,40 @@ TEST_F(SharedFolder, EveryLinkOfAChainIsJudged) {
   EXPECT_EQ(readFile(dir.path("victim")), "untouched\n");
 }
 
+// A planted link to a folder stands anywhere in the path: as the folder of the output, further
+// up, or on the way a link of the writer's own leads. Each is judged by the rule for a link at
+// the output's own name; the folder it leads to stays empty.
+TEST_F(SharedFolder, PlantedFolderLinksAnywhereOnThePathAreNotFollowed) {
+  struct PathCase {
+    const char* output;   // below the test folder; shared/sub is the planted link to victim/
+    const char* ownLink;  // a link of the writer's own made first ("" for none)
+  };
+  const std::vector<PathCase> pathCases = {
+      {"shared/sub/x.pitch", ""},
+      {"shared/sub/deeper/../x.pitch", ""},
+      {"mine/x.pitch", "shared/sub"},
+  };
+  for (const FolderCase& c : folderCases()) {
+    for (const PathCase& p : pathCases) {
+      SCOPED_TRACE(std::string(c.what) + ": " + p.output);
+      testsupport::TempDir dir;
+      fs::create_directories(dir.path("victim/deeper"));
+      fs::create_directory(dir.path("shared"));
+      fs::create_directory_symlink(dir.path("victim"), dir.path("shared/sub"));
+      if (*p.ownLink != '\0') fs::create_directory_symlink(dir.path(p.ownLink), dir.path("mine"));
+      share(dir.path("shared"), dir.path("shared/sub"), c);
+
+      const WriteResult written = writeOutputFile(dir.path(p.output), "600+610\n");
+      EXPECT_EQ(written.ok(), !c.refused) << written.reason;
+      EXPECT_EQ(fs::exists(dir.path("victim/x.pitch")), !c.refused);
+      if (c.refused) {
+        EXPECT_EQ(written.reason,
+                  "a symbolic link of another user in a shared folder on the way; not followed");
+      }
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace pitchtrack

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "pitchtrack/pitchtrack.h"
+#include "support/address_sanitizer.h"
 #include "support/run_tool.h"
 #include "support/signals.h"
 #include "support/temp_dir.h"
@@ -28,20 +29,9 @@ namespace fs = std::filesystem;
 using testwav::Bytes;
 using testwav::Format;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using testsupport::kAddressSanitizer;
 
-// AddressSanitizer reserves terabytes of shadow address space at start-up, so a sanitized tool
-// cannot start under an address-space limit; there the limit is left out.
+// A sanitized tool cannot start under an address-space limit; there the limit is left out.
 std::string memoryLimit() { return kAddressSanitizer ? "" : "ulimit -v 1048576;"; }
 
 Bytes concat(std::initializer_list<Bytes> parts) {

@@ -14,6 +14,10 @@
 #include <filesystem>
 #include <random>
 
+#include "blocked_signals.h"
+#include "folder_walk.h"
+#include "shared_folder.h"
+
 namespace pitchtrack {
 
 namespace {
@@ -44,9 +48,23 @@ std::array<Slot, 1024> slots;
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
 
-// Only async-signal-safe calls: unlinkat, then the default action (SA_RESETHAND restored it;
-// the signal stays blocked until the handler returns and then ends the process).
+// Set by the signal handler: no temporary file is created from then on.
+std::atomic<bool> stopping{false};
+// Temporary files being created and not registered yet. A creation runs with the ending
+// signals blocked in its thread, so the handler never interrupts one in its own thread; it waits
+// for those of other threads.
+std::atomic<int> creating{0};
+
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler sets the flag");
+
+// Only async-signal-safe calls: stops new temporary files, waits for the ones being created to
+// be registered, removes every registered one (unlinkat), then takes the default action
+// (SA_RESETHAND restored it; the signal stays blocked until the handler returns and then ends the
+// process).
 void removeTemporaries(int signal) {
+  stopping.store(true);
+  while (creating.load() > 0) {
+  }
   for (Slot& slot : slots) {
     if (slot.state.load(std::memory_order_acquire) == kRegistered) {
       ::unlinkat(slot.folder, slot.name, 0);
@@ -112,26 +130,6 @@ WriteResult syncToDisk(int fd) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Shared folders (world-writable and sticky, like /tmp), where another user can plant a symbolic
-// link or a FIFO at the name an output is about to be written to. The kernel's protected_symlinks
-// and protected_fifos rules apply here whether or not the system enables them: an entry of such a
-// folder is trusted only when it belongs to the effective user or to the folder's owner.
-
-std::string folderOf(const std::string& entry) {
-  const std::filesystem::path folder = std::filesystem::path(entry).parent_path();
-  return folder.empty() ? "." : folder.string();
-}
-
-// True when the folder holding `entry` is shared and `owner` is neither the effective user nor
-// the folder's owner: a link there is not followed, a FIFO not opened.
-bool plantedByAnotherUser(const std::string& entry, uid_t owner) {
-  struct stat folder {};
-  if (::stat(folderOf(entry).c_str(), &folder) != 0) return false;  // the open will fail anyway
-  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-  return shared && owner != ::geteuid() && owner != folder.st_uid;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Where a path sends an output: to standard output's stream, to a device or FIFO opened in place,
 // or to a regular file replaced (or created) whole. Symbolic links are followed here, one by one,
 // so the file they lead to is replaced beside itself and the link stays a link.
@@ -165,15 +163,26 @@ WriteResult readLink(const std::string& link, std::string& contents) {
   return {};
 }
 
+std::string folderOf(const std::string& entry) {
+  const std::filesystem::path folder = std::filesystem::path(entry).parent_path();
+  return folder.empty() ? "." : folder.string();
+}
+
 // Follows links from `target.path` to the first entry that is not a link, or to a name that
 // does not exist; refuses a link planted by another user in a shared folder.
 WriteResult followLinks(OutputTarget& target) {
   for (int hop = 0; hop <= kMaxLinks; ++hop) {
     if (::lstat(target.path.c_str(), &target.entry) != 0) {
+      const WriteResult failure = errno == ENOENT ? WriteResult{} : systemFailure();
+      if (std::string planted = plantedLinkOnTheWay(folderOf(target.path)); !planted.empty()) {
+        return {planted};
+      }
       target.exists = false;
-      return errno == ENOENT ? WriteResult{} : systemFailure();
+      return failure;
     }
     target.exists = true;
+    if (std::string planted = plantedLinkOnTheWay(folderOf(target.path)); !planted.empty())
+      return {planted};
     if (!S_ISLNK(target.entry.st_mode)) return {};
     if (plantedByAnotherUser(target.path, target.entry.st_uid)) {
       return {"a symbolic link of another user in a shared folder; not followed"};
@@ -318,15 +327,13 @@ class TemporaryFile {
   // Creates a new file (exclusively, never through a link) with `mode` subject to the umask, and
   // registers it for removal by the signal handler.
   WriteResult create(mode_t mode) {
-    for (int attempt = 0; attempt < kAttempts && fd_ < 0; ++attempt) {
-      randomName();
-      fd_ = ::openat(folder_, name_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-      if (fd_ < 0 && errno != EEXIST) return systemFailure();
-    }
-    if (fd_ < 0) return systemFailure();
-    created_ = true;
-    slot_ = registerTemporary(folder_, name_);
-    return {};
+    const WriteResult interrupted{"interrupted by a signal"};
+    if (stopping) return interrupted;  // not even counted, so the handler never waits on it
+    const SignalsBlocked blocked;
+    ++creating;
+    WriteResult result = stopping ? interrupted : createRegistered(mode);
+    --creating;
+    return result;
   }
   int fd() const { return fd_; }
   const char* name() const { return name_; }
@@ -345,6 +352,18 @@ class TemporaryFile {
 
  private:
   static constexpr int kAttempts = 100;
+
+  WriteResult createRegistered(mode_t mode) {
+    for (int attempt = 0; attempt < kAttempts && fd_ < 0; ++attempt) {
+      randomName();
+      fd_ = ::openat(folder_, name_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+      if (fd_ < 0 && errno != EEXIST) return systemFailure();
+    }
+    if (fd_ < 0) return systemFailure();
+    created_ = true;
+    slot_ = registerTemporary(folder_, name_);
+    return {};
+  }
 
   void randomName() {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -431,6 +450,8 @@ WriteResult writeOutputFile(const std::string& path, const std::string& text) {
   }
   return replaceFile(target.path, text, target.exists ? &target.entry : nullptr);
 }
+
+bool outputFilesStopped() { return stopping; }
 
 WriteResult withTemporaryFile(const std::string& folderPath,
                               const std::function<void(const std::string& name)>& whileItExists) {

@@ -22,6 +22,10 @@ struct [[nodiscard]] WriteResult {
 // ignored (nohup, background jobs).
 void protectOutputFiles();
 
+// True once one of those signals is ending the process: no output file is created any more (a
+// write then fails with "interrupted by a signal"), so there is no point in starting new work.
+bool outputFilesStopped();
+
 // Writes `text` to `path` so that no partial file is ever left behind.
 //
 // A regular file, a name not taken yet, or the file a symbolic link leads to (the links followed

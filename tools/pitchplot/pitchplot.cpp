@@ -21,6 +21,7 @@
 #include "contour_plot.h"
 #include "output_file.h"
 #include "plot_options.h"
+#include "standard_descriptors.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& r
 int main(int argc, char** argv) {
   // A failed write (a full disk, a file-size limit) is reported rather than fatal, and a signal
   // never leaves a temporary file behind.
+  pitchtrack::openClosedStandardDescriptors();
   pitchtrack::protectOutputFiles();
   const PlotCommandLine line =
       parsePlotCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));

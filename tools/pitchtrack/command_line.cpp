@@ -25,6 +25,19 @@ bool spelledAsOption(const CLI::App& app, std::string_view argument) {
   return false;
 }
 
+// -j takes a whole number of threads from 1 to 1024, and says so otherwise.
+CLI::Validator threadCount() {
+  return CLI::Validator(
+      [](const std::string& value) -> std::string {
+        const bool digits = !value.empty() && value.size() <= 4 &&
+                            value.find_first_not_of("0123456789") == std::string::npos;
+        const int count = digits ? std::stoi(value) : 0;
+        if (count >= 1 && count <= 1024) return "";
+        return "needs a whole number of threads from 1 to 1024, not '" + value + "'";
+      },
+      "1..1024");
+}
+
 CommandLine usageError(std::string problem) {
   CommandLine line;
   line.action = CommandLine::Action::kUsageError;
@@ -60,10 +73,10 @@ struct Parser {
     app.add_flag("--version", version);
     app.add_flag("-q,--quiet", line.quiet);
     app.add_option("--format", format)->check(CLI::IsMember({"line", "csv", "json"}));
-    app.add_option("-o,--output-dir", line.outputDirectory);
+    outputDirectory = app.add_option("-o,--output-dir", line.outputDirectory);
     app.add_option("--files-from", line.filesFrom);
     app.add_flag("-0", line.nulSeparated);
-    app.add_option("-j,--jobs", line.threads)->check(CLI::Range(1u, 1024u));
+    app.add_option("-j,--jobs", line.threads)->check(threadCount());
     app.add_flag("--normalize", line.analysis.normalize)->disable_flag_override();
     app.add_flag("--keep-final", line.analysis.keepFinal)->disable_flag_override();
     app.add_option_function<std::string>(
@@ -93,11 +106,13 @@ struct Parser {
     line.format = format == "csv"    ? OutputFormat::kCsv
                   : format == "json" ? OutputFormat::kJson
                                      : OutputFormat::kLine;
-    const bool corpus = !line.outputDirectory.empty();
+    const bool corpus = outputDirectory->count() > 0;
+    if (corpus && line.outputDirectory.empty()) return usageError("-o needs a folder name");
     return chooseAction(std::move(line), operands, corpus);
   }
 
   CLI::App app;
+  CLI::Option* outputDirectory = nullptr;
   CommandLine line;
   bool help = false;
   bool version = false;

@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "corpus.h"
 #include "output_file.h"
+#include "standard_descriptors.h"
 #include "track_one.h"
 
 namespace {
@@ -29,6 +30,7 @@ int usageError(const char* program, const std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  pitchtrack::openClosedStandardDescriptors();
   pitchtrack::protectOutputFiles();
   using pitchtrack::cli::CommandLine;
   const char* program = argc > 0 ? argv[0] : "pitchtrack";

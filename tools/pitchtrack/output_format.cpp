@@ -1,6 +1,9 @@
 #include "output_format.h"
 
 #include <cstdio>
+#include <string_view>
+
+#include "utf8.h"
 
 namespace pitchtrack::cli {
 
@@ -15,20 +18,32 @@ std::string secondsOf(int64_t frame) {
   return text;
 }
 
-// A JSON string: quotes, backslashes and control characters escaped; other bytes as they are.
+void appendUnicodeEscape(std::string& out, unsigned char byte) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+  out += escaped;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, well-formed UTF-8 as it is.
+// A byte that is not part of well-formed UTF-8 (a Latin-1 file name, say) is written as the
+// character of the same number, \u0080 to \u00ff: the name reads as Latin-1 and the document
+// stays valid JSON.
 std::string jsonString(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) {
+  for (size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const size_t length = utf8SequenceLength(std::string_view(text).substr(i));
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
+    } else if (length == 0 || static_cast<unsigned char>(c) < 0x20) {
+      appendUnicodeEscape(out, static_cast<unsigned char>(c));
     } else {
-      out += c;
+      out.append(text, i, length);
+      i += length;
+      continue;
     }
+    ++i;
   }
   return out + "\"";
 }

@@ -14,7 +14,9 @@ namespace pitchtrack::cli {
 // the last three fields empty.
 std::string formatCsv(const Contour& contour);
 
-// JSON: {"file": NAME, "frame_seconds": 0.032, "first_frame": N, "values": [...]}.
+// JSON: {"file": NAME, "frame_seconds": 0.032, "first_frame": N, "values": [...]}. NAME keeps its
+// well-formed UTF-8; any other byte is written as the character of the same number (\u0080 to
+// \u00ff, the byte read as Latin-1), so the document is valid JSON whatever the name.
 std::string formatJson(const Contour& contour, const std::string& fileName);
 
 std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName);

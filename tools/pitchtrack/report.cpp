@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include <cstdio>
+#include <new>
 
 namespace pitchtrack::cli {
 
@@ -21,9 +22,18 @@ std::string printableName(const std::string& name) {
   return out;
 }
 
-void reportFailure(const std::string& file, const std::string& reason) {
-  const std::string line = "pitchtrack: " + printableName(file) + ": " + reason + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
+// Without memory for the escaped name, the name goes out as it is.
+void reportFailure(const std::string& file, const char* reason) noexcept {
+  try {
+    const std::string line = "pitchtrack: " + printableName(file) + ": " + reason + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "pitchtrack: %s: %s\n", file.c_str(), reason);
+  }
+}
+
+void reportFailure(const std::string& file, const std::string& reason) noexcept {
+  reportFailure(file, reason.c_str());
 }
 
 }  // namespace pitchtrack::cli

@@ -10,7 +10,8 @@ namespace pitchtrack::cli {
 // and 0x7F "\xHH"), so that a reason always stays on one line.
 std::string printableName(const std::string& name);
 
-// Writes "pitchtrack: FILE: REASON" and a newline on standard error in one piece.
-void reportFailure(const std::string& file, const std::string& reason);
+// Writes "pitchtrack: FILE: REASON" and a newline on standard error in one piece; never throws.
+void reportFailure(const std::string& file, const std::string& reason) noexcept;
+void reportFailure(const std::string& file, const char* reason) noexcept;
 
 }  // namespace pitchtrack::cli

@@ -29,7 +29,8 @@ std::FILE* errorLineStream(const CommandLine& line) {
 
 // The default invocation's line for a recording that cannot be tracked, and the reason.
 int refuseWaveFile(const CommandLine& line, const std::string& reason) {
-  std::fprintf(errorLineStream(line), "Error: cannot open wave file %s!\n", line.waveFile.c_str());
+  std::fprintf(errorLineStream(line), "Error: cannot open wave file %s!\n",
+               printableName(line.waveFile).c_str());
   std::fflush(errorLineStream(line));
   reportFailure(line.waveFile, reason);
   return kExitFailure;
@@ -37,19 +38,26 @@ int refuseWaveFile(const CommandLine& line, const std::string& reason) {
 
 int refusePitchFile(const CommandLine& line, const std::string& reason) {
   std::fprintf(errorLineStream(line), "Error: cannot write pitch file %s!\n",
-               line.pitchFile.c_str());
+               printableName(line.pitchFile).c_str());
   std::fflush(errorLineStream(line));
   reportFailure(line.pitchFile, reason);
   return kExitFailure;
 }
 
+// The file the recording is read from: the named one, or standard input's when it is a regular
+// file (a pipe or terminal cannot be replaced by the pitch file).
+bool examineRecording(const CommandLine& line, struct stat& wave) {
+  if (!isStandardStream(line.waveFile)) return ::stat(line.waveFile.c_str(), &wave) == 0;
+  return ::fstat(STDIN_FILENO, &wave) == 0 && S_ISREG(wave.st_mode);
+}
+
 // Whether writing the pitch file would replace the recording itself: the same file through any
-// path, link or hard link.
+// path, link or hard link, standard input's file included (- rec.wav < rec.wav).
 bool pitchFileIsTheRecording(const CommandLine& line) {
-  if (isStandardStream(line.waveFile) || isStandardStream(line.pitchFile)) return false;
+  if (isStandardStream(line.pitchFile)) return false;
   struct stat wave {};
   struct stat pitch {};
-  return ::stat(line.waveFile.c_str(), &wave) == 0 && ::stat(line.pitchFile.c_str(), &pitch) == 0 &&
+  return examineRecording(line, wave) && ::stat(line.pitchFile.c_str(), &pitch) == 0 &&
          wave.st_dev == pitch.st_dev && wave.st_ino == pitch.st_ino;
 }
 
@@ -72,7 +80,9 @@ Contour trackRecording(const CommandLine& line, std::FILE* progress) {
 }
 
 int writeResult(const CommandLine& line, const Contour& contour, std::FILE* progress) {
-  if (progress != nullptr) std::fprintf(progress, "Writing pitch to %s\n", line.pitchFile.c_str());
+  if (progress != nullptr) {
+    std::fprintf(progress, "Writing pitch to %s\n", printableName(line.pitchFile).c_str());
+  }
   // The pitch file may be standard output itself (/dev/stdout): the messages come first.
   std::fflush(stdout);
   const std::string text = formatOutput(line.format, contour, line.waveFile);
