@@ -130,8 +130,9 @@ TEST(Pipeline, WorkingSignalInEightBitsGivesTheSixteenBitContour) {
           builder.push(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
         }
         const std::vector<int16_t> wide = wideWorkingSignal(samples, c.rate, c.nbits);
+        const pipeline::InputLevel level(c.rate, c.nbits);
         const Contour expected =
-            pipeline::contourOfWorkingSignal(std::span<const int16_t>(wide), options, {});
+            pipeline::contourOfWorkingSignal(std::span<const int16_t>(wide), options, level);
         const Contour actual = builder.finishContour();
         EXPECT_EQ(actual.values, expected.values) << c.rate << " Hz, " << c.nbits << " bits";
         EXPECT_EQ(actual.firstFrame, expected.firstFrame);
