@@ -160,17 +160,6 @@ void reduceSixteenBits(std::span<int16_t> samples) {
   for (int16_t& v : samples) v = static_cast<int16_t>(v / 256);
 }
 
-// Whether every sample is an unsigned 8-bit value, as 8-bit recordings' samples are.
-bool fitsByte(std::span<const int16_t> block) {
-  int16_t lowest = 0;
-  int16_t highest = 0;
-  for (const int16_t v : block) {
-    lowest = std::min(lowest, v);
-    highest = std::max(highest, v);
-  }
-  return lowest >= 0 && highest <= UINT8_MAX;
-}
-
 // The contour of a working signal held in a buffer, which is released once the analysis no
 // longer needs it.
 template <typename Buffer>
@@ -271,7 +260,6 @@ void WorkingSignalBuilder::push(std::span<const int16_t> block) {
     reducingResampler_->push(block);
     return;
   }
-  if (store_ == Store::kBytes && !fitsByte(block)) widen();
   if (store_ != Store::kWide) {
     pushNarrow(block);
     return;
@@ -294,15 +282,6 @@ void WorkingSignalBuilder::pushNarrow(std::span<const int16_t> block) {
                    [](int16_t v) { return static_cast<uint8_t>(v); });
   }
   filled_ = end;
-}
-
-// Moves the 8-bit samples kept so far into 16 bits; the builder keeps 16 bits from here on.
-void WorkingSignalBuilder::widen() {
-  signal_ = SampleBuffer(std::max(byteSignal_.size(), filled_));
-  const auto kept = byteSignal_.samples().first(filled_);
-  std::copy(kept.begin(), kept.end(), signal_.samples().begin());
-  byteSignal_ = {};
-  store_ = Store::kWide;
 }
 
 template <typename Byte>

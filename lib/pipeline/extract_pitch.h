@@ -89,12 +89,11 @@ class WorkingSignalBuilder {
   int64_t pushed_ = 0;
   // How the signal is kept. Without normalisation it is kept in 8 bits: a 16-bit recording's
   // samples divided by 256 as they arrive (signed, resampled or not), an 8-bit recording at
-  // 8000 Hz as it is (unsigned 0..255). An 8-bit recording with a sample outside 0..255, or one
-  // resampled, is kept in 16 bits, as is every signal to be normalised.
+  // 8000 Hz as it is (unsigned 0..255). A resampled 8-bit recording is kept in 16 bits, as is
+  // every signal to be normalised.
   enum class Store { kWide, kReduced, kBytes };
   Store store_ = Store::kWide;
   void pushNarrow(std::span<const int16_t> block);
-  void widen();
   template <typename Byte>
   SampleBufferOf<Byte> finishNarrow(SampleBufferOf<Byte>& kept);
 
