@@ -23,12 +23,15 @@ STAGES = [
                                  r"_copy_to_iter|filemap_|copy_page_to_iter|ext4_|xfs_|"
                                  r"read_pages|__memmove"),
     ("resample to 8 kHz", r"interpolateRun|StreamingResampler|RatePhases"),
-    ("input level, 16 to 8 bits", r"InputLevel|reduceSixteenBits|WorkingSignalBuilder"),
+    ("input level, 16 to 8 bits", r"InputLevel|reduceSixteenBits|WorkingSignalBuilder|"
+                                  r"pushNarrow|fitsByte"),
     ("frame preparation (centre, scale)", r"SampleScaler|prepareSmall|centredAutocorrelation|"
                                           r"analyseFrames|analyseInto"),
     ("autocorrelation", r"avx512Kernel|avx2Kernel|portableKernel|portableTail|autocorrelate"),
     ("extremum picking, candidate lists", r"pickRawCandidates|extremaMiddles|"
-                                          r"appendRawCandidates|keepLagsInRange"),
+                                          r"appendRawCandidates|keepLagsInRange|extremaAvx|"
+                                          r"extremaAtLevel|blockOneByOne|blockOfSteps|steps"
+                                          r"Avx"),
     ("path search, both passes", r"searchPaths|PathSearch|linkFrame|linkAvx|"
                                  r"linkPortable|Avx2Kernel|Avx512Kernel|linkBestPredecessor|"
                                  r"buildLattice|searchRuns|trackPitch|__ieee754_log|"
@@ -36,7 +39,11 @@ STAGES = [
     ("endpoint detector (volume, median, difference)", r"middlesByCounting|frameVolume|"
                                                        r"differenceSum|highOrderDiff|"
                                                        r"endpointDetect|activityThreshold|"
-                                                       r"epd|Segment|voicedMask"),
+                                                       r"epd|Segment|voicedMask|volumesAvx|"
+                                                       r"volumesPortable|differencesAvx|"
+                                                       r"differencesPortable|countAtMost|"
+                                                       r"detectSegments|activityMeasure|"
+                                                       r"voicingOf|periodicMask"),
 ]
 KERNEL = "kernel: page faults and memory"
 OTHER = "everything else"
