@@ -1,0 +1,42 @@
+// The audio thread's half of "Sing": the live precise tracker over the microphone's samples. An
+// AudioWorklet cannot fetch, so the page hands it the compiled module. Each batch of final frames
+// goes to the page with the audio clock of the sample that completed them.
+import { LiveTracker, init } from '../index.js';
+
+class LiveTrackerProcessor extends AudioWorkletProcessor {
+  constructor({ processorOptions }) {
+    super();
+    this.waiting = [];  // blocks that arrive while the module is instantiated
+    this.samplesSeen = 0;
+    this.port.onmessage = ({ data }) => {
+      if (data === 'finish') this.finish();
+    };
+    init(processorOptions.module).then(() => {
+      this.tracker = new LiveTracker(sampleRate);
+      for (const block of this.waiting.splice(0)) this.push(block);
+    }, (error) => this.port.postMessage({ error: error.message }));
+  }
+
+  push(block) {
+    const frames = this.tracker.push(block);
+    if (frames.length > 0) this.port.postMessage({ frames, samplesSeen: this.samplesSeen });
+  }
+
+  process(inputs) {
+    const block = inputs[0]?.[0];
+    if (!block || this.finished) return !this.finished;
+    if (this.samplesSeen === 0) this.port.postMessage({ startTime: currentTime });
+    this.samplesSeen += block.length;
+    if (this.tracker) this.push(block);
+    else this.waiting.push(block.slice());
+    return true;
+  }
+
+  finish() {
+    this.finished = true;
+    const frames = this.tracker ? this.tracker.finish() : [];
+    this.port.postMessage({ frames, samplesSeen: this.samplesSeen, finished: true });
+  }
+}
+
+registerProcessor('pitchtrack-live', LiveTrackerProcessor);

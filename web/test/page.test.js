@@ -1,0 +1,77 @@
+// The page in headless Chromium: a WAV through the file input draws the tool's frames and lists
+// its notes, the default analysis of a minute of audio is timed, the microphone path (Chromium's
+// fake capture of the example melody) shows the notes live, and nothing scrolls sideways at
+// 390 pixels. Writes the README's screenshot, docs/browser.png.
+import assert from 'node:assert/strict';
+import { join } from 'node:path';
+import { after, before, test } from 'node:test';
+
+import { launchChromium, openPage, serveWebFolder } from './support/browser.js';
+import { repositoryRoot, runTool } from './support/native.js';
+import { encoded, hummedMelody, melody, wavFile } from './support/signals.js';
+import { readFileSync } from 'node:fs';
+
+const melodyPath = join(repositoryRoot, 'examples', 'melody.wav');
+let server;
+let browser;
+
+before(async () => {
+  server = await serveWebFolder();
+  browser = await launchChromium(melodyPath);
+});
+after(async () => {
+  await browser?.close();
+  server?.close();
+});
+
+// The native tool's pitched frame count (precise analysis) and note numbers for melody.wav.
+function nativeMelody() {
+  const bytes = readFileSync(melodyPath);
+  const line = runTool(bytes, 'melody.wav', ['-q', '--precise']).stdout.toString().trim();
+  const notes = runTool(bytes, 'melody.wav', ['-q', '--notes', '--format=csv']).stdout.toString();
+  return {
+    pitchedFrames: line.split('+').filter((value) => value !== '0').length,
+    notes: notes.trim().split('\n').slice(1).map((row) => Number(row.split(',')[2])),
+  };
+}
+
+for (const width of [900, 390]) {
+  test(`at ${width} pixels a WAV through the file input shows the tool's frames and notes`, async () => {
+    const page = await openPage(browser, server.url, width);
+    await page.setInputFiles('#file', melodyPath);
+    await page.waitForSelector('#notes li');
+    const expected = nativeMelody();
+    const drawn = await page.getAttribute('#contour', 'data-pitched-frames');
+    const notes = await page.$$eval('#notes li', (items) => items.map((item) => Number(item.dataset.midi)));
+    assert.equal(Number(drawn), expected.pitchedFrames);
+    assert.deepEqual(notes, expected.notes);
+    const overflow = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
+    assert.ok(overflow <= 0, `the page scrolls ${overflow} pixels sideways`);
+    if (width === 900) await page.screenshot({ path: join(repositoryRoot, 'docs', 'browser.png') });
+    assert.deepEqual(page.problems, []);
+    await page.close();
+  });
+}
+
+test('the default analysis of a 60 s recording takes under 50 ms in the page', async (t) => {
+  const page = await openPage(browser, server.url);
+  const minute = wavFile(encoded(hummedMelody(44100, Array(18).fill(melody).flat(), 0.3, 0.12),
+    's16'), 44100);
+  await page.route('**/minute.wav', (route) => route.fulfill({ body: Buffer.from(minute) }));
+  const timings = await page.evaluate(async () => {
+    const { trackWav } = await import('/index.js');
+    const bytes = new Uint8Array(await (await fetch('/minute.wav')).arrayBuffer());
+    const milliseconds = [];
+    for (let run = 0; run < 6; run += 1) {
+      const started = performance.now();
+      const contour = trackWav(bytes);
+      milliseconds.push(performance.now() - started);
+      if (contour.recordingSeconds < 60) throw new Error(`${contour.recordingSeconds} s`);
+    }
+    return milliseconds;
+  });
+  t.diagnostic(`60 s at 44100 Hz, default analysis: ${timings.map((ms) => ms.toFixed(1)).join(', ')} ms`);
+  assert.ok(Math.min(...timings) < 50, `${Math.min(...timings)} ms`);
+  assert.deepEqual(page.problems, []);
+  await page.close();
+});
