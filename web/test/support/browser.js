@@ -28,7 +28,9 @@ export function launchChromium(captureFile) {
   return chromium.launch({
     executablePath: chromiumPath,
     args: ['--use-fake-ui-for-media-stream', '--use-fake-device-for-media-stream',
-      `--use-file-for-fake-audio-capture=${captureFile}`, '--autoplay-policy=no-user-gesture-required'],
+      `--use-file-for-fake-audio-capture=${captureFile}`, '--autoplay-policy=no-user-gesture-required',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--no-first-run', '--disable-quic'],
   });
 }
 
