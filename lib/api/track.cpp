@@ -145,6 +145,7 @@ std::string soundFileLibraryVersion() { return SoundFile::libraryVersion(); }
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
               const Options& options) {
   if (options.analysis == Analysis::kDefault) {
+    pipeline::checkFrameSink(options);
     return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
   }
   const std::unique_ptr<pipeline::ContourBuilder> builder =
