@@ -84,3 +84,22 @@ export function trackWav(bytes: Uint8Array | ArrayBuffer, options?: Options): Co
 export function track(samples: Int16Array | Uint8Array, sampleRate: number, bitsPerSample: 8 | 16,
   options?: Options): Contour;
 export function track(samples: Float32Array, sampleRate: number, options?: Options): Contour;
+
+export interface Frame {
+  /** Frame `index` covers index * 32 ms .. (index + 1) * 32 ms of the stream. */
+  index: number;
+  startSeconds: number;
+  /** Tenths of a semitone, rounded; 0 = no pitch. */
+  value: number;
+  hz: number;
+  confidence: number;
+}
+
+/** The precise analysis of a stream, block by block: each frame as soon as it is final (80 ms
+ * of audio past its end), each note as soon as it ends; nothing kept. */
+export class LiveTracker {
+  constructor(sampleRate: number, options?: { bitsPerSample?: 8 | 16; minNoteSeconds?: number;
+    onsetDb?: number });
+  push(samples: Float32Array | Int16Array | Uint8Array): { frames: Frame[]; notes: Note[] };
+  finish(): { frames: Frame[]; notes: Note[] };
+}

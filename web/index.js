@@ -172,3 +172,58 @@ export function track(samples, sampleRate, bitsPerSample, options) {
   return tracked(loaded().trackIntegerSamples(samples, sampleRate, bitsPerSample, settings),
     settings);
 }
+
+function finalPart(answer) {
+  const { frames, notes } = checked(answer);
+  for (const frame of frames) frame.startSeconds = frame.index * 0.032;
+  return { frames, notes };
+}
+
+// Follows a recording while it is made, with the precise analysis: push() each block of samples
+// as it arrives (any size) and get the frames that became final, each as soon as the audio up to
+// 80 ms past its end has arrived, and the notes that ended. Every frame comes, from index 0 on,
+// also the unpitched ones; its value, hz and confidence are those the whole recording's precise
+// contour holds for it. Nothing of the recording is kept, so it may run for ever; finish() ends
+// it and frees its memory.
+//   new LiveTracker(sampleRate)                      Float32Array or Int16Array blocks
+//   new LiveTracker(sampleRate, { bitsPerSample: 8 }) Uint8Array blocks of 8-bit PCM
+// The other options are minNoteSeconds and onsetDb (how frames are grouped into notes).
+export class LiveTracker {
+  constructor(sampleRate, { bitsPerSample = 16, ...options } = {}) {
+    checkRate(sampleRate);
+    const engine = loaded();
+    this.bitsPerSample = bitsPerSample;
+    this.session = new engine.LiveSession();
+    const refusal = this.session.open(sampleRate, bitsPerSample, moduleOptions(options));
+    if (refusal) {
+      this.session.delete();
+      throw new PitchtrackError(refusal.error);
+    }
+  }
+
+  // {frames: [{index, startSeconds, value, hz, confidence}], notes: [Note]}: what became final.
+  push(samples) {
+    if (!this.session) throw new Error('pitchtrack: push after finish');
+    if (samples instanceof Float32Array && this.bitsPerSample === 16) {
+      return finalPart(this.session.pushFloats(samples));
+    }
+    const fits = this.bitsPerSample === 8 ? samples instanceof Uint8Array
+      : samples instanceof Int16Array;
+    if (!fits) {
+      throw new TypeError(`pitchtrack: this tracker takes ${this.bitsPerSample === 8
+        ? 'Uint8Array' : 'Int16Array or Float32Array'} blocks`);
+    }
+    return finalPart(this.session.pushIntegers(samples));
+  }
+
+  // Ends the stream: the last frames and notes.
+  finish() {
+    if (!this.session) throw new Error('pitchtrack: finish called twice');
+    try {
+      return finalPart(this.session.finish());
+    } finally {
+      this.session.delete();
+      this.session = null;
+    }
+  }
+}

@@ -1,5 +1,5 @@
-// Draws pitched frames and notes on a note axis: time across, one row per semitone up the side,
-// named at every note when there is room and at every C otherwise.
+// Draws pitched frames and notes on a note axis: time across (marked in seconds), one row per
+// semitone up the side, named at every note when there is room and at every C otherwise.
 
 const names = ['C', 'C♯', 'D', 'E♭', 'E', 'F', 'F♯', 'G', 'A♭', 'A', 'B♭', 'B'];
 
@@ -51,6 +51,20 @@ function drawAxis(context, area, range, y) {
   }
 }
 
+// Marks whole seconds (or every 2, 5, 10, ... when they would crowd) along the bottom.
+function drawTimes(context, area, fromSeconds, toSeconds, x) {
+  const perSecond = (area.right - area.left) / (toSeconds - fromSeconds);
+  const step = [0.5, 1, 2, 5, 10, 20, 30, 60, 120, 300].find((s) => s * perSecond >= 56) ?? 600;
+  context.fillStyle = '#6b778a';
+  context.textBaseline = 'top';
+  context.textAlign = 'center';
+  for (let t = Math.ceil(fromSeconds / step) * step; t <= toSeconds; t += step) {
+    context.fillRect(x(t), area.bottom, 1, 4);
+    context.fillText(`${Number(t.toFixed(1))} s`, x(t), area.bottom + 5);
+  }
+  context.textAlign = 'start';
+}
+
 function drawNotes(context, notes, x, y, rowHeight) {
   context.fillStyle = 'rgba(58, 111, 216, 0.22)';
   for (const note of notes) {
@@ -84,13 +98,14 @@ function drawFrames(context, frames, x, y) {
 export function drawContour(canvas, { frames, notes, fromSeconds, toSeconds }) {
   const { context, width, height } = fittedContext(canvas);
   context.clearRect(0, 0, width, height);
-  const area = { left: 40, right: width - 8, top: 8, bottom: height - 8 };
+  const area = { left: 40, right: width - 16, top: 8, bottom: height - 22 };
   area.height = area.bottom - area.top;
   const range = pitchRange(frames, notes);
   const span = Math.max(toSeconds - fromSeconds, 1e-3);
   const x = (seconds) => area.left + ((seconds - fromSeconds) / span) * (area.right - area.left);
   const y = (midi) => area.bottom - ((midi - range.low) / (range.high - range.low)) * area.height;
   drawAxis(context, area, range, y);
+  drawTimes(context, area, fromSeconds, fromSeconds + span, x);
   drawNotes(context, notes, x, y, area.height / (range.high - range.low));
   return drawFrames(context, frames, x, y);
 }

@@ -1,7 +1,7 @@
 // "Sing": the microphone (with the browser's echo cancellation, noise suppression and gain
 // control off, which would bend the pitch and the level) goes through an AudioWorklet that runs
-// the live precise tracker (live_worklet.js). The page scrolls the contour and shows the note of
-// the latest frame with its cents, large. Each change of the shown note is announced by a
+// the live precise tracker (live_worklet.js). The page scrolls the contour, with each note drawn
+// once it has ended, and shows the note of the latest frame with its cents, large. Each change of the shown note is announced by a
 // "notechange" event on #now, with the seconds from the start of the note's first frame in the
 // microphone's audio to the frame on screen.
 import { drawContour, noteName } from './contour_view.js';
@@ -20,6 +20,7 @@ class LiveSession {
   constructor(module, { canvas, report }) {
     Object.assign(this, { module, canvas, report });
     this.frames = [];  // pitched frames of the last keptSeconds, for the drawing
+    this.notes = [];  // the notes that ended in the last keptSeconds
     this.latest = null;
     this.shownNote = null;
     this.onsetTime = null;  // audio clock of the start of the shown note's first frame
@@ -46,10 +47,11 @@ class LiveSession {
     this.drawing = requestAnimationFrame(() => this.draw());
   }
 
-  receive({ startTime, frames, finished, error }) {
+  receive({ startTime, frames, notes, finished, error }) {
     if (error) this.report(`The live tracker did not start: ${error}`, true);
     if (startTime !== undefined) this.startTime = startTime;
     for (const frame of frames ?? []) this.take(frame);
+    this.notes.push(...(notes ?? []));
     if (finished) this.close();
   }
 
@@ -68,6 +70,7 @@ class LiveSession {
 
   show() {
     const frame = this.latest;
+    this.nameView.classList.toggle('idle', !frame || frame.value === 0);
     if (!frame || frame.value === 0) {
       this.nameView.textContent = '–';
       this.centsView.textContent = '';
@@ -89,9 +92,10 @@ class LiveSession {
     this.show();
     const now = this.latest ? this.latest.startSeconds + 0.032 : 0;
     this.frames = this.frames.filter((frame) => frame.seconds > now - keptSeconds);
+    this.notes = this.notes.filter((note) => note.offsetSeconds > now - keptSeconds);
     drawContour(this.canvas, {
       frames: this.frames.filter((frame) => frame.seconds > now - viewSeconds),
-      notes: [],
+      notes: this.notes.filter((note) => note.offsetSeconds > now - viewSeconds),
       fromSeconds: now - viewSeconds,
       toSeconds: now,
     });

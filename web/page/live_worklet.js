@@ -1,13 +1,13 @@
 // The audio thread's half of "Sing": the live precise tracker over the microphone's samples. An
 // AudioWorklet cannot fetch, so the page hands it the compiled module. Each batch of final frames
-// goes to the page with the audio clock of the sample that completed them.
+// goes to the page with the notes that ended, and the audio clock of the stream's first sample.
 import { LiveTracker, init } from '../index.js';
 
 class LiveTrackerProcessor extends AudioWorkletProcessor {
   constructor({ processorOptions }) {
     super();
     this.waiting = [];  // blocks that arrive while the module is instantiated
-    this.samplesSeen = 0;
+    this.started = false;
     this.port.onmessage = ({ data }) => {
       if (data === 'finish') this.finish();
     };
@@ -18,15 +18,17 @@ class LiveTrackerProcessor extends AudioWorkletProcessor {
   }
 
   push(block) {
-    const frames = this.tracker.push(block);
-    if (frames.length > 0) this.port.postMessage({ frames, samplesSeen: this.samplesSeen });
+    const { frames, notes } = this.tracker.push(block);
+    if (frames.length > 0 || notes.length > 0) {
+      this.port.postMessage({ frames, notes });
+    }
   }
 
   process(inputs) {
     const block = inputs[0]?.[0];
     if (!block || this.finished) return !this.finished;
-    if (this.samplesSeen === 0) this.port.postMessage({ startTime: currentTime });
-    this.samplesSeen += block.length;
+    if (!this.started) this.port.postMessage({ startTime: currentTime });
+    this.started = true;
     if (this.tracker) this.push(block);
     else this.waiting.push(block.slice());
     return true;
@@ -34,8 +36,8 @@ class LiveTrackerProcessor extends AudioWorkletProcessor {
 
   finish() {
     this.finished = true;
-    const frames = this.tracker ? this.tracker.finish() : [];
-    this.port.postMessage({ frames, samplesSeen: this.samplesSeen, finished: true });
+    const { frames, notes } = this.tracker ? this.tracker.finish() : { frames: [], notes: [] };
+    this.port.postMessage({ frames, notes, finished: true });
   }
 }
 

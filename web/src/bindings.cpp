@@ -1,6 +1,7 @@
 // The module's JavaScript interface (embind). index.js wraps it into the package's API.
 #include <emscripten/bind.h>
 
+#include "live_session.h"
 #include "output_texts.h"
 #include "track_entries.h"
 #include "web_options.h"
@@ -20,6 +21,12 @@ EMSCRIPTEN_BINDINGS(pitchtrack) {
   emscripten::function("trackIntegerSamples", &trackIntegerSamples);
   emscripten::function("trackFloatSamples", &trackFloatSamples);
   emscripten::function("outputBytes", &outputBytes);
+  emscripten::class_<LiveSession>("LiveSession")
+      .constructor<>()
+      .function("open", &LiveSession::open)
+      .function("pushIntegers", &LiveSession::pushIntegers)
+      .function("pushFloats", &LiveSession::pushFloats)
+      .function("finish", &LiveSession::finish);
 }
 
 }  // namespace pitchtrack::web
