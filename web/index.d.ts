@@ -13,9 +13,9 @@ export interface Options {
   normalize?: boolean;
   /** The default analysis: keep the last stretch of sound however long the silence before it. */
   keepFinal?: boolean;
-  /** Notes: the shortest note in seconds (default 0.1). */
+  /** Notes: the shortest note in seconds, 0.03 to 10 (default 0.1). */
   minNoteSeconds?: number;
-  /** Notes: the dip and rise of the level in dB that starts a new note (default 6). */
+  /** Notes: the dip and rise of the level in dB that starts a new note, 1 to 60 (default 6). */
   onsetDb?: number;
   /** The recording's name in errors and in the JSON outputs (default 'recording.wav'). */
   name?: string;

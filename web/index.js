@@ -68,6 +68,15 @@ function checked(answer) {
 const optionNames = new Set(['precise', 'voicing', 'normalize', 'keepFinal', 'minNoteSeconds',
   'onsetDb', 'name']);
 
+// A number option within the range the tool's option takes.
+function within(options, key, fallback, low, high) {
+  const value = options[key] ?? fallback;
+  if (typeof value !== 'number' || !(value >= low && value <= high)) {
+    throw new RangeError(`pitchtrack: ${key} is a number from ${low} to ${high}, not ${value}`);
+  }
+  return value;
+}
+
 function moduleOptions(options = {}) {
   for (const key of Object.keys(options)) {
     if (!optionNames.has(key)) throw new TypeError(`pitchtrack: unknown option '${key}'`);
@@ -81,8 +90,8 @@ function moduleOptions(options = {}) {
     strictVoicing: voicing === 'strict',
     normalize: Boolean(options.normalize),
     keepFinal: Boolean(options.keepFinal),
-    minNoteSeconds: Number(options.minNoteSeconds ?? 0.1),
-    onsetDb: Number(options.onsetDb ?? 6),
+    minNoteSeconds: within(options, 'minNoteSeconds', 0.1, 0.03, 10),
+    onsetDb: within(options, 'onsetDb', 6, 1, 60),
     name: String(options.name ?? 'recording.wav'),
   };
 }
@@ -139,9 +148,11 @@ export function trackWav(bytes, options = {}) {
   return tracked(loaded().trackWavBytes(data, settings), settings);
 }
 
-function checkRate(sampleRate) {
-  if (!Number.isInteger(sampleRate)) {
-    throw new TypeError(`pitchtrack: the sample rate is a whole number of Hz, not ${sampleRate}`);
+// A whole number that reaches the library as it is (embind would wrap a larger one into 32 bits,
+// turning 2^32 + 8000 Hz into 8000 Hz); the library then checks its range.
+function checkWhole(name, value) {
+  if (!Number.isInteger(value) || Math.abs(value) >= 2 ** 31) {
+    throw new TypeError(`pitchtrack: ${name} is a whole number, not ${value}`);
   }
 }
 
@@ -151,7 +162,7 @@ function checkRate(sampleRate) {
 //   track(float32Array, sampleRate, options)     full scale -1..1, converted as the reader
 //                                                converts a float WAV's samples
 export function track(samples, sampleRate, bitsPerSample, options) {
-  checkRate(sampleRate);
+  checkWhole('the sample rate', sampleRate);
   if (samples instanceof Float32Array) {
     if (typeof bitsPerSample === 'number') {
       throw new TypeError('pitchtrack: Float32Array samples take no bitsPerSample');
@@ -162,9 +173,7 @@ export function track(samples, sampleRate, bitsPerSample, options) {
   if (!(samples instanceof Int16Array || samples instanceof Uint8Array)) {
     throw new TypeError('pitchtrack: samples are an Int16Array, a Uint8Array or a Float32Array');
   }
-  if (!Number.isInteger(bitsPerSample)) {
-    throw new TypeError('pitchtrack: integer samples need their bitsPerSample, 8 or 16');
-  }
+  checkWhole('bitsPerSample', bitsPerSample);
   if (samples instanceof Uint8Array && bitsPerSample !== 8) {
     throw new TypeError('pitchtrack: a Uint8Array holds 8-bit samples: bitsPerSample is 8');
   }
@@ -190,7 +199,8 @@ function finalPart(answer) {
 // The other options are minNoteSeconds and onsetDb (how frames are grouped into notes).
 export class LiveTracker {
   constructor(sampleRate, { bitsPerSample = 16, ...options } = {}) {
-    checkRate(sampleRate);
+    checkWhole('the sample rate', sampleRate);
+    checkWhole('bitsPerSample', bitsPerSample);
     const engine = loaded();
     this.bitsPerSample = bitsPerSample;
     this.session = new engine.LiveSession();

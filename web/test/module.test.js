@@ -1,7 +1,9 @@
 // The module under node against the native tool: the golden cases, every output format of both
 // analyses on generated recordings through every entry, the refusals, and the size.
 import assert from 'node:assert/strict';
-import { readFileSync, readdirSync } from 'node:fs';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { gzipSync } from 'node:zlib';
@@ -82,8 +84,12 @@ test('wrong arguments are refused, not tracked', () => {
     [() => track(new Uint8Array(10), 8000, 16), TypeError],
     [() => track(new Float32Array(10), 8000, 16), TypeError],
     [() => track(samples, 8000.5, 16), TypeError],
+    [() => track(samples, 2 ** 32 + 8000, 16), TypeError],
+    [() => track(samples, 8000, 2 ** 32 + 16), TypeError],
     [() => track(samples, 8000, 16, { percise: true }), TypeError],
     [() => track(samples, 8000, 16, { voicing: 'loose' }), TypeError],
+    [() => track(samples, 8000, 16, { precise: true, minNoteSeconds: 1e300 }), RangeError],
+    [() => track(samples, 8000, 16, { precise: true, onsetDb: NaN }), RangeError],
     [() => trackWav('in.wav'), TypeError],
     [() => trackWav(new Uint8Array(0)).text('xml'), PitchtrackError],
   ];
@@ -97,4 +103,23 @@ test('the module and its .wasm are at most 300 KB gzip-compressed', (t) => {
     .reduce((a, b) => a + b);
   t.diagnostic(`module + wasm: ${size} bytes gzip-compressed`);
   assert.ok(size <= 300 * 1024, `${size} bytes`);
+});
+
+test('npm pack gives a tarball that installs offline and tracks', () => {
+  const folder = mkdtempSync(join(tmpdir(), 'pitchtrack-pack-'));
+  try {
+    const npm = (args, cwd) => execFileSync('npm', [...args, '--no-audit', '--no-fund'],
+      { cwd, stdio: 'ignore' });
+    npm(['pack', '--pack-destination', folder], join(repositoryRoot, 'web'));
+    writeFileSync(join(folder, 'package.json'), '{"name": "app", "private": true, "type": "module"}');
+    npm(['install', '--offline', './pitchtrack-2.0.0.tgz'], folder);
+    const script = "import { init, trackWav } from 'pitchtrack'; import { readFileSync } from 'node:fs';"
+      + "await init(); process.stdout.write(trackWav(readFileSync(process.argv[2])).text());";
+    writeFileSync(join(folder, 'run.mjs'), script);
+    const melody = join(repositoryRoot, 'examples', 'melody.wav');
+    const output = execFileSync('node', ['run.mjs', melody], { cwd: folder }).toString();
+    assert.equal(output, readFileSync(join(repositoryRoot, 'examples', 'melody.pitch'), 'utf8'));
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
 });

@@ -1,5 +1,5 @@
-// The page in headless Chromium: a WAV through the file input draws the tool's frames and lists
-// its notes, the default analysis of a minute of audio is timed, the microphone path (Chromium's
+// The page in headless Chromium: a WAV through the file input draws the tool's frames, lists its
+// notes and downloads the tool's bytes, the default analysis of a minute of audio is timed, the microphone path (Chromium's
 // fake capture of the example melody) shows the notes live, and nothing scrolls sideways at
 // 390 pixels. Writes the README's screenshot, docs/browser.png.
 import assert from 'node:assert/strict';
@@ -47,7 +47,15 @@ for (const width of [900, 390]) {
     assert.deepEqual(notes, expected.notes);
     const overflow = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
     assert.ok(overflow <= 0, `the page scrolls ${overflow} pixels sideways`);
-    if (width === 900) await page.screenshot({ path: join(repositoryRoot, 'docs', 'browser.png') });
+    if (width === 900) {
+      await page.screenshot({ path: join(repositoryRoot, 'docs', 'browser.png') });
+      for (const [format, args] of [['json', ['--precise', '--format=json']], ['midi', ['--notes', '--format=midi']]]) {
+        const [download] = await Promise.all([page.waitForEvent('download'),
+          page.click(`.downloads button[data-format="${format}"]`)]);
+        const native = runTool(readFileSync(melodyPath), 'melody.wav', ['-q', ...args]).stdout;
+        assert.deepEqual(readFileSync(await download.path()), native, format);
+      }
+    }
     assert.deepEqual(page.problems, []);
     await page.close();
   });
