@@ -1,15 +1,18 @@
 // The page in headless Chromium: a WAV through the file input draws the tool's frames, lists its
-// notes and downloads the tool's bytes, the default analysis of a minute of audio is timed, the microphone path (Chromium's
+// notes and downloads the tool's bytes, a FLAC copy goes through the browser's decoder, the
+// default analysis of a minute of audio is timed, the microphone path (Chromium's
 // fake capture of the example melody) shows the notes live, and nothing scrolls sideways at
-// 390 pixels. Writes the README's screenshot, docs/browser.png.
+// 390 pixels. Writes the README's screenshots, docs/browser.png and docs/browser-live.png.
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 
 import { launchChromium, openPage, serveWebFolder } from './support/browser.js';
 import { repositoryRoot, runTool } from './support/native.js';
 import { encoded, hummedMelody, melody, wavFile } from './support/signals.js';
-import { readFileSync } from 'node:fs';
 
 const melodyPath = join(repositoryRoot, 'examples', 'melody.wav');
 let server;
@@ -60,6 +63,23 @@ for (const width of [900, 390]) {
     await page.close();
   });
 }
+
+test('another format goes through the browser\'s decoder, with the WAV\'s notes', async () => {
+  const folder = mkdtempSync(join(tmpdir(), 'pitchtrack-page-'));
+  try {
+    const flac = join(folder, 'melody.flac');
+    execFileSync('sox', [melodyPath, flac]);
+    const page = await openPage(browser, server.url);
+    await page.setInputFiles('#file', flac);
+    await page.waitForSelector('#notes li');
+    const notes = await page.$$eval('#notes li', (items) => items.map((item) => Number(item.dataset.midi)));
+    assert.deepEqual(notes, nativeMelody().notes);
+    assert.deepEqual(page.problems, []);
+    await page.close();
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+});
 
 test('the default analysis of a 60 s recording takes under 50 ms in the page', async (t) => {
   const page = await openPage(browser, server.url);
