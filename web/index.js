@@ -32,12 +32,16 @@ async function compiledModule(source) {
 // Resolves to the compiled module, which can be posted to a worklet or a worker.
 export async function init(source) {
   const wasm = await compiledModule(source);
-  engine = await createPitchtrack({
-    locateFile: (path) => path,
-    instantiateWasm(imports, receive) {
-      WebAssembly.instantiate(wasm, imports).then((instance) => receive(instance, wasm));
-      return {};
-    },
+  // A failed instantiation rejects here: emscripten's own promise would never settle.
+  engine = await new Promise((resolve, reject) => {
+    createPitchtrack({
+      locateFile: (path) => path,
+      instantiateWasm(imports, receive) {
+        WebAssembly.instantiate(wasm, imports).then((instance) => receive(instance, wasm))
+          .catch(reject);
+        return {};
+      },
+    }).then(resolve, reject);
   });
   return wasm;
 }

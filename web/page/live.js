@@ -129,6 +129,7 @@ export async function startSinging(module, page) {
   session = new LiveSession(module, page);
   button.textContent = 'Stop';
   button.classList.add('live');
+  button.disabled = true;  // until the microphone runs, so that a stop finds it running
   try {
     await session.start();
   } catch (error) {
@@ -136,5 +137,7 @@ export async function startSinging(module, page) {
     session = null;
     button.textContent = 'Sing';
     button.classList.remove('live');
+  } finally {
+    button.disabled = false;
   }
 }

@@ -14,7 +14,11 @@ class LiveTrackerProcessor extends AudioWorkletProcessor {
     init(processorOptions.module).then(() => {
       this.tracker = new LiveTracker(sampleRate);
       for (const block of this.waiting.splice(0)) this.push(block);
-    }, (error) => this.port.postMessage({ error: error.message }));
+    }, (error) => {
+      this.finished = true;
+      this.waiting = [];
+      this.port.postMessage({ error: error.message });
+    });
   }
 
   push(block) {

@@ -96,6 +96,13 @@ test('wrong arguments are refused, not tracked', () => {
   for (const [call, kind] of refusals) assert.throws(call, kind, call.toString());
 });
 
+test('a module that cannot be instantiated rejects init() and leaves the loaded one', async () => {
+  const empty = new WebAssembly.Module(new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0]));
+  await assert.rejects(init(empty));
+  await assert.rejects(init(new URL('file:///nonexistent/pitchtrack.wasm')));
+  assert.equal(trackWav(readFileSync(join(goldenFolder, '01_melody_8k_u8', 'in.wav'))).length, 163);
+});
+
 test('the module and its .wasm are at most 300 KB gzip-compressed', (t) => {
   const dist = join(repositoryRoot, 'web', 'dist');
   const size = ['pitchtrack.mjs', 'pitchtrack.wasm']
