@@ -23,7 +23,7 @@ class LiveSession {
     this.notes = [];  // the notes that ended in the last keptSeconds
     this.latest = null;
     this.shownNote = null;
-    this.onsetTime = null;  // audio clock of the start of the shown note's first frame
+    this.onsetTime = null;  // audio clock at which the shown note's first frame began to arrive
     this.nameView = document.getElementById('note-name');
     this.centsView = document.getElementById('note-cents');
   }
@@ -47,15 +47,16 @@ class LiveSession {
     this.drawing = requestAnimationFrame(() => this.draw());
   }
 
-  receive({ startTime, frames, notes, finished, error }) {
+  receive({ frames, notes, received, clock, finished, error }) {
     if (error) this.report(`The live tracker did not start: ${error}`, true);
-    if (startTime !== undefined) this.startTime = startTime;
-    for (const frame of frames ?? []) this.take(frame);
+    // Sample s of the stream arrived at clock - (received - s) / rate on the audio clock.
+    const arrival = (seconds) => clock - (received / this.context.sampleRate - seconds);
+    for (const frame of frames ?? []) this.take(frame, arrival);
     this.notes.push(...(notes ?? []));
     if (finished) this.close();
   }
 
-  take(frame) {
+  take(frame, arrival) {
     this.latest = frame;
     if (frame.value === 0) return;
     const seconds = frame.startSeconds + 0.016;
@@ -63,7 +64,7 @@ class LiveSession {
     const { note } = nearestNote(frame.hz);
     if (note !== this.shownNote) {
       this.shownNote = note;
-      this.onsetTime = this.startTime + frame.startSeconds;
+      this.onsetTime = arrival(frame.startSeconds);
       this.announced = false;
     }
   }
