@@ -20,7 +20,10 @@ export async function serveWebFolder() {
     });
     server.on('exit', (code) => reject(new Error(`http.server ended with status ${code}`)));
   });
-  return { url: `http://127.0.0.1:${port}/`, close: () => server.kill() };
+  // The server must not outlive a run that ends early (a failed hook, an uncaught error).
+  const stop = () => server.kill();
+  process.once('exit', stop);
+  return { url: `http://127.0.0.1:${port}/`, close: stop };
 }
 
 // A headless Chromium whose microphone plays `captureFile` (a WAV file, looped).
