@@ -133,6 +133,13 @@ Contour trackStream(int descriptor, const std::string& name, const Options& opti
   return trackContainer(std::move(file), problem, name, options);
 }
 
+Contour trackMemory(const void* bytes, size_t size, const std::string& name,
+                    const Options& options) {
+  std::string problem;
+  auto file = riff::File::openMemory(std::span(static_cast<const uint8_t*>(bytes), size), problem);
+  return trackContainer(std::move(file), problem, name, options);
+}
+
 std::string soundFileLibraryVersion() { return SoundFile::libraryVersion(); }
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
