@@ -87,7 +87,9 @@ WriteResult replaceFile(const OutputTarget& target, const std::string& text) {
   if (WriteResult filled = temporary.fill(text, existing); !filled.ok()) return filled;
   if (WriteResult synced = syncToDisk(temporary.fd()); !synced.ok()) return synced;
   if (WriteResult closed = temporary.close(); !closed.ok()) return closed;
-  if (WriteResult renamed = temporary.renameTo(target.name); !renamed.ok()) return renamed;
+  if (const int error = temporary.renameTo(target.name); error != 0) {
+    return {std::strerror(error)};
+  }
   return target.folder.syncable() ? syncToDisk(target.folder.fd()) : WriteResult{};
 }
 

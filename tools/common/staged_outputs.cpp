@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "output_target.h"
 
@@ -12,49 +15,86 @@ namespace pitchtrack {
 
 namespace {
 
-using FailureList = std::vector<StagedOutputs::Failure>;
-
-// Flushes the file system that holds `folder` with everything written to it; a folder open for
-// path operations only cannot be given to syncfs, and then every file system is flushed.
-std::string flushFileSystem(const OpenFolder& folder) {
+// Flushes the file system that holds `folder` with everything written to it; 0, or the error. A
+// folder open for path operations only cannot be given to syncfs, and then every file system is
+// flushed.
+int flushFileSystem(const OpenFolder& folder) {
   if (!folder.syncable()) {
     ::sync();
-    return "";
+    return 0;
   }
-  return ::syncfs(folder.fd()) == 0 ? "" : std::strerror(errno);
+  return ::syncfs(folder.fd()) == 0 ? 0 : errno;
 }
 
-// Flushes the file systems of `files`, one call each; the files on one that failed move to
-// `failures` with `context` before the reason.
-template <typename Files>
-void flushAll(Files& files, const char* context, FailureList& failures) {
-  std::map<dev_t, std::string> outcome;
-  for (auto& file : files) {
-    struct stat folder {};
-    const dev_t device = ::fstat(file.folder->fd(), &folder) == 0 ? folder.st_dev : 0;
-    if (!outcome.contains(device)) outcome[device] = flushFileSystem(*file.folder);
-    if (!outcome[device].empty()) {
-      failures.push_back({file.owner, file.path, context + outcome[device]});
-      file.temporary.reset();  // removes it
+// The file systems of a batch, each flushed once (a batch rarely spans more than one; beyond a
+// few, every file system is flushed at once). Holds no memory of its own, so that a batch can be
+// committed when memory has run out.
+class FileSystemFlush {
+ public:
+  // 0, or the error of flushing the file system that holds `folder`.
+  int errorFor(const OpenFolder& folder) {
+    struct stat status {};
+    const dev_t device = ::fstat(folder.fd(), &status) == 0 ? status.st_dev : 0;
+    for (size_t i = 0; i < count_; ++i) {
+      if (devices_[i].device == device) return devices_[i].error;
     }
+    const int error = count_ < devices_.size() ? flushFileSystem(folder) : (::sync(), 0);
+    if (count_ < devices_.size()) devices_[count_++] = {device, error};
+    return error;
   }
-  std::erase_if(files, [](const auto& file) { return file.temporary == nullptr; });
+
+ private:
+  struct Device {
+    dev_t device;
+    int error;
+  };
+  std::array<Device, 8> devices_{};
+  size_t count_ = 0;
+};
+
+// Hands a failed file to `failed` with `context` before the error's text, and removes its
+// temporary file.
+template <typename File>
+void fail(File& file, const char* context, int error, const StagedOutputs::FailureSink& failed) {
+  char reason[256];
+  std::snprintf(reason, sizeof reason, "%s%s", context, std::strerror(error));
+  failed(file.owner, file.path, reason, false);
+  file.temporary.reset();
 }
 
-// Renames one staged file into place, unless `veto` refuses what is at its name now; the
-// failure, if any, goes to `failures`.
-void renameIntoPlace(auto& file, const StagedOutputs::Veto& veto, FailureList& failures) {
+// Why `veto` refuses what is at the file's final name now, written to `refusal`; false when it
+// may be replaced. Without memory for the veto's reason, the file is left untouched.
+template <typename File>
+bool vetoed(File& file, const StagedOutputs::Veto& veto, std::string& refusal) {
   struct stat existing {};
-  if (::fstatat(file.folder->fd(), file.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (std::string refused = veto(file.path, existing); !refused.empty()) {
-      failures.push_back({file.owner, file.path, refused, true});
-      file.temporary.reset();
-      return;
-    }
+  if (::fstatat(file.folder->fd(), file.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+    return false;
   }
-  if (WriteResult renamed = file.temporary->renameTo(file.name); !renamed.ok()) {
-    failures.push_back({file.owner, file.path, renamed.reason});
+  try {
+    refusal = veto(file.path, existing);
+  } catch (const std::bad_alloc&) {
+    refusal.clear();
+    return true;
+  }
+  return !refusal.empty();
+}
+
+// Renames one staged file into place, unless the veto refuses what is at its name now.
+template <typename File>
+void renameIntoPlace(File& file, const StagedOutputs::Veto& veto,
+                     const StagedOutputs::FailureSink& failed) {
+  std::string refusal;
+  if (vetoed(file, veto, refusal)) {
+    failed(file.owner, file.path,
+           refusal.empty() ? "not enough memory to check what its output would replace; nothing "
+                             "replaced"
+                           : refusal.c_str(),
+           true);
     file.temporary.reset();
+    return;
+  }
+  if (const int error = file.temporary->renameTo(file.name); error != 0) {
+    fail(file, "", error, failed);
   }
 }
 
@@ -103,21 +143,30 @@ size_t StagedOutputs::pendingFolders() const {
   return batch_.folders.size();
 }
 
-std::vector<StagedOutputs::Failure> StagedOutputs::commit(const Veto& veto) {
+void StagedOutputs::commit(const Veto& veto, const FailureSink& failed) {
   const std::lock_guard committing(commitMutex_);
   Batch batch;
   {
     const std::lock_guard lock(mutex_);
     std::swap(batch, batch_);
   }
-  FailureList failures;
   // The contents reach the disk before any name points at them...
-  flushAll(batch.files, "cannot flush the result to the disk: ", failures);
-  for (Staged& file : batch.files) renameIntoPlace(file, veto, failures);
-  std::erase_if(batch.files, [](const Staged& file) { return file.temporary == nullptr; });
+  FileSystemFlush contents;
+  for (Staged& file : batch.files) {
+    if (const int error = contents.errorFor(*file.folder); error != 0) {
+      fail(file, "cannot flush the result to the disk: ", error, failed);
+    } else {
+      renameIntoPlace(file, veto, failed);
+    }
+  }
   // ... and the names after the renames.
-  flushAll(batch.files, "renamed into place but not flushed to the disk: ", failures);
-  return failures;
+  FileSystemFlush names;
+  for (Staged& file : batch.files) {
+    if (file.temporary == nullptr) continue;
+    if (const int error = names.errorFor(*file.folder); error != 0) {
+      fail(file, "renamed into place but not flushed to the disk: ", error, failed);
+    }
+  }
 }
 
 }  // namespace pitchtrack

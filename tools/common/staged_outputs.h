@@ -43,17 +43,16 @@ class StagedOutputs {
   // Why the file `existing`, now at the final name of the output `path`, must not be replaced
   // (empty: it may be).
   using Veto = std::function<std::string(const std::string& path, const struct stat& existing)>;
-  struct Failure {
-    std::string owner;
-    std::string path;  // relative to the base folder
-    std::string reason;
-    bool vetoed = false;  // `reason` is the veto's, not a failed write
-  };
+  // Receives a file that could not be committed: its owner, its path (relative to the base
+  // folder) and why; `vetoed` when the reason is the veto's, not a failed write. Must not throw.
+  using FailureSink = std::function<void(const std::string& owner, const std::string& path,
+                                         const char* reason, bool vetoed)>;
 
-  // Commits every file staged so far and returns those that failed; the others are at their
-  // final names and on the disk. A failed file's temporary file is removed, and its final name
-  // keeps what it held. Commits run one at a time; staging goes on meanwhile.
-  std::vector<Failure> commit(const Veto& veto);
+  // Commits every file staged so far; each that fails goes to `failed`, and the others are at
+  // their final names and on the disk. A failed file's temporary file is removed, and its final
+  // name keeps what it held. Every staged file ends in one of the two, even when memory runs
+  // out. Commits run one at a time; staging goes on meanwhile.
+  void commit(const Veto& veto, const FailureSink& failed);
 
  private:
   struct Staged {

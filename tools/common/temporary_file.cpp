@@ -156,9 +156,9 @@ WriteResult TemporaryFile::close() {
   return ::close(fd) == 0 ? WriteResult{} : systemFailure();
 }
 
-WriteResult TemporaryFile::renameTo(const std::string& target) {
+int TemporaryFile::renameTo(const std::string& target) noexcept {
   renamed_ = ::renameat(folder_, name_, folder_, target.c_str()) == 0;
-  return renamed_ ? WriteResult{} : systemFailure();
+  return renamed_ ? 0 : errno;
 }
 
 WriteResult TemporaryFile::createRegistered(mode_t mode) {

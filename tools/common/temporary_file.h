@@ -38,8 +38,9 @@ class TemporaryFile {
   WriteResult fill(const std::string& text, const struct stat* existing);
   // Closes the file; a failure is a write the close reports as failed.
   WriteResult close();
-  // Renames the closed file to `target` in the same folder.
-  WriteResult renameTo(const std::string& target);
+  // Renames the closed file to `target` in the same folder; 0, or the error (it takes no
+  // memory, so a batch of results is committed when memory has run out).
+  int renameTo(const std::string& target) noexcept;
 
   int fd() const { return fd_; }
   const char* name() const { return name_; }

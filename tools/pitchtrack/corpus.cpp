@@ -70,10 +70,10 @@ class NameIntake {
     }
   }
 
-  // A problem that stops the intake (the list, memory), counted as a failure.
-  void stop(const std::string& name, const std::string& reason) { run().fail(name, reason); }
+  // A problem that stopped the intake of a started run (the list, memory), counted as a failure.
+  void stop(const std::string& name, const char* reason) noexcept { run_->fail(name, reason); }
 
-  bool started() const { return run_ != nullptr; }
+  bool started() const { return run_ != nullptr && !startFailed_; }
   bool failedToStart() const { return startFailed_; }
   int finish() { return run().finish(); }
 
@@ -134,16 +134,12 @@ std::string readList(int list, const CommandLine& line, NameIntake& intake) {
                       [&intake](std::string_view name) { intake.take(std::string(name)); });
 }
 
-// Takes every name: the operands, then the list; an empty string, or why the intake stopped
-// early (the list, or memory).
+// Takes every name: the operands, then the list; an empty string, or why the list could not be
+// read to its end.
 std::string takeNames(const CommandLine& line, int list, NameIntake& intake) {
-  try {
-    intake.noteRecordings(line.waveFiles);
-    for (const std::string& name : line.waveFiles) intake.take(name);
-    return list >= 0 ? readList(list, line, intake) : "";
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemory;
-  }
+  intake.noteRecordings(line.waveFiles);
+  for (const std::string& name : line.waveFiles) intake.take(name);
+  return list >= 0 ? readList(list, line, intake) : "";
 }
 
 }  // namespace
@@ -164,18 +160,26 @@ int trackCorpus(const CommandLine& line) {
   }
   keepFreedMemoryForTheNextRecording();
   NameIntake intake(line, std::move(outputFolder));
-  std::string problem;
+  std::string listProblem;
+  const char* stopped = nullptr;  // why the intake stopped before the list's end
   try {
-    problem = takeNames(line, list, intake);
-  } catch (const std::runtime_error& error) {
-    problem = error.what();
+    listProblem = takeNames(line, list, intake);
+  } catch (const std::bad_alloc&) {
+    stopped = kOutOfMemory;
+  } catch (const std::runtime_error&) {
+    if (!intake.failedToStart()) throw;
   }
   if (list > STDIN_FILENO) ::close(list);
-  if (intake.failedToStart() || (!problem.empty() && !intake.started())) {
-    reportFailure(intake.failedToStart() ? line.outputDirectory : listName, problem);
+  if (intake.failedToStart()) {
+    reportFailure(line.outputDirectory, "no thread could be started to track the recordings");
     return 1;
   }
-  if (!problem.empty()) intake.stop(listName, problem);
+  if (stopped == nullptr && !listProblem.empty()) stopped = listProblem.c_str();
+  if (stopped != nullptr && !intake.started()) {
+    reportFailure(listName, stopped);
+    return 1;
+  }
+  if (stopped != nullptr) intake.stop(listName, stopped);
   return intake.finish();
 }
 

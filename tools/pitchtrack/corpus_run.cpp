@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
@@ -36,12 +37,14 @@ std::string notARegularFile(const std::string& name) {
   return S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file";
 }
 
-std::string duration(double seconds) {
-  char text[32];
+// "3.4 s", or "2:05" from a minute on; no memory is taken, so the progress line and the summary
+// are written when memory has run out.
+std::array<char, 32> duration(double seconds) {
+  std::array<char, 32> text{};
   if (seconds < 60) {
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    std::snprintf(text.data(), text.size(), "%.1f s", seconds);
   } else {
-    std::snprintf(text, sizeof text, "%d:%02d", static_cast<int>(seconds / 60),
+    std::snprintf(text.data(), text.size(), "%d:%02d", static_cast<int>(seconds / 60),
                   static_cast<int>(seconds) % 60);
   }
   return text;
@@ -119,7 +122,7 @@ int CorpusRun::finish() {
   if (!line_.quiet) {
     std::fprintf(stderr, "pitchtrack: %zu files, %zu failed, %.2f h of audio, %s\n", named_.load(),
                  failed_.load(), audioSeconds_ / 3600,
-                 duration(std::chrono::duration<double>(Clock::now() - start_).count()).c_str());
+                 duration(std::chrono::duration<double>(Clock::now() - start_).count()).data());
   }
   return failed_ == 0 ? 0 : 1;
 }
@@ -138,7 +141,11 @@ void CorpusRun::refuse(const std::string& name, const std::string& reason) {
   ++finished_;
 }
 
-void CorpusRun::fail(const std::string& name, const std::string& reason) {
+void CorpusRun::fail(const std::string& name, const std::string& reason) noexcept {
+  fail(name, reason.c_str());
+}
+
+void CorpusRun::fail(const std::string& name, const char* reason) noexcept {
   reportFailure(name, reason);
   ++failed_;
 }
@@ -162,8 +169,8 @@ void CorpusRun::trackEntry(const CorpusEntry& entry) {
       fail(entry.name, problem);
     }
   } catch (const std::exception& error) {
-    fail(entry.name,
-         dynamic_cast<const std::bad_alloc*>(&error) != nullptr ? "not enough memory" : error.what());
+    fail(entry.name, dynamic_cast<const std::bad_alloc*>(&error) != nullptr ? "not enough memory"
+                                                                           : error.what());
   }
   const std::lock_guard lock(totalsMutex_);
   audioSeconds_ += seconds;
@@ -221,7 +228,7 @@ void CorpusRun::commitLoop() {
     if (!batchStart) batchStart = Clock::now();
     if (trackersDone_ || files >= kBatchFiles || staged_.pendingFolders() >= kBatchFolders ||
         Clock::now() - *batchStart >= kBatchAge) {
-      commitBatch();
+      commitBatch();  // never throws: every failure is reported as it is met
       batchStart.reset();
     }
   }
@@ -231,11 +238,18 @@ void CorpusRun::commitBatch() {
   const StagedOutputs::Veto veto = [this](const std::string& output, const struct stat& existing) {
     return claims_.vetoReplacing(shownOutput(output), existing);
   };
-  for (const StagedOutputs::Failure& failure : staged_.commit(veto)) {
-    fail(failure.owner, failure.vetoed ? failure.reason
-                                       : "cannot write " + printableName(shownOutput(failure.path)) +
-                                             ": " + failure.reason);
-  }
+  staged_.commit(veto, [this](const std::string& owner, const std::string& output,
+                              const char* reason, bool vetoed) {
+    try {
+      if (!vetoed) {
+        fail(owner, "cannot write " + printableName(shownOutput(output)) + ": " + reason);
+        return;
+      }
+    } catch (const std::bad_alloc&) {
+      // Without memory for the whole sentence, the reason alone.
+    }
+    fail(owner, reason);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -257,7 +271,7 @@ void CorpusRun::drawProgress() {
   char text[160];
   std::snprintf(text, sizeof text, "%6zu/%zu%s files  %.2f h of audio  %.0fx real time  %s left",
                 done, total, namesEnded_ ? "" : "+", audio / 3600,
-                elapsed > 0 ? audio / elapsed : 0.0, duration(left).c_str());
+                elapsed > 0 ? audio / elapsed : 0.0, duration(left).data());
   drawStatusLine(text);
 }
 

@@ -43,7 +43,8 @@ class CorpusRun {
   void refuse(const std::string& name, const std::string& reason);
   // Reports a problem that is not a name's (a folder that cannot be walked, a list that cannot be
   // read to its end) and counts it as a failure.
-  void fail(const std::string& name, const std::string& reason);
+  void fail(const std::string& name, const std::string& reason) noexcept;
+  void fail(const std::string& name, const char* reason) noexcept;
 
   // The names have all come: waits for the trackers, commits the last batch, prints the summary
   // unless -q, and returns the exit status (0 when every name was tracked and written).

@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -56,12 +57,12 @@ void reportFailure(const std::string& file, const std::string& reason) noexcept 
   reportFailure(file, reason.c_str());
 }
 
-void drawStatusLine(const std::string& text) noexcept {
+void drawStatusLine(const char* text) noexcept {
   const std::lock_guard lock(errorStream);
   clearStatusLine();
-  std::fputs(text.c_str(), stderr);
+  std::fputs(text, stderr);
   std::fflush(stderr);
-  statusWidth = text.size();
+  statusWidth = std::strlen(text);
 }
 
 void endStatusLine() noexcept {
