@@ -212,8 +212,8 @@ TEST_F(Corpus, OutputPathsFollowTheNameAndTheFirstClaimHoldsWhateverTheThreads) 
     std::string firstErrors;
     for (const char* threads : {"1", "4", "4"}) {
       SCOPED_TRACE(std::string(c.what) + ", -j " + threads);
-      const auto result = run("rm -rf out && " + kTool + " -q -j " + threads + " -o out " +
-                              c.arguments);
+      const auto result =
+          run("rm -rf out && " + kTool + " -q -j " + threads + " -o out " + c.arguments);
       EXPECT_EQ(result.status, c.status) << result.err;
       for (const char* line : c.says) EXPECT_NE(result.err.find(line), std::string::npos) << line;
       if (c.outputs.contains("corpus/note_0.pitch")) {
@@ -234,13 +234,13 @@ TEST_F(Corpus, OutputPathsFollowTheNameAndTheFirstClaimHoldsWhateverTheThreads) 
 // Shards of a list written into one OUTDIR give the tree of one run, as do the folders of a
 // corpus walked one by one below one --base.
 TEST_F(Corpus, ShardsGiveTheTreeOfOneRun) {
-  const auto lists = run("find corpus -name '*.wav' | sort > all && head -n 13 all > s1 && "
-                         "tail -n +14 all > s2");
+  const auto lists =
+      run("find corpus -name '*.wav' | sort > all && head -n 13 all > s1 && "
+          "tail -n +14 all > s2");
   ASSERT_EQ(lists.status, 0);
   const std::vector<std::pair<std::string, std::vector<std::string>>> layouts = {
       {"--files-from all", {"-j 3 --files-from s2", "-j 1 --files-from s1"}},
-      {"-r --base corpus corpus",
-       {"-r --base corpus corpus/choir", "--base corpus corpus/*.wav"}},
+      {"-r --base corpus corpus", {"-r --base corpus corpus/choir", "--base corpus corpus/*.wav"}},
   };
   for (const auto& [whole, shards] : layouts) {
     SCOPED_TRACE(whole);
@@ -301,11 +301,10 @@ TEST_F(Corpus, AListIsTrackedAsItArrives) {
 // written, and the usage text ends its line even when standard error goes elsewhere.
 TEST_F(Corpus, OnATerminalNoLineRunsIntoAnother) {
   if (!testsupport::haveProgram("script")) GTEST_SKIP() << "script is not installed";
-  const auto failing =
-      run("script -qec " +
-          shellQuote("{ sleep 0.5; echo corpus/missing.wav; sleep 0.5; } | " + kTool +
-                     " -o out --files-from -") +
-          " /dev/null");
+  const auto failing = run("script -qec " +
+                           shellQuote("{ sleep 0.5; echo corpus/missing.wav; sleep 0.5; } | " +
+                                      kTool + " -o out --files-from -") +
+                           " /dev/null");
   EXPECT_NE(failing.out.find("left"), std::string::npos) << failing.out;
   size_t lines = 0;
   for (size_t start = 0; start < failing.out.size();) {

@@ -114,7 +114,7 @@ WriteResult writeOutputFile(const std::string& path, const std::string& text) {
 
 WriteResult writeInPlace(const OutputTarget& target, const std::string& text) {
   return target.kind == OutputTarget::Kind::kStandardOutput ? writeToStandardOutput(text)
-                                                             : writeToDevice(target, text);
+                                                            : writeToDevice(target, text);
 }
 
 WriteResult withTemporaryFile(const std::string& folderPath,

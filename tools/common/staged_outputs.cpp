@@ -102,9 +102,8 @@ void renameIntoPlace(File& file, const StagedOutputs::Veto& veto,
 
 std::shared_ptr<OpenFolder> StagedOutputs::shareFolder(OpenFolder folder) {
   struct stat status {};
-  const auto key = ::fstat(folder.fd(), &status) == 0
-                       ? std::make_pair(status.st_dev, status.st_ino)
-                       : std::make_pair(dev_t{}, ino_t{});
+  const auto key = ::fstat(folder.fd(), &status) == 0 ? std::make_pair(status.st_dev, status.st_ino)
+                                                      : std::make_pair(dev_t{}, ino_t{});
   const std::lock_guard lock(mutex_);
   std::shared_ptr<OpenFolder>& shared = batch_.folders[key];
   if (shared == nullptr) shared = std::make_shared<OpenFolder>(std::move(folder));

@@ -170,7 +170,7 @@ void CorpusRun::trackEntry(const CorpusEntry& entry) {
     }
   } catch (const std::exception& error) {
     fail(entry.name, dynamic_cast<const std::bad_alloc*>(&error) != nullptr ? "not enough memory"
-                                                                           : error.what());
+                                                                            : error.what());
   }
   const std::lock_guard lock(totalsMutex_);
   audioSeconds_ += seconds;
@@ -196,7 +196,8 @@ std::string CorpusRun::trackAndStage(const CorpusEntry& entry, double& seconds) 
   waitForRoom();
   const WriteResult written =
       staged_.stage(entry.output, formatOutput(line_.format, contour, entry.name), entry.name);
-  if (!written.ok()) return "cannot write " + printableName(shownOutput(entry.output)) + ": " + written.reason;
+  if (!written.ok())
+    return "cannot write " + printableName(shownOutput(entry.output)) + ": " + written.reason;
   if (staged_.pendingFiles() >= kBatchFiles) wake_.notify_all();
   return "";
 }

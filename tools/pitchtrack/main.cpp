@@ -27,8 +27,8 @@ int usageError(const char* program, const std::string& problem) {
   const bool terminal = ::isatty(STDOUT_FILENO) == 1;
   std::printf("Usage:%s waveFile pitchFile%s", program, terminal ? "\n" : "");
   std::fflush(stdout);
-  std::fprintf(stderr, "%spitchtrack: %s; see %s --help\n", terminal ? "" : "\n",
-               problem.c_str(), program);
+  std::fprintf(stderr, "%spitchtrack: %s; see %s --help\n", terminal ? "" : "\n", problem.c_str(),
+               program);
   return kExitUsage;
 }
 

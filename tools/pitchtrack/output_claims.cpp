@@ -24,8 +24,7 @@ std::string OutputClaims::vetoReplacing(const std::string& shown,
   const auto recording = recordings_.find(FileId{existing.st_dev, existing.st_ino});
   if (recording == recordings_.end()) return "";
   return "its output " + printableName(shown) + " is the recording " +
-         printableName(recording->second) +
-         " itself; it is left untouched";
+         printableName(recording->second) + " itself; it is left untouched";
 }
 
 }  // namespace pitchtrack::cli

@@ -33,7 +33,7 @@ class OutputClaims {
   using FileId = std::pair<dev_t, ino_t>;
 
   mutable std::mutex mutex_;
-  std::map<FileId, std::string> recordings_;                // each recording and its first name
+  std::map<FileId, std::string> recordings_;              // each recording and its first name
   std::unordered_map<std::string, std::string> outputs_;  // each output claimed, and by whom
 };
 

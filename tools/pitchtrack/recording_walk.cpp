@@ -23,12 +23,13 @@ using ProblemSink = std::function<void(const std::string& folder, const std::str
 
 constexpr std::array<std::string_view, 2> kWaveExtensions = {"wav", "wave"};
 constexpr std::array<std::string_view, 14> kSoundFileExtensions = {
-    "flac", "ogg", "oga", "opus", "mp3", "aif", "aiff", "aifc", "caf", "au", "snd", "w64", "rf64",
-    "bw64"};
+    "flac", "ogg", "oga", "opus", "mp3", "aif",  "aiff",
+    "aifc", "caf", "au",  "snd",  "w64", "rf64", "bw64"};
 
 bool sameLetters(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 

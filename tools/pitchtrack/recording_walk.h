@@ -18,9 +18,8 @@ bool hasRecordingExtension(std::string_view name);
 // recording's extension to `recording`, as `root` followed by its path below it. Links are not
 // followed, to files or folders, so the walk stays inside the tree and meets no file twice. A
 // folder that cannot be read goes to `unreadable` with the reason, and the walk goes on.
-void walkRecordings(const std::string& root,
-                    const std::function<void(const std::string& name)>& recording,
-                    const std::function<void(const std::string& folder, const std::string& reason)>&
-                        unreadable);
+void walkRecordings(
+    const std::string& root, const std::function<void(const std::string& name)>& recording,
+    const std::function<void(const std::string& folder, const std::string& reason)>& unreadable);
 
 }  // namespace pitchtrack::cli
