@@ -67,37 +67,43 @@ std::string CorpusRun::shownOutput(const std::string& output) const {
 // ---------------------------------------------------------------------------------------------
 // Threads.
 
-std::vector<std::thread> CorpusRun::startTrackers(unsigned wanted) {
-  std::vector<std::thread> pool;
-  try {
-    pool.reserve(wanted);
-    for (unsigned t = 0; t < wanted; ++t) pool.emplace_back(&CorpusRun::work, this);
-  } catch (const std::exception& error) {
-    if (!line_.quiet && !pool.empty()) {
-      reportFailure("-j", "only " + std::to_string(pool.size()) + " of " + std::to_string(wanted) +
-                              " threads could be started (" + error.what() + ")");
-    }
-  }
-  return pool;
-}
-
 // The signals that end the run stay blocked in every thread started here, so that only the main
 // thread removes the temporary files.
-bool CorpusRun::start(unsigned threads) {
+bool CorpusRun::startTracker() {
   const SignalsBlocked blocked;
   try {
-    committer_ = std::thread(&CorpusRun::commitLoop, this);
-  } catch (const std::exception&) {
+    workers_.reserve(wantedTrackers_);
+    workers_.emplace_back(&CorpusRun::work, this);
+    return true;
+  } catch (const std::exception& error) {
+    if (!line_.quiet && !workers_.empty()) {
+      reportFailure("-j", "only " + std::to_string(workers_.size()) + " of " +
+                              std::to_string(wantedTrackers_) + " threads could be started (" +
+                              error.what() + ")");
+    }
+    wantedTrackers_ = static_cast<unsigned>(workers_.size());  // no more attempts
     return false;
   }
-  workers_ = startTrackers(threads);
-  if (workers_.empty()) {
+}
+
+bool CorpusRun::start(unsigned threads) {
+  wantedTrackers_ = threads;
+  {
+    const SignalsBlocked blocked;
+    try {
+      committer_ = std::thread(&CorpusRun::commitLoop, this);
+    } catch (const std::exception&) {
+      return false;
+    }
+  }
+  if (!startTracker()) {
     trackersDone_ = true;
     wake_.notify_all();
     committer_.join();
     return false;
   }
   if (!line_.quiet && ::isatty(STDERR_FILENO) == 1) {
+    const SignalsBlocked blocked;
     try {
       progress_ = std::thread(&CorpusRun::showProgress, this);
     } catch (const std::exception&) {
@@ -130,8 +136,11 @@ int CorpusRun::finish() {
 // ---------------------------------------------------------------------------------------------
 // Names.
 
+// The trackers start as names come, up to -j of them, so that a short list never starts more
+// threads than it has names.
 void CorpusRun::track(CorpusEntry entry) {
   ++named_;
+  if (workers_.size() < wantedTrackers_ && workers_.size() < named_) startTracker();
   queue_.push(std::move(entry));
 }
 

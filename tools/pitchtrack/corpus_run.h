@@ -31,9 +31,10 @@ class CorpusRun {
   CorpusRun(const CorpusRun&) = delete;
   CorpusRun& operator=(const CorpusRun&) = delete;
 
-  // Starts the threads: up to `threads` trackers (fewer when the system cannot create more, which
-  // is said unless -q), the committer, and the progress line when standard error is a terminal.
-  // False when the trackers or the committer could not be started at all.
+  // Starts the threads: the committer, the first tracker (the others, up to `threads`, start as
+  // names come; fewer when the system cannot create more, which is said unless -q), and the
+  // progress line when standard error is a terminal. False when the committer or the first
+  // tracker could not be started.
   bool start(unsigned threads);
   bool started() const { return !workers_.empty(); }
 
@@ -64,13 +65,14 @@ class CorpusRun {
   void commitBatch();
   void showProgress();
   void drawProgress();
-  std::vector<std::thread> startTrackers(unsigned wanted);
+  bool startTracker();
 
   const CommandLine& line_;
   const OutputClaims& claims_;
   StagedOutputs staged_;
   WorkQueue<CorpusEntry> queue_;
   std::vector<std::thread> workers_;
+  unsigned wantedTrackers_ = 1;
   std::thread committer_;
   std::thread progress_;
   const Clock::time_point start_ = Clock::now();
