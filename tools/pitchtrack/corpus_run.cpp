@@ -97,8 +97,7 @@ bool CorpusRun::start(unsigned threads) {
     }
   }
   if (!startTracker()) {
-    trackersDone_ = true;
-    wake_.notify_all();
+    announce(trackersDone_);
     committer_.join();
     return false;
   }
@@ -113,17 +112,24 @@ bool CorpusRun::start(unsigned threads) {
   return true;
 }
 
+// Sets `flag` under the waits' lock, so that no wait misses it, and wakes the waiting threads.
+void CorpusRun::announce(std::atomic<bool>& flag) {
+  {
+    const std::lock_guard lock(wakeMutex_);
+    flag = true;
+  }
+  wake_.notify_all();
+}
+
 int CorpusRun::finish() {
   namesEnded_ = true;
   queue_.close();
   for (std::thread& worker : workers_) {
     if (worker.joinable()) worker.join();
   }
-  trackersDone_ = true;
-  wake_.notify_all();
+  announce(trackersDone_);
   if (committer_.joinable()) committer_.join();
-  committerDone_ = true;
-  wake_.notify_all();
+  announce(committerDone_);
   if (progress_.joinable()) progress_.join();
   if (!line_.quiet) {
     std::fprintf(stderr, "pitchtrack: %zu files, %zu failed, %.2f h of audio, %s\n", named_.load(),
@@ -227,7 +233,8 @@ void CorpusRun::commitLoop() {
   for (;;) {
     {
       std::unique_lock lock(wakeMutex_);
-      wake_.wait_for(lock, kTick);
+      wake_.wait_for(lock, kTick,
+                     [this] { return trackersDone_ || staged_.pendingFiles() >= kBatchFiles; });
     }
     const size_t files = staged_.pendingFiles();
     if (files == 0) {
@@ -289,7 +296,7 @@ void CorpusRun::showProgress() {
   while (!committerDone_) {
     drawProgress();
     std::unique_lock lock(wakeMutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(200));
+    wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return committerDone_.load(); });
   }
   drawProgress();
   endStatusLine();

@@ -66,6 +66,7 @@ class CorpusRun {
   void showProgress();
   void drawProgress();
   bool startTracker();
+  void announce(std::atomic<bool>& flag);
 
   const CommandLine& line_;
   const OutputClaims& claims_;
