@@ -27,16 +27,17 @@ for ((i = 0; i < 1000; i++)); do
 done
 sync
 
-# Each run writes a new OUTDIR: on ext4 without a journal (as here) the inodes of files deleted in
-# the last 30 s are passed over one by one when new files are made, so removing the previous
-# run's results right before a run would time that search instead. Old results are removed first,
-# and the runs wait until their inodes are no longer recent.
+# Each run writes a new OUTDIR, and nothing is removed before the runs: on ext4 without a journal
+# (as here) the inodes of files deleted in the last 60 s, or 360 s while their inode table has
+# unwritten changes, are passed over one by one when new files are made, so removing earlier
+# results shortly before a run would time that search instead. With WORK_DIR given, the results
+# stay there (out-TIME-N); remove them at least six minutes before the next measurement.
 cd "$WORK"
-if compgen -G "out*" >/dev/null; then rm -rf out*; sleep 31; fi
+STAMP=$(date +%s)
 echo "file system: $(df -T "$WORK" | awk 'NR == 2 {print $2}'), $(nproc) cores"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 hyperfine --runs 1 --style basic --export-json "$WORK/times.json" -L run $(seq -s, 1 "$RUNS") \
-  "$TOOL -q -j 2 -r -o out{run} corpus"
+  "$TOOL -q -j 2 -r -o out-$STAMP-{run} corpus"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 python3 -c 'import json, statistics, sys
 results = json.load(open(sys.argv[1]))["results"]
@@ -44,4 +45,4 @@ wall = [r["times"][0] for r in results]
 cpu = [r["user"] + r["system"] for r in results]
 print("median %.3f s wall (min %.3f, max %.3f), median %.3f s CPU (user + system)"
       % (statistics.median(wall), min(wall), max(wall), statistics.median(cpu)))' "$WORK/times.json"
-echo "results: $(find out1 -name '*.pitch' | wc -l) in out1"
+echo "results: $(find "out-$STAMP-1" -name '*.pitch' | wc -l) in out-$STAMP-1"
