@@ -69,7 +69,8 @@ corpus() {
   local list="$WORK/pairs"
   for ((i = 0; i < 1000; i++)); do printf '%s\0%s\0' "$WORK/corpus/r$i.wav" "$WORK/r$i.pitch"; done > "$list"
   for ((i = 0; i < 1000; i++)); do printf '%s\n' "$WORK/corpus/r$i.wav"; done > "$WORK/names"
-  read -r ours oursCpu oursMem < <(measure "$TOOL" -q -j 2 -o "$WORK/out" --files-from "$WORK/names")
+  read -r ours oursCpu oursMem < <(measure "$TOOL" -q -j 2 -o "$WORK/out" --base "$WORK/corpus" \
+    --files-from "$WORK/names")
   read -r perFile perFileCpu _ < <(measure sh -c "xargs -0 -P 2 -n 2 '$TOOL' < '$list'")
   read -r floor _ _ < <(measure sh -c "xargs -0 -P 2 -n 2 '$FLOOR' < '$list'")
   local peer="–" ratio="–"

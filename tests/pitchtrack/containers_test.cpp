@@ -166,8 +166,8 @@ TEST_F(ContainerEntries, CInterface) {
 TEST_F(ContainerEntries, ToolStandardInputAndCorpus) {
   const std::string line = formatContour(expected_);
   EXPECT_EQ(mustRun(shellQuote(kTool) + " -q - - < " + shellQuote(flac_), dir_), line);
-  mustRun(shellQuote(kTool) + " -q -o " + shellQuote(dir_.path("out").string()) + " " +
-              shellQuote(flac_),
+  mustRun(shellQuote(kTool) + " -q -o " + shellQuote(dir_.path("out").string()) + " --base " +
+              shellQuote(dir_.root().string()) + " " + shellQuote(flac_),
           dir_);
   EXPECT_EQ(testsupport::readFile(dir_.path("out/song.pitch")), line);
 }

@@ -87,8 +87,9 @@ TEST_F(NotesEntries, CorpusModeWritesEachFormatUnderItsExtension) {
         runTool(work_.root(), "-q --notes -o out" + format + " in/a.wav in/sub/b.wav");
     ASSERT_EQ(corpus.status, 0) << c.format << corpus.error;
     const auto single = runTool(work_.root(), "-q --notes" + format + " in/a.wav -");
-    EXPECT_EQ(readFile(work_.path(std::string("out/a") + c.extension)), single.output) << c.format;
-    EXPECT_TRUE(std::filesystem::exists(work_.path(std::string("out/sub/b") + c.extension)));
+    EXPECT_EQ(readFile(work_.path(std::string("out/in/a") + c.extension)), single.output)
+        << c.format;
+    EXPECT_TRUE(std::filesystem::exists(work_.path(std::string("out/in/sub/b") + c.extension)));
   }
 }
 

@@ -7,12 +7,11 @@
 
 #include <sys/types.h>
 
-#include <string>
-
 namespace pitchtrack {
 
-// True when the folder holding `entry` is world-writable and sticky and `owner` is neither the
-// effective user nor the folder's owner: a link there is not followed, a FIFO not opened.
-bool plantedByAnotherUser(const std::string& entry, uid_t owner);
+// True when the folder open as `folder` is world-writable and sticky and `owner` (the owner of an
+// entry in it) is neither the effective user nor the folder's owner: a link there is not
+// followed, a FIFO not opened.
+bool plantedByAnotherUser(int folder, uid_t owner);
 
 }  // namespace pitchtrack

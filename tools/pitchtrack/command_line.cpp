@@ -56,11 +56,12 @@ CommandLine chooseAction(CommandLine line, const std::vector<std::string>& opera
     if (line.waveFiles.empty() && !line.filesFrom) {
       return usageError("-o needs recordings, or --files-from");
     }
+    if (line.base && line.base->empty()) return usageError("--base needs a folder name");
     line.action = CommandLine::Action::kTrackCorpus;
     return line;
   }
-  if (line.filesFrom || line.nulSeparated || line.threads != 0) {
-    return usageError("--files-from, -0 and -j belong to the corpus mode (-o OUTDIR)");
+  if (line.filesFrom || line.nulSeparated || line.threads != 0 || line.recursive || line.base) {
+    return usageError("--files-from, -0, -j, -r and --base belong to the corpus mode (-o OUTDIR)");
   }
   if (operands.size() != 2) return usageError("expected waveFile and pitchFile");
   line.waveFile = operands[0];
@@ -92,6 +93,8 @@ struct Parser {
     app.add_option("--files-from", line.filesFrom);
     app.add_flag("-0", line.nulSeparated);
     app.add_option("-j,--jobs", line.threads)->check(threadCount());
+    app.add_flag("-r,--recursive", line.recursive);
+    app.add_option("--base", line.base);
     app.add_flag("--normalize", line.analysis.normalize)->disable_flag_override();
     app.add_flag("--keep-final", line.analysis.keepFinal)->disable_flag_override();
     app.add_option_function<std::string>(
@@ -179,11 +182,20 @@ Options:
                        value, Hz and MIDI note per frame) or json
   -o, --output-dir OUTDIR
                        corpus mode: track every WAVE given and write
-                       OUTDIR/NAME.pitch (.csv, .json) for each, keeping the
-                       subfolders below the inputs' common folder
+                       OUTDIR/NAME.pitch (.csv, .json) for each: a relative
+                       name is kept as given (a/b.wav gives OUTDIR/a/b.pitch);
+                       a name with '..', an absolute name, and a second name
+                       with the same output are refused
+      --base DIR       corpus mode: keep each name's path below DIR instead
+                       (DIR/a/b.wav gives OUTDIR/a/b.pitch); names outside DIR
+                       are refused
+  -r, --recursive      corpus mode: search the folders given for recordings
+                       (.wav and the other formats read), in sorted order,
+                       without following links
       --files-from LIST
                        corpus mode: read the recordings' names from LIST, one
-                       per line ("-" is standard input)
+                       per line ("-" is standard input), tracking them as
+                       they arrive
   -0                   the names in LIST end with NUL instead of newline
   -j, --jobs N         corpus mode: track N recordings at once (default: one
                        per core)

@@ -41,6 +41,8 @@ struct CommandLine {
   std::optional<std::string> filesFrom;  // a list of names; "-" is standard input
   bool nulSeparated = false;             // the list's names end with NUL, not newline
   unsigned threads = 0;                  // 0: one per core
+  bool recursive = false;                // folders named are searched for recordings
+  std::optional<std::string> base;       // the folder whose tree is kept below OUTDIR
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);

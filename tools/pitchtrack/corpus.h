@@ -1,30 +1,18 @@
 // A whole corpus in one process: many recordings tracked by a pool of threads, each result
-// written under one output folder.
+// written below one output folder at a path that depends on the recording's name alone.
 #pragma once
-
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "command_line.h"
 
 namespace pitchtrack::cli {
 
-// Tracks every recording of line.waveFiles and of the list line.filesFrom, writing
-// OUTDIR/NAME.pitch (.csv, .json) for each, with the recordings' subfolders below their common
-// folder kept. A recording that fails is reported on standard error with its reason and the
-// others go on. Returns 0 when every recording was tracked, 1 otherwise (also when OUTDIR or
-// the list cannot be used, before any analysis).
+// Tracks every recording of line.waveFiles (folders walked with -r) and then of the list
+// line.filesFrom, read as it arrives, tracking starting with the first name; each result goes to
+// OUTDIR/NAME.pitch (.csv, .json, ...) by the rule of output_naming.h. A name whose output an
+// earlier name took is refused; a recording that fails is reported on standard error with its
+// reason and the others go on. The results are flushed to the disk in batches, and the run
+// reports success only once the last batch is. Returns 0 when every name was tracked and
+// written, 1 otherwise (also when OUTDIR or the list cannot be used, or memory runs out).
 int trackCorpus(const CommandLine& line);
-
-// The deepest folder that holds every one of `recordings` (made absolute).
-std::filesystem::path commonFolder(const std::vector<std::filesystem::path>& recordings);
-
-// Where the result of `recording` goes: below `outputDirectory` at the recording's place below
-// `root`, its extension replaced by `extension` (or `extension` appended when it has none).
-std::filesystem::path outputPathFor(const std::filesystem::path& recording,
-                                    const std::filesystem::path& root,
-                                    const std::filesystem::path& outputDirectory,
-                                    const std::string& extension);
 
 }  // namespace pitchtrack::cli

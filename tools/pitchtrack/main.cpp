@@ -5,6 +5,8 @@
 // Exit status: 0 when the contour was written (every contour, for a corpus), 1 when a wave file
 // cannot be read (or has an unsupported format), an output cannot be written, or an internal
 // fault stopped the analysis; 2 for a wrong command line.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -19,12 +21,15 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-// The default invocation's usage text on standard output (without a line end, as it always was),
-// and what was wrong on standard error.
+// The default invocation's usage text on standard output, without a line end as it always was
+// for the programs that read it; a terminal gets the line end, so that the prompt does not run
+// into the text when standard error goes elsewhere. What was wrong goes to standard error.
 int usageError(const char* program, const std::string& problem) {
-  std::printf("Usage:%s waveFile pitchFile", program);
+  const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+  std::printf("Usage:%s waveFile pitchFile%s", program, terminal ? "\n" : "");
   std::fflush(stdout);
-  std::fprintf(stderr, "\npitchtrack: %s; see %s --help\n", problem.c_str(), program);
+  std::fprintf(stderr, "%spitchtrack: %s; see %s --help\n", terminal ? "" : "\n", problem.c_str(),
+               program);
   return kExitUsage;
 }
 

@@ -1,9 +1,28 @@
 #include "report.h"
 
 #include <cstdio>
+#include <cstring>
+#include <mutex>
 #include <new>
 
 namespace pitchtrack::cli {
+
+namespace {
+
+// Standard error is shared by the threads of a corpus run and its status line.
+std::mutex errorStream;
+size_t statusWidth = 0;  // the characters of the status line on the screen, 0 when none
+
+// Blanks the status line and returns the cursor to its start.
+void clearStatusLine() {
+  if (statusWidth == 0) return;
+  std::fputc('\r', stderr);
+  for (size_t i = 0; i < statusWidth; ++i) std::fputc(' ', stderr);
+  std::fputc('\r', stderr);
+  statusWidth = 0;
+}
+
+}  // namespace
 
 std::string printableName(const std::string& name) {
   std::string out;
@@ -24,6 +43,8 @@ std::string printableName(const std::string& name) {
 
 // Without memory for the escaped name, the name goes out as it is.
 void reportFailure(const std::string& file, const char* reason) noexcept {
+  const std::lock_guard lock(errorStream);
+  clearStatusLine();
   try {
     const std::string line = "pitchtrack: " + printableName(file) + ": " + reason + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
@@ -34,6 +55,22 @@ void reportFailure(const std::string& file, const char* reason) noexcept {
 
 void reportFailure(const std::string& file, const std::string& reason) noexcept {
   reportFailure(file, reason.c_str());
+}
+
+void drawStatusLine(const char* text) noexcept {
+  const std::lock_guard lock(errorStream);
+  clearStatusLine();
+  std::fputs(text, stderr);
+  std::fflush(stderr);
+  statusWidth = std::strlen(text);
+}
+
+void endStatusLine() noexcept {
+  const std::lock_guard lock(errorStream);
+  if (statusWidth == 0) return;
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+  statusWidth = 0;
 }
 
 }  // namespace pitchtrack::cli

@@ -14,4 +14,11 @@ std::string printableName(const std::string& name);
 void reportFailure(const std::string& file, const std::string& reason) noexcept;
 void reportFailure(const std::string& file, const char* reason) noexcept;
 
+// On a terminal, a status line redrawn in place on standard error (a corpus run's progress):
+// `text` replaces the one drawn before. Every report above clears it first, so that no reason is
+// appended to it; the next drawing brings it back below the reason.
+void drawStatusLine(const char* text) noexcept;
+// Ends the status line drawn last with a newline, so that it stays on the screen.
+void endStatusLine() noexcept;
+
 }  // namespace pitchtrack::cli
