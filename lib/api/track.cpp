@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/frame.h"
+#include "kept_warnings.h"
 #include "pipeline/contour_builder.h"
 #include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
@@ -124,26 +125,30 @@ Contour trackContainer(std::optional<riff::File> file, const std::string& openPr
 Contour trackFile(const std::string& path, const Options& options) {
   std::string problem;
   auto file = riff::File::open(path, problem);
-  return trackContainer(std::move(file), problem, path, options);
+  KeptWarnings kept(options);
+  return kept.attachTo(trackContainer(std::move(file), problem, path, kept.options()));
 }
 
 Contour trackStream(int descriptor, const std::string& name, const Options& options) {
   std::string problem;
   auto file = riff::File::openDescriptor(descriptor, problem);
-  return trackContainer(std::move(file), problem, name, options);
+  KeptWarnings kept(options);
+  return kept.attachTo(trackContainer(std::move(file), problem, name, kept.options()));
 }
 
 std::string soundFileLibraryVersion() { return SoundFile::libraryVersion(); }
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
               const Options& options) {
+  KeptWarnings kept(options);
   if (options.analysis == Analysis::kDefault) {
-    return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
+    return kept.attachTo(
+        extractContour(std::span(samples, count), sampleRate, bitsPerSample, kept.options()));
   }
   const std::unique_ptr<pipeline::ContourBuilder> builder =
-      pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options);
+      pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, kept.options());
   builder->push(std::span(samples, count));
-  return builder->finish();
+  return kept.attachTo(builder->finish());
 }
 
 namespace {
@@ -168,8 +173,10 @@ std::vector<Note> trackNotes(const int16_t* samples, size_t count, int32_t sampl
 // call on a moved-from tracker (no state at all) are told apart.
 struct Tracker::State {
   State(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
-      : builder(pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options)) {}
+      : kept(options),
+        builder(pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, kept.options())) {}
 
+  KeptWarnings kept;
   std::unique_ptr<pipeline::ContourBuilder> builder;
 };
 
@@ -198,7 +205,7 @@ void Tracker::push(const int16_t* samples, size_t count) {
 Contour Tracker::finish() {
   if (!state_ || !state_->builder) refuseSpentTracker(!state_, "finish");
   const std::unique_ptr<pipeline::ContourBuilder> builder = std::move(state_->builder);
-  return builder->finish();
+  return state_->kept.attachTo(builder->finish());
 }
 
 std::string formatContour(const int32_t* values, size_t count) {

@@ -9,6 +9,7 @@ Contour preciseContour(std::span<const PreciseFrame> frames, double recordingSec
   Contour contour;
   contour.firstFrame = trimmed.firstFrame;
   contour.recordingSeconds = recordingSeconds;
+  contour.recordingFrames = static_cast<int64_t>(frames.size());
   const size_t count = trimmed.frames.size();
   contour.values.reserve(count);
   contour.hz.reserve(count);
