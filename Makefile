@@ -72,7 +72,8 @@ sanitize: $(SANITIZE_DIR)/build.ninja
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
-# The thread tests under ThreadSanitizer (the library's promise that threads may share it).
+# The thread tests under ThreadSanitizer (the library's promise that threads may share it), and
+# the live tests, whose reader and tool copy through pipes between threads.
 $(TSAN_DIR)/build.ninja:
 	$(CMAKE) -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DPT_TSAN=ON -DPT_BUILD_BENCH=OFF
@@ -80,7 +81,7 @@ $(TSAN_DIR)/build.ninja:
 tsan: $(TSAN_DIR)/build.ninja
 	$(CMAKE) --build $(TSAN_DIR) -j $(JOBS) --target pitchtrack_tests
 	TSAN_OPTIONS=halt_on_error=1 ./$(TSAN_DIR)/tests/pitchtrack_tests \
-	  --gtest_filter='Threads.*:Library.*'
+	  --gtest_filter='Threads.*:Library.*:LiveFrames.*:LiveCli.*'
 
 # Builds the libFuzzer targets with clang in $(FUZZ_DIR), seeds them and runs each for
 # FUZZ_SECONDS; any finding fails the target.

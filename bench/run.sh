@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Measures the built tool against aubiopitch (-p yinfft, the fastest peer) on synthetic
-# recordings and writes bench/RESULTS.md.
+# Measures the built tool against aubiopitch (`-p yinfft -B 1024 -H 256`, the peer the targets
+# name) on synthetic recordings and on an hour of real recordings, and writes bench/RESULTS.md.
 #
-#   bench/run.sh [BUILD_DIR] [corpus]   (default: build; needs build/pitchtrack and make_recording;
-#                                        "corpus" measures the corpus table alone, to the terminal)
+#   bench/run.sh [BUILD_DIR] [corpus|hours]   (default: build; needs build/pitchtrack and
+#                                              make_recording; "corpus" or "hours" measures that
+#                                              table alone, to the terminal)
 #
 # Per input: audio seconds per CPU second (user + system), wall time and peak memory, each the
 # median of RUNS runs (default 5) of the whole process, and the ratio to
@@ -14,8 +15,9 @@
 #
 # With perf installed, a table of CPU milliseconds per stage follows (bench/stages.py) for the
 # noisy hours; BEFORE=/path/to/an/older/pitchtrack adds that binary's columns beside this
-# build's. A "## Python module" section at the end of the old RESULTS.md (python/bench.py's
-# figures) is kept at the end of the new one.
+# build's. The sections from "## Precise analysis beside the default" (tests/measure_speed's
+# figures) or "## Python module" (python/bench.py's) to the end of the old RESULTS.md are kept
+# at the end of the new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -36,6 +38,7 @@ trap 'rm -rf "$WORK"' EXIT
 export MEASURED_RUN=$PWD/$BUILD/bench/measured_run
 PEER_CORPUS_RUNS=${PEER_CORPUS_RUNS:-3}
 measure() { python3 bench/measure.py "$RUNS" "$@"; }
+PEER_OPTIONS=(-p yinfft -B 1024 -H 256)
 
 row() {  # name seconds rate bits [noise]
   local name=$1 seconds=$2 rate=$3 bits=$4 noise=${5:-0} file="$WORK/recording.wav"
@@ -45,7 +48,7 @@ row() {  # name seconds rate bits [noise]
   local speed; speed=$(awk -v s="$seconds" -v c="$cpu" 'BEGIN {printf "%.0f", (c > 0) ? s / c : 0}')
   local peerCol="–" ratio="–"
   if [ -n "$PEER" ]; then
-    read -r pwall pcpu pmem < <(measure aubiopitch -p yinfft -i "$file")
+    read -r pwall pcpu pmem < <(measure aubiopitch "${PEER_OPTIONS[@]}" -i "$file")
     local pspeed; pspeed=$(awk -v s="$seconds" -v c="$pcpu" 'BEGIN {printf "%.0f", (c > 0) ? s / c : 0}')
     peerCol="$pspeed audio s/CPU s, $(printf '%.3f' "$pwall") s wall, $((pmem / 1024)) MB"
     ratio=$(awk -v a="$speed" -v b="$pspeed" 'BEGIN {printf "%.1f x", (b > 0) ? a / b : 0}')
@@ -84,8 +87,27 @@ corpus() {
     "$PEER_CORPUS_RUNS" "$peer"
 }
 
+# One hour of Debian-packaged sounds, speech and the project's singing (bench/real_hour.sh) at
+# 8 kHz 8-bit and 44.1 kHz 16-bit: the tool, its precise analysis and the peer, interleaved.
+hours() {
+  bench/real_hour.sh "$BUILD" "$WORK/hour"
+  echo
+  echo "| input | program | audio s per CPU s | CPU (user + sys) | wall | peak memory | rate / peer's on the 8 kHz hour | rate / peer's on this file |"
+  echo "|---|---|---|---|---|---|---|---|"
+  if [ -n "$PEER" ]; then
+    python3 bench/hour_rows.py "$RUNS" "$TOOL" "$WORK/hour/real8.wav" "$WORK/hour/real44.wav"
+  else
+    echo "(aubiopitch is missing: no table of the real hour)"
+  fi
+  rm -rf "$WORK/hour"
+}
+
 if [ "${2:-}" = corpus ]; then
   corpus
+  exit 0
+fi
+if [ "${2:-}" = hours ]; then
+  hours
   exit 0
 fi
 
@@ -106,7 +128,7 @@ stages() {
 }
 
 PYTHON_SECTION=$WORK/python-section.md
-[ -f "$OUT" ] && sed -n '/^## Python module/,$p' "$OUT" > "$PYTHON_SECTION"
+[ -f "$OUT" ] && sed -n '/^## Precise analysis beside the default\|^## Python module/,$p' "$OUT" > "$PYTHON_SECTION"
 
 {
   echo "# Performance figures"
@@ -115,7 +137,7 @@ PYTHON_SECTION=$WORK/python-section.md
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -sr)," \
     "load average at start $(cut -d' ' -f1 /proc/loadavg). Whole process, medians of $RUNS runs."
   echo
-  echo "| input | file | audio s per CPU s | wall | CPU (user + sys) | peak memory | aubiopitch -p yinfft | speed ratio |"
+  echo "| input | file | audio s per CPU s | wall | CPU (user + sys) | peak memory | aubiopitch -p yinfft -B 1024 -H 256 | speed ratio |"
   echo "|---|---|---|---|---|---|---|---|"
   row "10 s, 8 kHz 8-bit" 10 8000 8
   row "1 min, 8 kHz 8-bit" 60 8000 8
@@ -128,6 +150,12 @@ PYTHON_SECTION=$WORK/python-section.md
   read -r _ floorCpu floorMem < <(measure "$FLOOR")
   printf '| no analysis: an empty program linked like the tool (starting a process) | – | – | – | %.4f s | %s MB | – | – |\n' \
     "$floorCpu" "$((floorMem / 1024))"
+  echo
+  echo "One hour of real recordings (\`bench/real_hour.sh\`: the sounds of sound-icons, alsa-utils," \
+    "puredata-doc and supercollider-common, a passage spoken by eight espeak-ng voices and the" \
+    "project's generated singing, repeated to 3600 s), every program once per round, medians of" \
+    "$RUNS rounds (\`bench/hour_rows.py\`):"
+  hours
   echo
   echo "1,000 recordings of 8 s at 8 kHz 8-bit (2.2 hours of audio):"
   echo

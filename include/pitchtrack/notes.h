@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace pitchtrack {
@@ -21,6 +22,9 @@ struct Note {
   double levelDb = 0;     // the loudest frame's RMS in dB relative to full scale
   int32_t velocity = 0;   // MIDI velocity 1..127 from levelDb: -60 dBFS gives 1, 0 dBFS 127
 };
+
+// Receives the notes of one analysis in order, each once, as soon as it ends.
+using NoteSink = std::function<void(const Note& note)>;
 
 // How frames are grouped into notes.
 //

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "pitchtrack/frame.h"
 #include "pitchtrack/notes.h"
 
 namespace pitchtrack {
@@ -76,6 +77,21 @@ struct Options {
   Analysis analysis = Analysis::kDefault;
   // How the precise analysis groups its frames into Contour::notes.
   NoteSettings notes = {};
+  // The precise analysis only (the default one cannot say anything before the end: its entries
+  // throw std::invalid_argument when this is set). Called from inside push() (Tracker) or while
+  // the stream is read (trackStream) with each frame as soon as it is final, that is once the
+  // audio up to 80 ms past its end has arrived; finish() hands out the last ones. Every frame
+  // comes, from index 0 on: also the unpitched frames at both ends, which the contour cuts.
+  FrameSink frameSink = {};
+  // The precise analysis only: each note as soon as it ends (after the frames that end it have
+  // reached frameSink), the last one from finish(). Contour::notes holds them too unless
+  // keepFrames is false. The frames of the note under way are kept until it ends, so push()
+  // may allocate while a note grows.
+  NoteSink noteSink = {};
+  // The precise analysis only: false keeps nothing of the recording for finish(), so that memory
+  // stays flat however long the stream runs; finish() then returns a contour without values
+  // (recordingSeconds still set) and the frames reach only frameSink.
+  bool keepFrames = true;
 };
 
 }  // namespace pitchtrack

@@ -106,6 +106,10 @@ inline std::vector<Note> trackNotes(const std::vector<int16_t>& samples, int32_t
 // whatever its own rate. Throws std::invalid_argument for a rate, sample size or 8-bit sample
 // track() refuses, and std::logic_error for a push() or finish() after finish() or on a
 // moved-from tracker.
+//
+// Live: with the precise analysis and Options::frameSink, push() hands each frame to the sink as
+// soon as it is final (finish() the last ones); with Options::keepFrames false nothing is kept
+// for finish(), memory stays flat, and push() allocates nothing once warmed up.
 class PITCHTRACK_API Tracker {
  public:
   Tracker(int32_t sampleRate, int32_t bitsPerSample, const Options& options = {});

@@ -89,6 +89,41 @@ PITCHTRACK_C_API pitchtrack_status pitchtrack_track_samples_with(
     const int16_t* samples, size_t count, int32_t sample_rate, int32_t bits_per_sample,
     uint32_t flags, pitchtrack_contour** contour, pitchtrack_error* error);
 
+/* Live tracking: the precise analysis of samples that arrive block by block, each frame handed to
+ * a callback as soon as it is final (the audio up to 80 ms past its end has been pushed), with
+ * the numbers the contour of the same recording holds for it. Every frame comes, from index 0,
+ * also the unpitched ones at the ends that a contour cuts. Nothing of the recording is kept, so
+ * an endless stream runs in flat memory; a push allocates nothing once warmed up. */
+typedef struct pitchtrack_frame {
+  int64_t index;     /* the frame covers index * 32 ms .. (index + 1) * 32 ms */
+  int32_t value;     /* tenths of a semitone, 0 = no pitch */
+  double hz;         /* the measured frequency, 0 = no pitch */
+  double confidence; /* 0..1, 0 = no pitch */
+} pitchtrack_frame;
+
+/* Called from inside pitchtrack_live_push and pitchtrack_live_finish, in frame order. */
+typedef void (*pitchtrack_frame_callback)(const pitchtrack_frame* frame, void* user_data);
+
+typedef struct pitchtrack_live pitchtrack_live;
+
+/* A live tracker for samples at sample_rate Hz (signed 16-bit values for bits_per_sample 16, the
+ * unsigned byte values 0..255 for 8) that calls callback(frame, user_data). Free it with
+ * pitchtrack_live_free. */
+PITCHTRACK_C_API pitchtrack_status pitchtrack_live_new(int32_t sample_rate, int32_t bits_per_sample,
+                                                       pitchtrack_frame_callback callback,
+                                                       void* user_data, pitchtrack_live** live,
+                                                       pitchtrack_error* error);
+/* The next block, of any size. */
+PITCHTRACK_C_API pitchtrack_status pitchtrack_live_push(pitchtrack_live* live,
+                                                        const int16_t* samples, size_t count,
+                                                        pitchtrack_error* error);
+/* Ends the recording: the last frames become final. The tracker then takes no more blocks
+ * (PITCHTRACK_INVALID_ARGUMENT). */
+PITCHTRACK_C_API pitchtrack_status pitchtrack_live_finish(pitchtrack_live* live,
+                                                          pitchtrack_error* error);
+/* NULL is ignored. */
+PITCHTRACK_C_API void pitchtrack_live_free(pitchtrack_live* live);
+
 /* Frees a contour of this library; NULL is ignored. */
 PITCHTRACK_C_API void pitchtrack_contour_free(pitchtrack_contour* contour);
 

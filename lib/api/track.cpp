@@ -142,6 +142,7 @@ Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t 
               const Options& options) {
   KeptWarnings kept(options);
   if (options.analysis == Analysis::kDefault) {
+    pipeline::checkFrameSink(options);
     return kept.attachTo(
         extractContour(std::span(samples, count), sampleRate, bitsPerSample, kept.options()));
   }

@@ -18,12 +18,14 @@
 #include <span>
 
 #include "pt_param.h"
+#include "simd.h"
 
 namespace pitchtrack {
 
-// `lags` must hold pitchFunction.size() values. Allocates nothing.
+// `lags` must hold pitchFunction.size() values. Allocates nothing. `level` picks the vector
+// instructions (simd.h) and must be available; every level gives the same lags.
 int32_t pickRawCandidates(std::span<const int32_t> pitchFunction, const PtParam& ptParam,
-                          std::span<int32_t> lags);
+                          std::span<int32_t> lags, SimdLevel level = simdLevel());
 
 // The inclusive lag range [minLag, maxLag] that ptParam's pitch range allows.
 struct LagRange {

@@ -77,7 +77,8 @@ int32_t moveValidToFront(std::vector<Segment>& segments) {
 }
 
 // (volume + high-order difference) / 2 of each of the n frames.
-std::vector<int32_t> activityMeasure(std::span<const int16_t> signal, const EpdParam& epdParam,
+template <typename Sample>
+std::vector<int32_t> activityMeasure(std::span<const Sample> signal, const EpdParam& epdParam,
                                      int32_t n) {
   std::vector<int32_t> volume(static_cast<size_t>(n));
   std::vector<int32_t> diff(static_cast<size_t>(n));
@@ -90,18 +91,8 @@ std::vector<int32_t> activityMeasure(std::span<const int16_t> signal, const EpdP
   return measure;
 }
 
-}  // namespace
-
-void setEpdParam(int32_t fs, EpdParam& epdParam) {
-  epdParam.frameSize = truncToInt(fs * 0.016);
-  epdParam.overlap = 0;
-  epdParam.thresholdDivisor = 10;
-  epdParam.hodOrder = 4;
-  epdParam.minSegmentSec = 0.05f;
-  epdParam.maxFinalGapSec = 0.7f;
-}
-
-std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
+template <typename Sample>
+std::vector<Segment> detectSegments(std::span<const Sample> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount,
                                     std::optional<FinalGapDrop>* finalGapDrop) {
   segmentCount = 0;
@@ -120,6 +111,35 @@ std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
   if (finalGapDrop != nullptr) *finalGapDrop = drop;
   segmentCount = moveValidToFront(segments);
   return segments;
+}
+
+}  // namespace
+
+void setEpdParam(int32_t fs, EpdParam& epdParam) {
+  epdParam.frameSize = truncToInt(fs * 0.016);
+  epdParam.overlap = 0;
+  epdParam.thresholdDivisor = 10;
+  epdParam.hodOrder = 4;
+  epdParam.minSegmentSec = 0.05f;
+  epdParam.maxFinalGapSec = 0.7f;
+}
+
+std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount,
+                                    std::optional<FinalGapDrop>* finalGapDrop) {
+  return detectSegments(signal, fs, epdParam, segmentCount, finalGapDrop);
+}
+
+std::vector<Segment> endpointDetect(std::span<const int8_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount,
+                                    std::optional<FinalGapDrop>* finalGapDrop) {
+  return detectSegments(signal, fs, epdParam, segmentCount, finalGapDrop);
+}
+
+std::vector<Segment> endpointDetect(std::span<const uint8_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount,
+                                    std::optional<FinalGapDrop>* finalGapDrop) {
+  return detectSegments(signal, fs, epdParam, segmentCount, finalGapDrop);
 }
 
 }  // namespace pitchtrack

@@ -50,5 +50,13 @@ struct FinalGapDrop {
 std::vector<Segment> endpointDetect(std::span<const int16_t> signal, int32_t fs,
                                     const EpdParam& epdParam, int32_t& segmentCount,
                                     std::optional<FinalGapDrop>* finalGapDrop = nullptr);
+// The same for a signal held in 8 bits, signed or unsigned: the segments of its samples widened
+// to 16 bits.
+std::vector<Segment> endpointDetect(std::span<const int8_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount,
+                                    std::optional<FinalGapDrop>* finalGapDrop = nullptr);
+std::vector<Segment> endpointDetect(std::span<const uint8_t> signal, int32_t fs,
+                                    const EpdParam& epdParam, int32_t& segmentCount,
+                                    std::optional<FinalGapDrop>* finalGapDrop = nullptr);
 
 }  // namespace pitchtrack

@@ -22,7 +22,8 @@ namespace {
 // result of every value between the signal's lowest and highest (at most 65536 of them).
 class SampleScaler {
  public:
-  SampleScaler(std::span<const int16_t> signal, int32_t nbits) {
+  template <typename Sample>
+  SampleScaler(std::span<const Sample> signal, int32_t nbits) {
     int64_t sum = 0;
     int32_t lowest = signal.empty() ? 0 : signal[0];
     int32_t highest = lowest;
@@ -49,7 +50,8 @@ class SampleScaler {
   int32_t largestPrepared() const { return largestPrepared_; }
 
   // Writes the prepared frame in 16 bits; only when largestPrepared() fits.
-  void prepareSmall(std::span<const int16_t> frame, std::span<int16_t> out) const {
+  template <typename Sample>
+  void prepareSmall(std::span<const Sample> frame, std::span<int16_t> out) const {
     const int32_t* table = table_.data();
     const int32_t lowest = lowest_;
     for (size_t i = 0; i < frame.size(); ++i) {
@@ -272,7 +274,8 @@ void searchPaths(const FrameAnalysis& analysis, const PtParam& ptParam, std::spa
   }
 }
 
-int32_t framesOf(std::span<const int16_t> signal, const PtParam& ptParam) {
+template <typename Sample>
+int32_t framesOf(std::span<const Sample> signal, const PtParam& ptParam) {
   if (signal.empty()) return 0;
   return frameCount(static_cast<int32_t>(signal.size()), ptParam.frameSize, ptParam.overlap);
 }
@@ -299,7 +302,8 @@ bool smallFrames(const SampleScaler& scaler, const PtParam& ptParam) {
          static_cast<size_t>(ptParam.frameSize) <= kSmallFrameLimit;
 }
 
-void analyseInto(std::span<const int16_t> signal, const PtParam& ptParam, size_t frames,
+template <typename Sample>
+void analyseInto(std::span<const Sample> signal, const PtParam& ptParam, size_t frames,
                  FrameAnalysis& analysis) {
   const SampleScaler scaler(signal, ptParam.nbits);
   const auto size = static_cast<size_t>(ptParam.frameSize);
@@ -324,14 +328,27 @@ void analyseInto(std::span<const int16_t> signal, const PtParam& ptParam, size_t
   }
 }
 
-}  // namespace
-
-FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptParam) {
+template <typename Sample>
+FrameAnalysis analyseSignal(std::span<const Sample> signal, const PtParam& ptParam) {
   FrameAnalysis analysis;
   const int32_t frames = framesOf(signal, ptParam);
   if (frames <= 0) return analysis;
   analyseInto(signal, ptParam, static_cast<size_t>(frames), analysis);
   return analysis;
+}
+
+}  // namespace
+
+FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptParam) {
+  return analyseSignal(signal, ptParam);
+}
+
+FrameAnalysis analyseFrames(std::span<const int8_t> signal, const PtParam& ptParam) {
+  return analyseSignal(signal, ptParam);
+}
+
+FrameAnalysis analyseFrames(std::span<const uint8_t> signal, const PtParam& ptParam) {
+  return analyseSignal(signal, ptParam);
 }
 
 void trackPitch(const FrameAnalysis& analysis, const PtParam& ptParam, std::span<double> pitch,

@@ -34,6 +34,10 @@ struct FrameAnalysis {
 
 // Analyses the signal frame by frame without holding the pitch functions of all frames.
 FrameAnalysis analyseFrames(std::span<const int16_t> signal, const PtParam& ptParam);
+// The same for a signal held in 8 bits, signed or unsigned (the working signal in the 8-bit
+// range): the same result as for its samples widened to 16 bits.
+FrameAnalysis analyseFrames(std::span<const int8_t> signal, const PtParam& ptParam);
+FrameAnalysis analyseFrames(std::span<const uint8_t> signal, const PtParam& ptParam);
 
 // The range-dependent rest: candidates inside ptParam's pitch range, runs and path search.
 // `pitch` must hold analysis.frames() values. Only frames that belong to a run are written; the

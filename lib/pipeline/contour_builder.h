@@ -21,9 +21,13 @@ class ContourBuilder {
   virtual Contour finish() = 0;
 };
 
+// Throws std::invalid_argument when Options::frameSink is set for the default analysis, which
+// says nothing before the end.
+void checkFrameSink(const Options& options);
+
 // A builder for a recording at `fs` Hz of `nbits` bits (`expectedLength` samples when known, 0
 // when not). Throws std::invalid_argument, saying why, for a rate outside 1000..768000 Hz or a
-// sample size other than 8 or 16 bits.
+// sample size other than 8 or 16 bits, and as checkFrameSink.
 std::unique_ptr<ContourBuilder> makeContourBuilder(int32_t fs, int32_t nbits,
                                                    int64_t expectedLength, const Options& options);
 

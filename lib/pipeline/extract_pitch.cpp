@@ -1,11 +1,14 @@
 #include "extract_pitch.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "analysis_warnings.h"
 #include "audio/frame.h"
@@ -104,8 +107,8 @@ void warnAboutResult(const Settings& settings, const Contour& contour,
 }
 
 // Both passes, the voicing mask and the contour.
-template <typename Release>
-Contour passesOf(std::span<const int16_t> signal, Release release, const Settings& settings) {
+template <typename Sample, typename Release>
+Contour passesOf(std::span<const Sample> signal, Release release, const Settings& settings) {
   warnAboutInput(settings);
   PtParam ptParam = kTrackerParam;
   const int32_t frames =
@@ -145,8 +148,8 @@ Contour passesOf(std::span<const int16_t> signal, Release release, const Setting
 
 // Everything after the preparation: both passes, the voicing mask and the contour, placed in the
 // recording. `release` frees the signal once the endpoint detector is done with it.
-template <typename Release>
-Contour contourOf(std::span<const int16_t> signal, Release release, const Settings& settings) {
+template <typename Sample, typename Release>
+Contour contourOf(std::span<const Sample> signal, Release release, const Settings& settings) {
   const double seconds = static_cast<double>(signal.size()) / pipeline::kWorkingRate;
   const int32_t frames = frameCount(static_cast<int32_t>(signal.size()), kTrackerParam.frameSize,
                                     kTrackerParam.overlap);
@@ -158,6 +161,15 @@ Contour contourOf(std::span<const int16_t> signal, Release release, const Settin
 
 void reduceSixteenBits(std::span<int16_t> samples) {
   for (int16_t& v : samples) v = static_cast<int16_t>(v / 256);
+}
+
+// The contour of a working signal held in a buffer, which is released once the analysis no
+// longer needs it.
+template <typename Buffer>
+Contour contourOfBuffer(Buffer& signal, const Options& options, const pipeline::InputLevel& level) {
+  const auto samples = std::span(std::as_const(signal).samples());
+  return contourOf(
+      samples, [&signal] { signal = {}; }, Settings{options, level});
 }
 
 void say(const ProgressSink& progress, const char* format, int32_t a, int32_t b = 0) {
@@ -220,10 +232,19 @@ WorkingSignalBuilder::WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t ex
   if (resampledLength(expectedLength, fs, kWorkingRate) > kMaxWorkingLength) {
     throw std::length_error("the recording is longer than the analysis can index");
   }
-  if (fs != kWorkingRate) {
+  if (!options_.normalize && nbits == 16) store_ = Store::kReduced;
+  if (!options_.normalize && nbits == 8 && fs == kWorkingRate) store_ = Store::kBytes;
+  const auto length = static_cast<size_t>(expectedLength);
+  if (fs != kWorkingRate && store_ == Store::kReduced) {
+    reducingResampler_ = std::make_unique<ReducingResampler>(fs, kWorkingRate, expectedLength);
+  } else if (fs != kWorkingRate) {
     resampler_ = std::make_unique<StreamingResampler>(fs, kWorkingRate, expectedLength);
+  } else if (store_ == Store::kReduced) {
+    reducedSignal_ = NarrowSampleBuffer(length);
+  } else if (store_ == Store::kBytes) {
+    byteSignal_ = ByteSampleBuffer(length);
   } else {
-    signal_ = SampleBuffer(static_cast<size_t>(expectedLength));
+    signal_ = SampleBuffer(length);
   }
 }
 
@@ -238,13 +259,59 @@ void WorkingSignalBuilder::push(std::span<const int16_t> block) {
     resampler_->push(block);
     return;
   }
+  if (reducingResampler_) {
+    reducingResampler_->push(block);
+    return;
+  }
+  if (store_ != Store::kWide) {
+    pushNarrow(block);
+    return;
+  }
   signal_.grow(filled_ + block.size());
   std::copy(block.begin(), block.end(),
             signal_.samples().begin() + static_cast<ptrdiff_t>(filled_));
   filled_ += block.size();
 }
 
+void WorkingSignalBuilder::pushNarrow(std::span<const int16_t> block) {
+  const size_t end = filled_ + block.size();
+  if (store_ == Store::kReduced) {
+    reducedSignal_.grow(end);
+    std::transform(block.begin(), block.end(), reducedSignal_.samples().begin() + filled_,
+                   [](int16_t v) { return static_cast<int8_t>(v / 256); });
+  } else {
+    byteSignal_.grow(end);
+    std::transform(block.begin(), block.end(), byteSignal_.samples().begin() + filled_,
+                   [](int16_t v) { return static_cast<uint8_t>(v); });
+  }
+  filled_ = end;
+}
+
+template <typename Byte>
+SampleBufferOf<Byte> WorkingSignalBuilder::finishNarrow(SampleBufferOf<Byte>& kept) {
+  SampleBufferOf<Byte> signal;
+  if constexpr (std::is_same_v<Byte, int8_t>) {
+    if (reducingResampler_) signal = reducingResampler_->finish();
+  }
+  if (!reducingResampler_) {
+    if (filled_ != kept.size()) kept.resize(filled_);
+    signal = std::move(kept);
+  }
+  if (nbits_ == 16) say(options_.progress, "nbits=%d ===> Convert from nbits=16 to 8!", nbits_);
+  return signal;
+}
+
+// The 8-bit signal widened to 16 bits.
+template <typename Byte>
+SampleBuffer widened(const SampleBufferOf<Byte>& narrow) {
+  SampleBuffer wide(narrow.size());
+  std::copy(narrow.samples().begin(), narrow.samples().end(), wide.samples().begin());
+  return wide;
+}
+
 SampleBuffer WorkingSignalBuilder::finish() {
+  if (store_ == Store::kReduced) return widened(finishNarrow(reducedSignal_));
+  if (store_ == Store::kBytes) return widened(finishNarrow(byteSignal_));
   SampleBuffer signal;
   if (resampler_) {
     signal = resampler_->finish();
@@ -268,13 +335,28 @@ void normalizeToFullRange(std::span<int16_t> samples) {
 }
 
 Contour WorkingSignalBuilder::finishContour() {
+  if (store_ == Store::kReduced) {
+    return contourOfWorkingSignal(finishNarrow(reducedSignal_), options_, level_);
+  }
+  if (store_ == Store::kBytes) {
+    return contourOfWorkingSignal(finishNarrow(byteSignal_), options_, level_);
+  }
   return contourOfWorkingSignal(finish(), options_, level_);
 }
 
 Contour contourOfWorkingSignal(SampleBuffer signal, const Options& options,
                                const InputLevel& level) {
-  return contourOf(
-      signal.samples(), [&signal] { signal = {}; }, Settings{options, level});
+  return contourOfBuffer(signal, options, level);
+}
+
+Contour contourOfWorkingSignal(NarrowSampleBuffer signal, const Options& options,
+                               const InputLevel& level) {
+  return contourOfBuffer(signal, options, level);
+}
+
+Contour contourOfWorkingSignal(ByteSampleBuffer signal, const Options& options,
+                               const InputLevel& level) {
+  return contourOfBuffer(signal, options, level);
 }
 
 Contour contourOfWorkingSignal(std::span<const int16_t> signal, const Options& options,

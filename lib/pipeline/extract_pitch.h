@@ -37,7 +37,10 @@
 
 namespace pitchtrack {
 
-class StreamingResampler;
+template <typename Out, int Divisor>
+class BasicStreamingResampler;
+using StreamingResampler = BasicStreamingResampler<int16_t, 1>;
+using ReducingResampler = BasicStreamingResampler<int8_t, 256>;
 
 namespace pipeline {
 
@@ -73,7 +76,7 @@ class WorkingSignalBuilder {
   WorkingSignalBuilder(int32_t fs, int32_t nbits, int64_t expectedLength, const Options& options);
   ~WorkingSignalBuilder();
   void push(std::span<const int16_t> block);
-  // The prepared signal; the builder is spent.
+  // The prepared signal (in 16 bits); the builder is spent.
   SampleBuffer finish();
   // The contour of the prepared signal under the builder's options; the builder is spent.
   Contour finishContour();
@@ -84,8 +87,21 @@ class WorkingSignalBuilder {
   Options options_;
   InputLevel level_;
   int64_t pushed_ = 0;
-  std::unique_ptr<StreamingResampler> resampler_;  // rates other than 8000 Hz
-  SampleBuffer signal_;                            // 8000 Hz: the samples as they came
+  // How the signal is kept. Without normalisation it is kept in 8 bits: a 16-bit recording's
+  // samples divided by 256 as they arrive (signed, resampled or not), an 8-bit recording at
+  // 8000 Hz as it is (unsigned 0..255). A resampled 8-bit recording is kept in 16 bits, as is
+  // every signal to be normalised.
+  enum class Store { kWide, kReduced, kBytes };
+  Store store_ = Store::kWide;
+  void pushNarrow(std::span<const int16_t> block);
+  template <typename Byte>
+  SampleBufferOf<Byte> finishNarrow(SampleBufferOf<Byte>& kept);
+
+  std::unique_ptr<StreamingResampler> resampler_;         // rates other than 8000 Hz
+  std::unique_ptr<ReducingResampler> reducingResampler_;  // the same, reduced to 8 bits
+  SampleBuffer signal_;                                   // 8000 Hz: the samples as they came
+  NarrowSampleBuffer reducedSignal_;                      // the same, reduced to 8 bits
+  ByteSampleBuffer byteSignal_;                           // the same, 8-bit samples as they came
   size_t filled_ = 0;
 };
 
@@ -93,6 +109,12 @@ class WorkingSignalBuilder {
 // voicing, final-gap rule and warnings; `level` is the recording's as it arrived. `signal` is
 // released as soon as the analysis no longer needs it.
 Contour contourOfWorkingSignal(SampleBuffer signal, const Options& options,
+                               const InputLevel& level);
+
+// The same for a signal held in 8 bits, signed or unsigned.
+Contour contourOfWorkingSignal(NarrowSampleBuffer signal, const Options& options,
+                               const InputLevel& level);
+Contour contourOfWorkingSignal(ByteSampleBuffer signal, const Options& options,
                                const InputLevel& level);
 
 // The same for a signal the caller keeps.

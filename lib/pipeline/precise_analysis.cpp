@@ -30,11 +30,13 @@ int64_t centreOf(int64_t frame) { return frame * kPreciseHop + kPreciseHop / 2; 
 
 }  // namespace
 
-PreciseAnalysis::PreciseAnalysis(int32_t sampleRate, int32_t bitsPerSample, FrameSink sink)
+PreciseAnalysis::PreciseAnalysis(int32_t sampleRate, int32_t bitsPerSample, FrameSink sink,
+                                 bool keepFrames)
     : bitsPerSample_(bitsPerSample),
       sink_(std::move(sink)),
       resampler_(checkedRate(sampleRate, bitsPerSample)),
-      chunk_(std::min(kChunk, kChunk * static_cast<size_t>(sampleRate) / kPreciseWorkingRate)) {
+      chunk_(std::min(kChunk, kChunk * static_cast<size_t>(sampleRate) / kPreciseWorkingRate)),
+      keepFrames_(keepFrames) {
   scratch_.reserve(kChunk);
   fresh_.reserve(kChunk + 64);
   working_.assign(kPreciseReach, 0);  // silence before the recording
@@ -87,8 +89,9 @@ void PreciseAnalysis::analyseNextFrame() {
 }
 
 void PreciseAnalysis::deliver(const PreciseFrame& frame) {
-  if (sink_) sink_(static_cast<int64_t>(frames_.size()), frame);
-  frames_.push_back(frame);
+  if (sink_) sink_(delivered_, frame);
+  if (keepFrames_) frames_.push_back(frame);
+  ++delivered_;
 }
 
 void PreciseAnalysis::finish() {
@@ -101,7 +104,7 @@ void PreciseAnalysis::finish() {
   working_.insert(working_.end(), 2 * kPreciseReach + kPreciseHop, 0);  // silence after it
   while (analysed_ < frameCount) analyseNextFrame();
   const PreciseCandidates none;
-  while (static_cast<int64_t>(frames_.size()) < frameCount) {
+  while (delivered_ < frameCount) {
     PreciseFrame frame;
     if (tracker_.push(none, frame)) deliver(frame);
   }

@@ -36,16 +36,20 @@ class PreciseAnalysis {
   using FrameSink = std::function<void(int64_t index, const PreciseFrame& frame)>;
 
   // `sampleRate` 1000..768000 Hz; 16-bit signed samples, or with `bitsPerSample` 8 the unsigned
-  // byte values 0..255. Throws std::invalid_argument otherwise.
-  explicit PreciseAnalysis(int32_t sampleRate, int32_t bitsPerSample = 16, FrameSink sink = {});
+  // byte values 0..255. Throws std::invalid_argument otherwise. With `keepFrames` false the final
+  // frames reach only `sink` and frames() stays empty, so that memory stays flat.
+  explicit PreciseAnalysis(int32_t sampleRate, int32_t bitsPerSample = 16, FrameSink sink = {},
+                           bool keepFrames = true);
 
   void push(std::span<const int16_t> samples);
   // Ends the recording: the remaining frames become final. Throws std::logic_error when called
   // twice or before a push after it.
   void finish();
 
-  // Every final frame so far, frame k at index k.
+  // Every final frame so far, frame k at index k (none when the frames are not kept).
   const std::vector<PreciseFrame>& frames() const { return frames_; }
+  // How many frames are final so far, kept or not.
+  int64_t finalFrames() const { return delivered_; }
 
  private:
   void pushChunk(std::span<const int16_t> samples);
@@ -67,6 +71,8 @@ class PreciseAnalysis {
   int64_t inputCount_ = 0;
   int64_t analysed_ = 0;  // frames whose candidates went to the tracker
   std::vector<PreciseFrame> frames_;
+  int64_t delivered_ = 0;  // final frames so far
+  bool keepFrames_;
   bool finished_ = false;
 };
 

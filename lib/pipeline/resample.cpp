@@ -48,25 +48,38 @@ const double* RatePhases::fractions(int binade) {
 
 namespace {
 
+// An interpolated sample as the output stores it: divided by Divisor (truncated toward zero),
+// so that 16-bit sources can be kept in 8 bits already reduced.
+template <typename Out, int Divisor>
+[[gnu::always_inline]] inline Out reduced(int16_t v) {
+  if constexpr (Divisor == 1) {
+    return static_cast<Out>(v);
+  } else {
+    return static_cast<Out>(v / Divisor);
+  }
+}
+
 // Output i of a run whose two source samples lie in `block` (source index `base` first), with
 // the division of the position: the outputs the phase table does not cover. t is never
 // negative, so truncation is the floor.
+template <typename Out, int Divisor>
 [[gnu::always_inline]] inline void interpolateByDivision(const int16_t* block, size_t base,
                                                          size_t i, double srcRate, double dstRate,
-                                                         int16_t* dst) {
+                                                         Out* dst) {
   const double t = static_cast<double>(i) * srcRate / dstRate;
   const auto k = static_cast<int64_t>(t);
   const double f = t - static_cast<double>(k);
   const size_t at = static_cast<size_t>(k) - base;
-  dst[i] = interpolateSample(block[at], block[at + 1], f);
+  dst[i] = reduced<Out, Divisor>(interpolateSample(block[at], block[at + 1], f));
 }
 
 // Outputs first .. last - 1, all of whose left samples k lie in one binade of the phase table:
 // k and the phase r advance by the ratio's integer and fractional steps.
+template <typename Out, int Divisor>
 [[gnu::always_inline]] inline void interpolateByPhase(const int16_t* block, size_t base,
                                                       size_t first, size_t last,
                                                       const RatePhases& phases,
-                                                      const double* fractions, int16_t* dst) {
+                                                      const double* fractions, Out* dst) {
   const int64_t p = phases.step();
   const int64_t d = phases.period();
   const int64_t whole = p / d;
@@ -75,7 +88,7 @@ namespace {
   auto at = static_cast<size_t>(position / d) - base;
   int64_t r = position % d;
   for (size_t i = first; i < last; ++i) {
-    dst[i] = interpolateSample(block[at], block[at + 1], fractions[r]);
+    dst[i] = reduced<Out, Divisor>(interpolateSample(block[at], block[at + 1], fractions[r]));
     r += fractionStep;
     const int64_t carry = r >= d ? 1 : 0;
     r -= carry * d;
@@ -90,47 +103,52 @@ size_t firstOutputAt(int64_t k, const RatePhases& phases) {
 
 // Inner outputs first .. last - 1 whose two source samples both lie in `block`, which starts at
 // source index `base`: binade by binade through the phase table where it applies.
+template <typename Out, int Divisor>
 [[gnu::always_inline]] inline void interpolateRunBody(const int16_t* block, size_t base,
                                                       size_t first, size_t last, RatePhases& phases,
-                                                      double srcRate, double dstRate,
-                                                      int16_t* dst) {
+                                                      double srcRate, double dstRate, Out* dst) {
   size_t i = first;
   while (i < last) {
     const auto k = static_cast<int64_t>(i) * phases.step() / phases.period();
     const int binade = k == 0 ? -1 : static_cast<int>(std::bit_width(static_cast<uint64_t>(k))) - 1;
     if (!phases.covers(binade)) {
-      interpolateByDivision(block, base, i++, srcRate, dstRate, dst);
+      interpolateByDivision<Out, Divisor>(block, base, i++, srcRate, dstRate, dst);
       continue;
     }
     const size_t end = std::min(last, firstOutputAt(int64_t{2} << binade, phases));
-    interpolateByPhase(block, base, i, end, phases, phases.fractions(binade), dst);
+    interpolateByPhase<Out, Divisor>(block, base, i, end, phases, phases.fractions(binade), dst);
     i = end;
   }
 }
 
+template <typename Out, int Divisor>
 void interpolateRunPortable(const int16_t* block, size_t base, size_t first, size_t last,
-                            RatePhases& phases, double srcRate, double dstRate, int16_t* dst) {
-  interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
+                            RatePhases& phases, double srcRate, double dstRate, Out* dst) {
+  interpolateRunBody<Out, Divisor>(block, base, first, last, phases, srcRate, dstRate, dst);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+template <typename Out, int Divisor>
 __attribute__((target("avx2"))) void interpolateRunAvx2(const int16_t* block, size_t base,
                                                         size_t first, size_t last,
                                                         RatePhases& phases, double srcRate,
-                                                        double dstRate, int16_t* dst) {
-  interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
+                                                        double dstRate, Out* dst) {
+  interpolateRunBody<Out, Divisor>(block, base, first, last, phases, srcRate, dstRate, dst);
 }
 #else
+template <typename Out, int Divisor>
 void interpolateRunAvx2(const int16_t* block, size_t base, size_t first, size_t last,
-                        RatePhases& phases, double srcRate, double dstRate, int16_t* dst) {
-  interpolateRunBody(block, base, first, last, phases, srcRate, dstRate, dst);
+                        RatePhases& phases, double srcRate, double dstRate, Out* dst) {
+  interpolateRunBody<Out, Divisor>(block, base, first, last, phases, srcRate, dstRate, dst);
 }
 #endif
 
 }  // namespace
 
-StreamingResampler::StreamingResampler(int32_t srcRate, int32_t dstRate, int64_t expectedLength,
-                                       SimdLevel level)
+template <typename Out, int Divisor>
+BasicStreamingResampler<Out, Divisor>::BasicStreamingResampler(int32_t srcRate, int32_t dstRate,
+                                                               int64_t expectedLength,
+                                                               SimdLevel level)
     : srcRate_(srcRate),
       dstRate_(dstRate),
       level_(level),
@@ -138,19 +156,22 @@ StreamingResampler::StreamingResampler(int32_t srcRate, int32_t dstRate, int64_t
       outputLimit_(std::numeric_limits<size_t>::max()) {
   if (expectedLength > 0) {
     const auto length = static_cast<size_t>(resampledLength(expectedLength, srcRate, dstRate));
-    buffer_ = SampleBuffer(length);
+    buffer_ = SampleBufferOf<Out>(length);
     outputLimit_ = length - 1;
   }
 }
 
-size_t StreamingResampler::leftSourceOf(size_t output) const {
+template <typename Out, int Divisor>
+size_t BasicStreamingResampler<Out, Divisor>::leftSourceOf(size_t output) const {
   return static_cast<size_t>(std::floor(static_cast<double>(output) * srcRate_ / dstRate_));
 }
 
 // Computes every inner output whose two source samples have arrived (the source index of the
 // block end is `available`). An output that needs the sample carried from the previous block
 // is computed on its own; the run after it goes through the vectorised kernel.
-void StreamingResampler::interpolateUpTo(size_t available, std::span<const int16_t> block) {
+template <typename Out, int Divisor>
+void BasicStreamingResampler<Out, Divisor>::interpolateUpTo(size_t available,
+                                                            std::span<const int16_t> block) {
   auto ready = [&](size_t output) {
     return output < outputLimit_ && leftSourceOf(output) + 1 < available;
   };
@@ -160,19 +181,21 @@ void StreamingResampler::interpolateUpTo(size_t available, std::span<const int16
   while (ready(end)) ++end;
   if (end <= next_) return;
   buffer_.grow(end);
-  int16_t* dst = buffer_.samples().data();
+  Out* dst = buffer_.samples().data();
   // Upsampling can place several outputs between the carried sample and the block's first.
   for (; next_ < end && leftSourceOf(next_) < blockStart_; ++next_) {
     const size_t k = leftSourceOf(next_);
     const double f = static_cast<double>(next_) * srcRate_ / dstRate_ - static_cast<double>(k);
-    dst[next_] = interpolateSample(carry_, block[k + 1 - blockStart_], f);
+    dst[next_] = reduced<Out, Divisor>(interpolateSample(carry_, block[k + 1 - blockStart_], f));
   }
-  const auto kernel = level_ >= SimdLevel::kAvx2 ? interpolateRunAvx2 : interpolateRunPortable;
+  const auto kernel = level_ >= SimdLevel::kAvx2 ? interpolateRunAvx2<Out, Divisor>
+                                                 : interpolateRunPortable<Out, Divisor>;
   kernel(block.data(), blockStart_, next_, end, phases_, srcRate_, dstRate_, dst);
   next_ = std::max(next_, end);
 }
 
-void StreamingResampler::push(std::span<const int16_t> block) {
+template <typename Out, int Divisor>
+void BasicStreamingResampler<Out, Divisor>::push(std::span<const int16_t> block) {
   if (block.empty()) return;
   if (blockStart_ == 0) first_ = block.front();
   interpolateUpTo(blockStart_ + block.size(), block);
@@ -180,14 +203,18 @@ void StreamingResampler::push(std::span<const int16_t> block) {
   carry_ = block.back();
 }
 
-SampleBuffer StreamingResampler::finish() {
+template <typename Out, int Divisor>
+SampleBufferOf<Out> BasicStreamingResampler<Out, Divisor>::finish() {
   const auto length =
       static_cast<size_t>(resampledLength(static_cast<int64_t>(blockStart_), srcRate_, dstRate_));
   if (length == 0) return {};
   if (length != buffer_.size()) buffer_.resize(length);
-  buffer_.samples().front() = first_;
-  buffer_.samples().back() = carry_;
+  buffer_.samples().front() = reduced<Out, Divisor>(first_);
+  buffer_.samples().back() = reduced<Out, Divisor>(carry_);
   return std::move(buffer_);
 }
+
+template class BasicStreamingResampler<int16_t, 1>;
+template class BasicStreamingResampler<int8_t, 256>;
 
 }  // namespace pitchtrack

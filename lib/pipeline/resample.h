@@ -68,19 +68,24 @@ class RatePhases {
   std::vector<double> table_;
 };
 
-class StreamingResampler {
+// Out and Divisor say how outputs are stored: each interpolated 16-bit value divided by Divisor
+// (truncated toward zero) as an Out. StreamingResampler keeps the values as they are;
+// ReducingResampler keeps a 16-bit source's outputs already reduced to the 8-bit range (v / 256),
+// in half the memory.
+template <typename Out, int Divisor>
+class BasicStreamingResampler {
  public:
   // `expectedLength` is the exact whole source length when the caller knows it (the target is
   // then allocated once), or 0 when the source ends only at finish().
   // `level` (which must be available) chooses the inner loop that interpolates runs of outputs
   // whose two source samples lie in one block: AVX2 from kAvx2 up, else the portable loop.
-  StreamingResampler(int32_t srcRate, int32_t dstRate, int64_t expectedLength = 0,
-                     SimdLevel level = simdLevel());
+  BasicStreamingResampler(int32_t srcRate, int32_t dstRate, int64_t expectedLength = 0,
+                          SimdLevel level = simdLevel());
 
   // Takes the next block of the source, in order.
   void push(std::span<const int16_t> block);
   // The resampled signal, resampledLength(samples pushed) values; the resampler is spent.
-  SampleBuffer finish();
+  SampleBufferOf<Out> finish();
 
  private:
   void interpolateUpTo(size_t available, std::span<const int16_t> block);
@@ -90,12 +95,18 @@ class StreamingResampler {
   int32_t dstRate_;
   SimdLevel level_;
   RatePhases phases_;
-  size_t outputLimit_;     // outputs worth computing: the inner outputs of a known length
-  SampleBuffer buffer_;    // outputs 0 .. next_ - 1 are written
-  size_t next_ = 1;        // next inner output to compute
-  size_t blockStart_ = 0;  // source index of the current block's first sample
-  int16_t first_ = 0;      // the first source sample
-  int16_t carry_ = 0;      // the source sample just before the current block
+  size_t outputLimit_;          // outputs worth computing: the inner outputs of a known length
+  SampleBufferOf<Out> buffer_;  // outputs 0 .. next_ - 1 are written
+  size_t next_ = 1;             // next inner output to compute
+  size_t blockStart_ = 0;       // source index of the current block's first sample
+  int16_t first_ = 0;           // the first source sample
+  int16_t carry_ = 0;           // the source sample just before the current block
 };
+
+using StreamingResampler = BasicStreamingResampler<int16_t, 1>;
+using ReducingResampler = BasicStreamingResampler<int8_t, 256>;
+
+extern template class BasicStreamingResampler<int16_t, 1>;
+extern template class BasicStreamingResampler<int8_t, 256>;
 
 }  // namespace pitchtrack

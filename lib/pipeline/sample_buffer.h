@@ -1,4 +1,6 @@
-// SampleBuffer: 16-bit samples allocated without being zero-filled first.
+// SampleBuffer: 16-bit samples allocated without being zero-filled first (NarrowSampleBuffer and
+// ByteSampleBuffer: the same for signed and unsigned 8-bit samples, the working signal in the
+// 8-bit range at half the memory).
 //
 // The working signal of a long recording is tens of megabytes that are written once, in order;
 // a std::vector would clear every byte before the first write. Every element of a SampleBuffer
@@ -24,13 +26,14 @@
 
 namespace pitchtrack {
 
-class SampleBuffer {
+template <typename Sample>
+class SampleBufferOf {
  public:
-  SampleBuffer() = default;
-  explicit SampleBuffer(size_t size) : data_(allocate(size)), size_(size) {}
+  SampleBufferOf() = default;
+  explicit SampleBufferOf(size_t size) : data_(allocate(size)), size_(size) {}
 
-  std::span<int16_t> samples() { return {data_.get(), size_}; }
-  std::span<const int16_t> samples() const { return {data_.get(), size_}; }
+  std::span<Sample> samples() { return {data_.get(), size_}; }
+  std::span<const Sample> samples() const { return {data_.get(), size_}; }
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
@@ -50,31 +53,35 @@ class SampleBuffer {
 
  private:
   struct Free {
-    void operator()(int16_t* p) const { std::free(p); }
+    void operator()(Sample* p) const { std::free(p); }
   };
-  using Samples = std::unique_ptr<int16_t[], Free>;
+  using Samples = std::unique_ptr<Sample[], Free>;
 
   static constexpr size_t kHugePage = size_t{2} << 20;
   static constexpr size_t kHugeFrom = 2 * kHugePage;  // smaller buffers take ordinary pages
 
   static Samples allocate(size_t size) {
-    const size_t bytes = std::max<size_t>(size, 1) * sizeof(int16_t);
+    const size_t bytes = std::max<size_t>(size, 1) * sizeof(Sample);
     if (bytes < kHugeFrom) return Samples(checked(std::malloc(bytes)));
     const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     void* p = checked(std::aligned_alloc(kHugePage, rounded));
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     madvise(p, rounded, MADV_HUGEPAGE);  // advice only: a refusal changes nothing else
 #endif
-    return Samples(static_cast<int16_t*>(p));
+    return Samples(static_cast<Sample*>(p));
   }
 
-  static int16_t* checked(void* p) {
+  static Sample* checked(void* p) {
     if (p == nullptr) throw std::bad_alloc();
-    return static_cast<int16_t*>(p);
+    return static_cast<Sample*>(p);
   }
 
   Samples data_;
   size_t size_ = 0;
 };
+
+using SampleBuffer = SampleBufferOf<int16_t>;
+using NarrowSampleBuffer = SampleBufferOf<int8_t>;
+using ByteSampleBuffer = SampleBufferOf<uint8_t>;
 
 }  // namespace pitchtrack

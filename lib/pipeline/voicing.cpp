@@ -1,5 +1,7 @@
 #include "voicing.h"
 
+#include <algorithm>
+
 #include "audio/endpoint.h"
 #include "audio/frame.h"
 #include "periodicity.h"
@@ -17,7 +19,8 @@ struct Detection {
   std::optional<FinalGapDrop> finalGapDrop;  // what the final-gap rule dropped
 };
 
-Detection detect(std::span<const int16_t> signal, int32_t fs, bool keepFinal) {
+template <typename Sample>
+Detection detect(std::span<const Sample> signal, int32_t fs, bool keepFinal) {
   Detection detection;
   setEpdParam(fs, detection.param);
   if (keepFinal) detection.param.maxFinalGapSec = kNoFinalGapLimit;
@@ -56,10 +59,30 @@ std::optional<DroppedStretch> droppedStretch(const Detection& detection, int32_t
   return dropped;
 }
 
-}  // namespace
+std::vector<uint8_t> periodicMask(std::span<const int16_t> signal, const PtParam& ptParam,
+                                  int32_t frames) {
+  return periodicFrames(signal, ptParam.frameSize, ptParam.frameSize - ptParam.overlap, frames);
+}
 
-VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
-                      const Options& options, bool reportDropped) {
+// The same test on a signal held in 8 bits, each frame widened to 16 bits on its own.
+template <typename Byte>
+std::vector<uint8_t> periodicMask(std::span<const Byte> signal, const PtParam& ptParam,
+                                  int32_t frames) {
+  const auto size = static_cast<size_t>(ptParam.frameSize);
+  const auto hop = static_cast<size_t>(ptParam.frameSize - ptParam.overlap);
+  std::vector<uint8_t> periodic(static_cast<size_t>(frames), 0);
+  std::vector<int16_t> frame(size);
+  for (size_t f = 0; f < periodic.size() && f * hop + size <= signal.size(); ++f) {
+    const auto narrow = signal.subspan(f * hop, size);
+    std::copy(narrow.begin(), narrow.end(), frame.begin());
+    periodic[f] = periodicFrame(frame) ? 1 : 0;
+  }
+  return periodic;
+}
+
+template <typename Sample>
+VoicingResult voicingOf(std::span<const Sample> signal, const PtParam& ptParam, int32_t frames,
+                        const Options& options, bool reportDropped) {
   const Detection detection = detect(signal, ptParam.fs, options.keepFinal);
   VoicingResult result;
   result.mask = maskOf(detection, ptParam, frames);
@@ -67,11 +90,27 @@ VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, i
     result.dropped = droppedStretch(detection, ptParam.fs);
   }
   if (options.voicing == Voicing::kStrict) {
-    const std::vector<uint8_t> periodic =
-        periodicFrames(signal, ptParam.frameSize, ptParam.frameSize - ptParam.overlap, frames);
+    const std::vector<uint8_t> periodic = periodicMask(signal, ptParam, frames);
     for (size_t k = 0; k < result.mask.size(); ++k) result.mask[k] &= periodic[k];
   }
   return result;
+}
+
+}  // namespace
+
+VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
+                      const Options& options, bool reportDropped) {
+  return voicingOf(signal, ptParam, frames, options, reportDropped);
+}
+
+VoicingResult voicing(std::span<const int8_t> signal, const PtParam& ptParam, int32_t frames,
+                      const Options& options, bool reportDropped) {
+  return voicingOf(signal, ptParam, frames, options, reportDropped);
+}
+
+VoicingResult voicing(std::span<const uint8_t> signal, const PtParam& ptParam, int32_t frames,
+                      const Options& options, bool reportDropped) {
+  return voicingOf(signal, ptParam, frames, options, reportDropped);
 }
 
 }  // namespace pitchtrack::pipeline

@@ -37,5 +37,11 @@ struct VoicingResult {
 // final-gap rule dropped, if any.
 VoicingResult voicing(std::span<const int16_t> signal, const PtParam& ptParam, int32_t frames,
                       const Options& options, bool reportDropped);
+// The same for a signal held in 8 bits, signed or unsigned: the mask of its samples widened to
+// 16 bits.
+VoicingResult voicing(std::span<const int8_t> signal, const PtParam& ptParam, int32_t frames,
+                      const Options& options, bool reportDropped);
+VoicingResult voicing(std::span<const uint8_t> signal, const PtParam& ptParam, int32_t frames,
+                      const Options& options, bool reportDropped);
 
 }  // namespace pitchtrack::pipeline

@@ -21,8 +21,12 @@ bool waitForData(int descriptor) {
 }  // namespace
 
 size_t readFully(int descriptor, std::span<uint8_t> destination) {
+  return readAtLeast(descriptor, destination, destination.size());
+}
+
+size_t readAtLeast(int descriptor, std::span<uint8_t> destination, size_t wanted) {
   size_t done = 0;
-  while (done < destination.size()) {
+  while (done < wanted) {
     const ssize_t count = ::read(descriptor, destination.data() + done, destination.size() - done);
     if (count > 0) {
       done += static_cast<size_t>(count);

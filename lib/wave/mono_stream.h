@@ -56,9 +56,13 @@ struct WaveData::MonoStream {
   uint64_t missing = 0;  // bytes of the stated data that a stream never delivered
   std::vector<uint8_t> stored;
   std::vector<uint8_t> kept;
+  std::vector<uint8_t> carry;  // a stream's bytes of a sample frame begun, read ahead
 
   // Decodes the next samples into `block` (as many as fit, fewer at the end); returns how many.
   size_t read(std::span<int16_t> block);
+
+ private:
+  size_t readWholeFrames(uint64_t offset, size_t frameBytes);
 };
 
 }  // namespace pitchtrack

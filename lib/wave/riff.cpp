@@ -121,6 +121,21 @@ size_t File::readSome(uint64_t offset, std::span<uint8_t> destination) {
   return count;
 }
 
+size_t File::readAvailable(uint64_t offset, std::span<uint8_t> destination) {
+  if (!stream_ || destination.empty()) return readSome(offset, destination);
+  if (windowHolds(offset, 1)) {
+    const size_t held =
+        std::min(destination.size(), static_cast<size_t>(windowStart_ + window_.size() - offset));
+    std::copy_n(window_.begin() + static_cast<std::ptrdiff_t>(offset - windowStart_), held,
+                destination.begin());
+    return held;
+  }
+  if (offset != streamPosition_) return readSome(offset, destination);
+  const size_t count = readAtLeast(::fileno(handle_.get()), destination, 1);
+  streamPosition_ += count;
+  return count;
+}
+
 std::optional<ChunkHeader> File::findForm(const FourCc& formType) {
   std::array<uint8_t, kChunkHeaderBytes + kFormTypeBytes> bytes{};
   size_t zeroRun = 0;
@@ -192,7 +207,7 @@ size_t File::readForward(uint64_t offset, std::span<uint8_t> destination) {
   // Small reads fill a new window, so that a chunk walk over short headers costs one system call
   // every few thousand chunks, as for a file.
   window_.resize(std::max(rest.size(), kWindowBytes));
-  const size_t count = readFully(::fileno(handle_.get()), window_);
+  const size_t count = readAtLeast(::fileno(handle_.get()), window_, rest.size());
   window_.resize(count);
   windowStart_ = streamPosition_;
   streamPosition_ += count;

@@ -90,6 +90,9 @@ class File {
   // Reads up to destination.size() bytes at offset and returns how many: fewer only at the end
   // of the file (or after a read error).
   size_t readSome(uint64_t offset, std::span<uint8_t> destination);
+  // The same, except that a stream gives what it holds now: at least one byte (waiting for it)
+  // unless it has ended, so that samples written into a pipe are handed on as they come.
+  size_t readAvailable(uint64_t offset, std::span<uint8_t> destination);
 
   // The first top-level "RIFF" chunk of the given form type; other top-level chunks are skipped.
   std::optional<ChunkHeader> findForm(const FourCc& formType);

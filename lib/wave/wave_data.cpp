@@ -248,6 +248,27 @@ void mixInto(uint16_t keptBits, std::span<const uint8_t> data, size_t channels,
 
 }  // namespace wave
 
+// What a stream holds now, up to `stored`'s size, in whole sample frames: the bytes of a frame
+// begun wait in `carry` for the next read, so that a pipe's samples reach the analysis as they
+// come whatever pieces its writer writes. Waits only while not even one frame is there; at the
+// end of the stream returns what is left (less than a frame).
+size_t WaveData::MonoStream::readWholeFrames(uint64_t offset, size_t frameBytes) {
+  size_t got = carry.size();
+  std::copy(carry.begin(), carry.end(), stored.begin());
+  while (got < frameBytes) {
+    const size_t count = file->readAvailable(offset + got, std::span(stored).subspan(got));
+    if (count == 0) {
+      carry.clear();
+      return got;
+    }
+    got += count;
+  }
+  const size_t whole = got - got % frameBytes;
+  carry.assign(stored.begin() + static_cast<std::ptrdiff_t>(whole),
+               stored.begin() + static_cast<std::ptrdiff_t>(got));
+  return whole;
+}
+
 size_t WaveData::MonoStream::read(std::span<int16_t> block) {
   const size_t frameBytes = decoder.storedBytes * channels;
   const size_t keptFrameBytes = decoder.keptBits / 8 * channels;
@@ -256,8 +277,11 @@ size_t WaveData::MonoStream::read(std::span<int16_t> block) {
                            toEnd ? block.size() : static_cast<size_t>(frames - done)});
   if (count == 0) return 0;
   stored.resize(count * frameBytes);
-  const size_t got = file->readSome(chunk.payloadOffset() + done * frameBytes, stored);
-  if (got < stored.size()) {
+  const uint64_t offset = chunk.payloadOffset() + done * frameBytes;
+  const size_t got =
+      file->isStream() ? readWholeFrames(offset, frameBytes) : file->readSome(offset, stored);
+  const bool ended = file->isStream() ? got == 0 || got % frameBytes != 0 : got < stored.size();
+  if (ended) {
     if (!toEnd && !file->isStream()) {
       failed = true;
       return 0;
@@ -265,11 +289,11 @@ size_t WaveData::MonoStream::read(std::span<int16_t> block) {
     // A stream ended: the recording is its whole frames, and what its header promised beyond
     // them is counted as missing.
     if (!toEnd) missing = chunk.size - (done * frameBytes + got);
-    count = got / frameBytes;
-    frames = done + count;
+    frames = done + got / frameBytes;
     toEnd = false;
-    stored.resize(count * frameBytes);
   }
+  count = got / frameBytes;
+  stored.resize(count * frameBytes);
   std::span<const uint8_t> linear = stored;
   if (decoder.convert != nullptr) {
     kept.resize(count * keptFrameBytes);

@@ -106,6 +106,8 @@ class WaveData {
   size_t monoLength() const;
   bool monoLengthKnown() const;
   // Decodes the next samples into `block` (as many as fit, fewer at the end); returns how many.
+  // From a stream (a pipe, a socket) it returns the whole sample frames that have arrived,
+  // waiting only while none has, so that a live recording reaches the analysis as it comes.
   // 0 means the end or a read error; a read error sets lastError() to "File data read error."
   // and makes readFailed() true.
   size_t readMono(std::span<int16_t> block);

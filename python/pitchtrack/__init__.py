@@ -31,11 +31,13 @@ except ImportError as missing:
         "(pip install --no-build-isolation ./python) or put the CMake build's python folder "
         "first on PYTHONPATH (PYTHONPATH=build/python)") from missing
 from ._errors import AnalysisWarning, InternalError, WaveError
+from ._live import live
 from ._pitchtrack import (
     FRAME_SECONDS,
     MAX_SAMPLE_RATE,
     MIN_SAMPLE_RATE,
     Contour,
+    Frame,
     Tracker,
     __version__,
 )
@@ -62,10 +64,12 @@ __all__ = [
     "MAX_SAMPLE_RATE",
     "MIN_SAMPLE_RATE",
     "Contour",
+    "Frame",
     "InternalError",
     "Tracker",
     "WaveError",
     "__version__",
+    "live",
     "track",
     "track_file",
     "track_notes",

@@ -1,7 +1,7 @@
 """Type information of the compiled half of pitchtrack."""
 
 import os
-from typing import Dict, Iterator, Optional, Sequence, Tuple, Union
+from typing import Dict, Iterator, List, Optional, Sequence, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -68,6 +68,20 @@ class Contour:
     def __iter__(self) -> Iterator[int]: ...
     def __eq__(self, other: object) -> bool: ...
 
+class Frame:
+    """One frame of a live tracker, final."""
+
+    @property
+    def index(self) -> int: ...
+    @property
+    def value(self) -> int: ...
+    @property
+    def hz(self) -> float: ...
+    @property
+    def confidence(self) -> float: ...
+    @property
+    def seconds(self) -> float: ...
+
 class Tracker:
     """Tracks a recording that arrives block by block."""
 
@@ -80,10 +94,13 @@ class Tracker:
         normalize: bool = False,
         keep_final: bool = False,
         voicing: str = "relative",
+        live: bool = False,
         channel_axis: Optional[int] = None,
     ) -> None: ...
     def push(self, block: _Samples) -> None:
         """Adds the next block of samples."""
+    def pull(self) -> List[Frame]:
+        """A live tracker's frames that became final since the last pull."""
     def finish(self) -> Contour:
         """The contour of every sample pushed; the tracker is then finished."""
     @property

@@ -90,15 +90,17 @@ pitchtrack::Contour trackFile(const std::filesystem::path& path, bool precise, b
 }
 
 // A Tracker for Python: the samples of each push are checked like track()'s, and a lock keeps
-// two threads from feeding the same tracker at once (the analysis runs without the GIL).
+// two threads from feeding the same tracker at once (the analysis runs without the GIL). A live
+// tracker collects each frame as it becomes final for pull(), and keeps nothing for finish().
 class StreamTracker {
  public:
   StreamTracker(int64_t sampleRate, int64_t bits, bool precise, bool normalize, bool keepFinal,
-                const std::string& voicing, std::optional<int64_t> channelAxis)
+                const std::string& voicing, bool live, std::optional<int64_t> channelAxis)
       : rate_(checkedRate(sampleRate)),
         bits_(checkedBits(bits)),
         channelAxis_(channelAxis),
-        tracker_(std::in_place, rate_, bits_, remedies(precise, normalize, keepFinal, voicing)) {}
+        tracker_(std::in_place, rate_, bits_,
+                 liveOptions(remedies(precise || live, normalize, keepFinal, voicing), live)) {}
 
   void push(const py::object& block) {
     const Samples s = inspect(block, bits_, channelAxis_);
@@ -119,6 +121,15 @@ class StreamTracker {
       tracker_.reset();
       return tracker.finish();
     });
+  }
+
+  // The frames final since the last pull, in order.
+  std::vector<pitchtrack::Frame> pull() {
+    py::gil_scoped_release release;
+    const std::lock_guard lock(mutex_);
+    std::vector<pitchtrack::Frame> frames;
+    frames.swap(final_);
+    return frames;
   }
 
   int32_t sampleRate() const { return rate_; }
@@ -145,11 +156,20 @@ class StreamTracker {
     if (!channelAxis_ && s.channelAxis) channelAxis_ = s.channelAxis;
   }
 
+  pitchtrack::Options liveOptions(pitchtrack::Options options, bool live) {
+    if (live) {
+      options.keepFrames = false;
+      options.frameSink = [this](const pitchtrack::Frame& frame) { final_.push_back(frame); };
+    }
+    return options;
+  }
+
   int32_t rate_;
   int32_t bits_;
   std::optional<int64_t> channelAxis_;
   size_t channels_ = 0;  // of the blocks so far; 0 before the first
   std::mutex mutex_;
+  std::vector<pitchtrack::Frame> final_;  // frames not pulled yet; guarded by mutex_
   std::optional<pitchtrack::Tracker> tracker_;
 };
 
@@ -227,6 +247,24 @@ PYBIND11_MODULE(_pitchtrack, m) {
         "track_file(path, *, precise=False, normalize=False, keep_final=False, "
         "voicing='relative')\n--\n\nThe contour of a RIFF WAVE file.");
 
+  py::class_<pitchtrack::Frame>(m, "Frame", R"doc(One frame of a live tracker, final.
+
+Frame index covers index * 32 ms .. (index + 1) * 32 ms of the recording;
+value is in tenths of a semitone (0 without pitch), hz the measured frequency
+and confidence 0..1, the numbers the contour of the same recording holds.)doc")
+      .def_readonly("index", &pitchtrack::Frame::index, "The frame's index (int).")
+      .def_readonly("value", &pitchtrack::Frame::value, "Tenths of a semitone; 0 = no pitch.")
+      .def_readonly("hz", &pitchtrack::Frame::hz, "The measured frequency; 0 = no pitch.")
+      .def_readonly("confidence", &pitchtrack::Frame::confidence, "0..1; 0 = no pitch.")
+      .def_property_readonly("seconds", &pitchtrack::Frame::startSeconds,
+                             "The frame's start in seconds from the start of the recording.")
+      .def("__repr__", [](const pitchtrack::Frame& frame) {
+        return "Frame(index=" + std::to_string(frame.index) +
+               ", value=" + std::to_string(frame.value) +
+               ", hz=" + py::repr(py::float_(frame.hz)).cast<std::string>() +
+               ", confidence=" + py::repr(py::float_(frame.confidence)).cast<std::string>() + ")";
+      });
+
   py::class_<StreamTracker>(m, "Tracker", R"doc(Tracks a recording that arrives block by block.
 
     tracker = pitchtrack.Tracker(16000)          # 16-bit samples at 16 kHz
@@ -244,18 +282,21 @@ shorter than its channel count. Memory
 grows with the recording at 8000 Hz, whatever its own rate. One Tracker may be
 fed from any thread; pushes from several threads at once are serialised.)doc")
       .def(
-          py::init<int64_t, int64_t, bool, bool, bool, const std::string&,
+          py::init<int64_t, int64_t, bool, bool, bool, const std::string&, bool,
                    std::optional<int64_t>>(),
           py::arg("sample_rate"), py::arg("bits") = 16, py::kw_only(), py::arg("precise") = false,
           py::arg("normalize") = false, py::arg("keep_final") = false,
-          py::arg("voicing") = "relative", py::arg("channel_axis") = py::none(),
-          R"doc(__init__(self, sample_rate, bits=16, *, precise=False, normalize=False, keep_final=False, voicing='relative', channel_axis=None)
+          py::arg("voicing") = "relative", py::arg("live") = false,
+          py::arg("channel_axis") = py::none(),
+          R"doc(__init__(self, sample_rate, bits=16, *, precise=False, normalize=False, keep_final=False, voicing='relative', live=False, channel_axis=None)
 --
 
 A tracker for samples at sample_rate Hz (1000 to 768000) of bits bits (8 or
 16); ValueError otherwise. normalize, keep_final and voicing are the remedies
 of track(); channel_axis says which axis of a 2-D block holds the channels,
-as in track().)doc")
+as in track(). live=True takes the precise analysis and hands out each frame
+as soon as it is final through pull(); finish() then returns a contour without
+values, as nothing is kept for it, so an endless stream runs in flat memory.)doc")
       .def(
           "push",
           [](const py::object& self, const py::object& block) { initialised(self).push(block); },
@@ -266,6 +307,14 @@ as in track().)doc")
 Adds the next block of samples. ValueError for a block track() would refuse
 or whose dtype does not match the tracker's bits; RuntimeError after
 finish().)doc")
+      .def(
+          "pull", [](const py::object& self) { return initialised(self).pull(); },
+          R"doc(pull(self)
+--
+
+A live tracker's frames that became final since the last pull (a list of
+Frame, in order; empty for a tracker that is not live). After finish(), the
+last ones.)doc")
       .def(
           "finish", [](const py::object& self) { return initialised(self).finish(); },
           R"doc(finish(self)

@@ -64,7 +64,7 @@ def test_help_shows_real_signatures() -> None:
     assert str(inspect.signature(pitchtrack.track)).startswith("(samples: 'Samples', sample_rate")
     assert str(inspect.signature(pitchtrack.Tracker)) == (
         "(sample_rate, bits=16, *, precise=False, normalize=False, keep_final=False, "
-        "voicing='relative', channel_axis=None)"
+        "voicing='relative', live=False, channel_axis=None)"
     )
     assert str(inspect.signature(pitchtrack.Contour().line)) == "()"
     assert str(inspect.signature(pitchtrack.Tracker(8000).push)) == "(block)"

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <ostream>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -141,6 +143,31 @@ TEST(Candidates, UnknownTypeIsAFaultForExtrema) {
   const std::vector<int32_t> function = withPoints({{40, 50}});
   testsupport::expectFault([&] { pick(function, p); },
                            "Unknown ptParam.pfType=9 (line 1235 of file lib/audio)");
+}
+
+// Random pitch functions of lengths around the vector widths, some with steps only, some with
+// many equal neighbours (flat tops, plateaus, silence), against the portable loop.
+TEST(Candidates, EveryVectorLevelPicksThePortableLags) {
+  std::mt19937 generator(7);
+  for (const int32_t pfType : {1, 2}) {
+    const PtParam p = trackerParam(pfType);
+    for (const size_t length : {0, 1, 2, 3, 8, 9, 16, 17, 63, 64, 65, 66, 128, 129, 200}) {
+      for (const int32_t spread : {0, 1, 2, 5, 1000, 1 << 30}) {
+        std::uniform_int_distribution<int32_t> value(-spread, spread);
+        std::vector<int32_t> function(length);
+        for (int32_t& v : function) v = value(generator);
+        std::vector<int32_t> expected(length, -1);
+        expected.resize(
+            static_cast<size_t>(pickRawCandidates(function, p, expected, SimdLevel::kPortable)));
+        for (const SimdLevel level : {SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+          if (!simdAvailable(level)) continue;
+          std::vector<int32_t> lags(length, -1);
+          lags.resize(static_cast<size_t>(pickRawCandidates(function, p, lags, level)));
+          EXPECT_EQ(lags, expected) << "length " << length << ", spread " << spread;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

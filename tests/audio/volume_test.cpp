@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <ostream>
+#include <random>
 #include <vector>
 
 #include "support/expect_fault.h"
@@ -159,5 +162,86 @@ TEST(Volume, UnsupportedOrderIsAFault) {
 }
 
 }  // namespace
+
+namespace {
+
+// Random frames of every width from one value to the full 16-bit range, of lengths around the
+// vector widths (odd and even, shorter than one vector, with a tail), and overlapping frames.
+std::vector<int16_t> randomSignal(size_t length, int32_t spread, uint32_t seed) {
+  std::mt19937 generator(seed);
+  std::uniform_int_distribution<int32_t> value(-spread, spread);
+  const int32_t centre = std::uniform_int_distribution<int32_t>(-1000, 1000)(generator);
+  std::vector<int16_t> signal(length);
+  for (int16_t& v : signal) {
+    v = static_cast<int16_t>(std::clamp(centre + value(generator), -32768, 32767));
+  }
+  return signal;
+}
+
+}  // namespace
+
+TEST(Volume, EveryVectorLevelGivesThePortableValues) {
+  const SimdLevel levels[] = {SimdLevel::kAvx2, SimdLevel::kAvx512};
+  uint32_t seed = 1;
+  for (const int32_t spread : {0, 1, 3, 100, 511, 600, 40000}) {
+    for (const int32_t size : {1, 2, 15, 16, 17, 31, 32, 33, 127, 128, 129, 300}) {
+      for (const int32_t overlap : {0, size / 3}) {
+        const std::vector<int16_t> signal =
+            randomSignal(static_cast<size_t>(size) * 9, spread, ++seed);
+        const size_t frames = 12;
+        std::vector<int32_t> volume(frames, -1);
+        std::vector<int32_t> diff(frames, -1);
+        frameVolume(signal, size, overlap, volume, 1, SimdLevel::kPortable);
+        highOrderDiff(signal, size, overlap, diff, 4, SimdLevel::kPortable);
+        for (const SimdLevel level : levels) {
+          if (!simdAvailable(level)) continue;
+          std::vector<int32_t> vectorVolume(frames, -1);
+          std::vector<int32_t> vectorDiff(frames, -1);
+          frameVolume(signal, size, overlap, vectorVolume, 1, level);
+          highOrderDiff(signal, size, overlap, vectorDiff, 4, level);
+          EXPECT_EQ(vectorVolume, volume) << "spread " << spread << ", size " << size;
+          EXPECT_EQ(vectorDiff, diff) << "spread " << spread << ", size " << size;
+        }
+      }
+    }
+  }
+}
+
+// Signals held in 8 bits, signed and unsigned, measure as the same samples in 16 bits on every
+// level.
+TEST(Volume, EightBitSignalsMeasureAsSixteenBitOnes) {
+  std::mt19937 generator(11);
+  for (const int32_t size : {1, 16, 63, 64, 65, 128, 129, 200}) {
+    for (const int32_t spread : {0, 1, 5, 60, 127}) {
+      std::uniform_int_distribution<int32_t> value(-spread, spread);
+      std::vector<int16_t> wide(static_cast<size_t>(size) * 7);
+      std::vector<int8_t> narrow(wide.size());
+      std::vector<uint8_t> bytes(wide.size());
+      for (size_t i = 0; i < wide.size(); ++i) {
+        narrow[i] = static_cast<int8_t>(value(generator));
+        bytes[i] = static_cast<uint8_t>(std::clamp(128 + 2 * value(generator), 0, 255));
+      }
+      for (const SimdLevel level : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+        if (!simdAvailable(level)) continue;
+        std::vector<int32_t> expected(7);
+        std::vector<int32_t> actual(7);
+        wide.assign(narrow.begin(), narrow.end());
+        frameVolume(wide, size, 0, expected, 1, level);
+        frameVolume(narrow, size, 0, actual, 1, level);
+        EXPECT_EQ(actual, expected) << "signed, size " << size << ", spread " << spread;
+        highOrderDiff(wide, size, 0, expected, 4, level);
+        highOrderDiff(narrow, size, 0, actual, 4, level);
+        EXPECT_EQ(actual, expected) << "signed, size " << size << ", spread " << spread;
+        wide.assign(bytes.begin(), bytes.end());
+        frameVolume(wide, size, 0, expected, 1, level);
+        frameVolume(bytes, size, 0, actual, 1, level);
+        EXPECT_EQ(actual, expected) << "unsigned, size " << size << ", spread " << spread;
+        highOrderDiff(wide, size, 0, expected, 4, level);
+        highOrderDiff(bytes, size, 0, actual, 4, level);
+        EXPECT_EQ(actual, expected) << "unsigned, size " << size << ", spread " << spread;
+      }
+    }
+  }
+}
 
 }  // namespace pitchtrack

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <ostream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "pipeline/resample.h"
 #include "support/signals.h"
 
 namespace pitchtrack {
@@ -68,6 +73,82 @@ std::string extract(const std::vector<int16_t>& samples, std::vector<int32_t>& c
   }
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "the library printed";
   return lines;
+}
+
+// Phrases of a voice whose pitch glides, with pauses and hiss: samples around `offset` of at most
+// `amplitude`.
+std::vector<int16_t> phrases(int32_t rate, double seconds, double amplitude, double offset,
+                             uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> hiss(-0.05, 0.05);
+  std::vector<int16_t> out(static_cast<size_t>(seconds * rate));
+  double phase = 0;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const double t = static_cast<double>(i) / rate;
+    const bool sounding = std::fmod(t, 1.3) < 0.9;
+    phase += 2 * std::numbers::pi * (150 + 60 * std::sin(t)) / rate;
+    const double voice = sounding ? 0.6 * std::sin(phase) + 0.3 * std::sin(2 * phase) : 0.0;
+    out[i] = static_cast<int16_t>(std::lround(offset + amplitude * (voice + hiss(random))));
+  }
+  return out;
+}
+
+// The working signal in 16 bits as the 16-bit path prepares it: resampled, then reduced.
+std::vector<int16_t> wideWorkingSignal(const std::vector<int16_t>& samples, int32_t rate,
+                                       int32_t nbits) {
+  std::vector<int16_t> signal = samples;
+  if (rate != 8000) {
+    StreamingResampler resampler(rate, 8000);
+    resampler.push(samples);
+    const SampleBuffer resampled = resampler.finish();
+    signal.assign(resampled.samples().begin(), resampled.samples().end());
+  }
+  if (nbits == 16) {
+    for (int16_t& v : signal) v = static_cast<int16_t>(v / 256);
+  }
+  return signal;
+}
+
+// The builder keeps the working signal in 8 bits (or, for resampled 8-bit recordings, in 16);
+// every way gives the contour of the 16-bit working signal.
+TEST(Pipeline, WorkingSignalInEightBitsGivesTheSixteenBitContour) {
+  struct Case {
+    int32_t rate, nbits;
+    double amplitude, offset;
+  };
+  const Case cases[] = {{8000, 8, 120, 128},  {8000, 16, 30000, 0}, {44100, 16, 30000, 0},
+                        {22050, 8, 120, 128}, {8000, 8, 127, 128},  {11025, 16, 200, -100},
+                        {48000, 16, 32000, 0}};
+  int32_t nonEmpty = 0;  // the comparisons that had pitches to compare
+  for (const Case& c : cases) {
+    for (const Voicing voicing : {Voicing::kRelative, Voicing::kStrict}) {
+      const std::vector<int16_t> samples = phrases(c.rate, 6, c.amplitude, c.offset, 3);
+      Options options;
+      options.voicing = voicing;
+      for (const size_t block : {size_t{4096}, samples.size()}) {
+        pipeline::WorkingSignalBuilder builder(c.rate, c.nbits, 0, options);
+        for (size_t at = 0; at < samples.size(); at += block) {
+          builder.push(std::span(samples).subspan(at, std::min(block, samples.size() - at)));
+        }
+        const std::vector<int16_t> wide = wideWorkingSignal(samples, c.rate, c.nbits);
+        const pipeline::InputLevel level(c.rate, c.nbits);
+        const Contour expected =
+            pipeline::contourOfWorkingSignal(std::span<const int16_t>(wide), options, level);
+        const Contour actual = builder.finishContour();
+        EXPECT_EQ(actual.values, expected.values) << c.rate << " Hz, " << c.nbits << " bits";
+        EXPECT_EQ(actual.firstFrame, expected.firstFrame);
+        EXPECT_EQ(actual.recordingSeconds, expected.recordingSeconds);
+        nonEmpty += expected.values.empty() ? 0 : 1;
+      }
+      pipeline::WorkingSignalBuilder builder(c.rate, c.nbits, 0, options);
+      builder.push(samples);
+      const SampleBuffer signal = builder.finish();
+      const std::vector<int16_t> wide = wideWorkingSignal(samples, c.rate, c.nbits);
+      EXPECT_TRUE(
+          std::equal(wide.begin(), wide.end(), signal.samples().begin(), signal.samples().end()));
+    }
+  }
+  EXPECT_GE(nonEmpty, 20);
 }
 
 TEST(Pipeline, WorkingFormatNeedsNoPreparation) {

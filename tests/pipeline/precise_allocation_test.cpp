@@ -1,5 +1,6 @@
 // The precise analysis streams without allocating once warmed up: only its list of final frames
-// grows (by doubling). Counts the allocations of this thread through the global operator new.
+// grows (by doubling), and with a Tracker that keeps no frames and hands them to a sink nothing
+// at all. Counts the allocations of this thread through the global operator new.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "pipeline/precise_analysis.h"
+#include "pitchtrack/pitchtrack.h"
 #include "support/signals.h"
 
 namespace {
@@ -42,6 +44,33 @@ TEST(PreciseAnalysis, PushAllocatesOnlyToKeepFinalFrames) {
     }
     const int64_t growths = analysis.frames().capacity() > framesBefore ? 1 : 0;
     EXPECT_LE(allocations - before, growths) << rate << " Hz";
+  }
+}
+
+TEST(PreciseAnalysis, ALiveTrackerPushesWithoutAllocating) {
+  for (const int32_t rate : {8000, 16000, 44100, 48000}) {
+    const testsignal::Voice voice{
+        .frequency = 330, .rate = static_cast<double>(rate), .amplitude = 0.1};
+    const auto samples = testsignal::toPcm16(testsignal::steadyTone(voice, 6 * rate));
+    int64_t frames = 0;
+    Options options;
+    options.analysis = Analysis::kPrecise;
+    options.keepFrames = false;
+    options.frameSink = [&frames](const Frame& frame) { frames += frame.value != 0 ? 1 : 0; };
+    Tracker tracker(rate, 16, options);
+    size_t at = 0;
+    for (size_t block = 1; at + block <= samples.size() / 3; block = block * 7 % 4093 + 1) {
+      tracker.push(samples.data() + at, block);
+      at += block;
+    }
+    const int64_t before = allocations;
+    const int64_t framesBefore = frames;
+    for (size_t block = 1; at + block <= samples.size(); block = block * 5 % 8191 + 1) {
+      tracker.push(samples.data() + at, block);
+      at += block;
+    }
+    EXPECT_EQ(allocations - before, 0) << rate << " Hz";
+    EXPECT_GT(frames - framesBefore, 100) << rate << " Hz";
   }
 }
 

@@ -86,6 +86,29 @@ TEST_P(StreamingKernel, LongSourcesCrossingBinadesEqualTheWholeArrayResampler) {
   }
 }
 
+// The reducing resampler keeps each output of the 16-bit one divided by 256, in 8 bits.
+TEST_P(StreamingKernel, ReducingResamplerKeepsTheOutputsReduced) {
+  for (const int32_t rate : {1000, 11025, 44100, 48000}) {
+    const size_t length = 300007;
+    const auto source = randomSamples(length, static_cast<uint32_t>(rate) + 5);
+    for (const int64_t announced : {int64_t{0}, static_cast<int64_t>(length)}) {
+      StreamingResampler resampler(rate, 8000, announced, GetParam());
+      ReducingResampler reducing(rate, 8000, announced, GetParam());
+      for (size_t start = 0; start < length; start += 4096) {
+        const auto block = std::span(source).subspan(start, std::min<size_t>(4096, length - start));
+        resampler.push(block);
+        reducing.push(block);
+      }
+      const SampleBuffer wide = resampler.finish();
+      const NarrowSampleBuffer narrow = reducing.finish();
+      ASSERT_EQ(narrow.size(), wide.size());
+      for (size_t i = 0; i < wide.size(); ++i) {
+        ASSERT_EQ(narrow.samples()[i], wide.samples()[i] / 256) << "rate " << rate << ", " << i;
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Dispatch, StreamingKernel,
                          testing::Values(SimdLevel::kPortable, SimdLevel::kAvx2));
 

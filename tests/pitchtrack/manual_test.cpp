@@ -45,7 +45,8 @@ TEST(ManualPages, HaveTheSectionsAReaderLooksFor) {
             (std::vector<std::string>{
                 "NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "STANDARD INPUT AND OUTPUT",
                 "OUTPUT FORMAT", "WHAT THE ANALYSIS DOES TO YOUR RECORDING", "PRECISE ANALYSIS",
-                "NOTES", "EXIT STATUS", "SUPPORTED FORMATS", "FILES", "EXAMPLES", "SEE ALSO"}));
+                "NOTES", "LIVE", "EXIT STATUS", "SUPPORTED FORMATS", "FILES", "EXAMPLES",
+                "SEE ALSO"}));
   EXPECT_EQ(sections(testsupport::readFile(kManDir / "pitchplot.1")),
             (std::vector<std::string>{"NAME", "SYNOPSIS", "DESCRIPTION", "EXIT STATUS", "EXAMPLES",
                                       "SEE ALSO"}));

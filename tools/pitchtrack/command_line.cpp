@@ -47,6 +47,10 @@ CommandLine usageError(std::string problem) {
 
 // Sorts the parsed options into an action, or says why they make none.
 CommandLine chooseAction(CommandLine line, const std::vector<std::string>& operands, bool corpus) {
+  if (corpus && line.live) return usageError("--live follows one stream, not a corpus (-o OUTDIR)");
+  if (line.live && line.format == OutputFormat::kNotesMidi) {
+    return usageError("--live writes lines, CSV or JSON, not MIDI");
+  }
   if (corpus) {
     line.waveFiles = operands;
     if (line.waveFiles.empty() && !line.filesFrom) {
@@ -61,7 +65,7 @@ CommandLine chooseAction(CommandLine line, const std::vector<std::string>& opera
   if (operands.size() != 2) return usageError("expected waveFile and pitchFile");
   line.waveFile = operands[0];
   line.pitchFile = operands[1];
-  line.action = CommandLine::Action::kTrackOne;
+  line.action = line.live ? CommandLine::Action::kTrackLive : CommandLine::Action::kTrackOne;
   return line;
 }
 
@@ -97,6 +101,10 @@ struct Parser {
            })
         ->check(CLI::IsMember({"relative", "strict"}));
     app.add_flag_callback("--precise", [this] { line.analysis.analysis = Analysis::kPrecise; });
+    app.add_flag_callback("--live", [this] {
+      line.live = true;
+      line.analysis.analysis = Analysis::kPrecise;
+    });
     app.add_option("operands", operands);
     app.allow_extras(false);
   }
@@ -200,6 +208,12 @@ Options:
                        stretches join their neighbour or are dropped
       --onset-db=DB    notes: the dip and rise of the level that starts a new
                        note on the same pitch (default 6)
+      --live           follow a recording while it is made (standard input, a
+                       FIFO, a socket): each frame is written as soon as it is
+                       final, about 0.1 s after its audio, one per line (the
+                       value; a CSV row; a JSON object), with --notes each note
+                       as soon as it ends; implies --precise; SIGINT or the end
+                       of the stream ends the run
   --                   end of options
 
 "-" as waveFile reads the recording from standard input (a pipe works: a

@@ -19,11 +19,12 @@ namespace pitchtrack::cli {
 enum class OutputFormat { kLine, kCsv, kJson, kNotesLine, kNotesCsv, kNotesJson, kNotesMidi };
 
 struct CommandLine {
-  enum class Action { kTrackOne, kTrackCorpus, kHelp, kVersion, kUsageError };
+  enum class Action { kTrackOne, kTrackLive, kTrackCorpus, kHelp, kVersion, kUsageError };
   Action action = Action::kUsageError;
   std::string usageProblem;  // what was wrong, for kUsageError
 
   bool quiet = false;
+  bool live = false;  // follow a stream: each frame written as soon as it is final
   OutputFormat format = OutputFormat::kLine;
 
   // The analysis the options ask for: the remedies, all off by default. The sinks stay empty;

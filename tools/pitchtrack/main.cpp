@@ -10,6 +10,7 @@
 
 #include "command_line.h"
 #include "corpus.h"
+#include "live_run.h"
 #include "output_file.h"
 #include "standard_descriptors.h"
 #include "track_one.h"
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
       return 0;
     case CommandLine::Action::kTrackOne:
       return pitchtrack::cli::trackOne(line);
+    case CommandLine::Action::kTrackLive:
+      return pitchtrack::cli::trackLive(line);
     case CommandLine::Action::kTrackCorpus:
       return pitchtrack::cli::trackCorpus(line);
     case CommandLine::Action::kUsageError:

@@ -15,20 +15,30 @@ std::string printed(const char* format, const Note& note) {
 
 }  // namespace
 
+std::string noteLine(const Note& note) { return printed("%.3f %.3f %d\n", note); }
+
+std::string noteCsvHeader() { return "onset,offset,note,cents,hz,frames,confidence,velocity\n"; }
+
+std::string noteCsvRow(const Note& note) {
+  return printed("%.3f,%.3f,%d,%.1f,%.3f,%d,%.3f,%d\n", note);
+}
+
+std::string noteJsonObject(const Note& note) {
+  return printed(
+      "{\"onset\": %.3f, \"offset\": %.3f, \"note\": %d, \"cents\": %.1f, \"hz\": %.3f, "
+      "\"frames\": %d, \"confidence\": %.3f, \"velocity\": %d}",
+      note);
+}
+
 std::string formatNoteLines(const std::vector<Note>& notes) {
   std::string text;
-  for (const Note& note : notes) {
-    char line[64];
-    std::snprintf(line, sizeof line, "%.3f %.3f %d\n", note.onsetSeconds, note.offsetSeconds,
-                  note.midiNote);
-    text += line;
-  }
+  for (const Note& note : notes) text += noteLine(note);
   return text;
 }
 
 std::string formatNoteCsv(const std::vector<Note>& notes) {
-  std::string text = "onset,offset,note,cents,hz,frames,confidence,velocity\n";
-  for (const Note& note : notes) text += printed("%.3f,%.3f,%d,%.1f,%.3f,%d,%.3f,%d\n", note);
+  std::string text = noteCsvHeader();
+  for (const Note& note : notes) text += noteCsvRow(note);
   return text;
 }
 
@@ -36,10 +46,7 @@ std::string formatNoteJson(const std::vector<Note>& notes, const std::string& qu
   std::string text = "{\"file\": " + quotedFileName + ", \"notes\": [";
   for (size_t i = 0; i < notes.size(); ++i) {
     text += i > 0 ? ", " : "";
-    text += printed(
-        "{\"onset\": %.3f, \"offset\": %.3f, \"note\": %d, \"cents\": %.1f, \"hz\": %.3f, "
-        "\"frames\": %d, \"confidence\": %.3f, \"velocity\": %d}",
-        notes[i]);
+    text += noteJsonObject(notes[i]);
   }
   return text + "]}\n";
 }

@@ -9,6 +9,12 @@
 
 namespace pitchtrack::cli {
 
+// One note: "ONSET OFFSET NOTE\n"; the CSV header and a row; a JSON object (no newline).
+std::string noteLine(const Note& note);
+std::string noteCsvHeader();
+std::string noteCsvRow(const Note& note);
+std::string noteJsonObject(const Note& note);
+
 // "ONSET OFFSET NOTE" per note, for reading: "0.320 0.864 62".
 std::string formatNoteLines(const std::vector<Note>& notes);
 

@@ -53,12 +53,6 @@ std::string jsonString(const std::string& text) {
 // Whether the contour comes from the precise analysis, which measures Hz and a confidence.
 bool measured(const Contour& contour) { return contour.confidence.size() == contour.size(); }
 
-std::string confidenceOf(const Contour& contour, size_t i) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%.3f", contour.confidence[i]);
-  return text;
-}
-
 // The precise analysis' measured frequencies and confidences, as JSON members.
 std::string preciseArrays(const Contour& contour) {
   std::string hz = ", \"hz\": [";
@@ -73,28 +67,45 @@ std::string preciseArrays(const Contour& contour) {
   return hz + "]" + confidence + "]";
 }
 
+std::string csvHeader(bool precise) {
+  return precise ? "frame,seconds,value,hz,midi,confidence\n" : "frame,seconds,value,hz,midi\n";
+}
+
+// One CSV row; the last three fields (four with the confidence) are empty without pitch.
+std::string csvRow(const Frame& frame, bool precise) {
+  std::string text = std::to_string(frame.index) + "," + secondsOf(frame.index) + ",";
+  char pitch[96] = "";
+  if (frame.value != 0) {
+    std::snprintf(pitch, sizeof pitch, precise ? "%d,%.3f,%.1f,%.3f" : "%d,%.3f,%.1f", frame.value,
+                  frame.hz, frame.value / 10.0, frame.confidence);
+  } else {
+    std::snprintf(pitch, sizeof pitch, precise ? ",,," : ",,");
+  }
+  return text + pitch + "\n";
+}
+
+// One frame as a JSON object, its numbers written as the whole-contour JSON writes them.
+std::string jsonObject(const Frame& frame) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "{\"frame\": %lld, \"seconds\": %s, \"value\": %d, \"hz\": %.3f, "
+                "\"confidence\": %.3f}\n",
+                static_cast<long long>(frame.index), secondsOf(frame.index).c_str(), frame.value,
+                frame.hz, frame.confidence);
+  return text;
+}
+
 }  // namespace
 
 std::string formatCsv(const Contour& contour) {
   const bool precise = measured(contour) && !contour.empty();
-  std::string text =
-      precise ? "frame,seconds,value,hz,midi,confidence\n" : "frame,seconds,value,hz,midi\n";
+  std::string text = csvHeader(precise);
   for (size_t i = 0; i < contour.size(); ++i) {
-    const int64_t frame = contour.firstFrame + static_cast<int64_t>(i);
-    text += std::to_string(frame) + "," + secondsOf(frame) + ",";
-    if (contour.values[i] != 0) {
-      char pitch[64];
-      std::snprintf(pitch, sizeof pitch, "%d,%.3f,%.1f", contour.values[i], contour.frequencyHz(i),
-                    contour.midiNote(i));
-      text += pitch;
-    } else {
-      text += ",,";
-    }
-    if (precise) {
-      text += ',';
-      if (contour.values[i] != 0) text += confidenceOf(contour, i);
-    }
-    text += "\n";
+    const Frame frame{.index = contour.firstFrame + static_cast<int64_t>(i),
+                      .value = contour.values[i],
+                      .hz = contour.frequencyHz(i),
+                      .confidence = precise ? contour.confidence[i] : 0.0};
+    text += csvRow(frame, precise);
   }
   return text;
 }
@@ -111,6 +122,33 @@ std::string formatJson(const Contour& contour, const std::string& fileName) {
   text += "]";
   if (measured(contour) && !contour.empty()) text += preciseArrays(contour);
   return text + "}\n";
+}
+
+std::string formatLiveHeader(OutputFormat format) {
+  if (format == OutputFormat::kCsv) return csvHeader(true);
+  return format == OutputFormat::kNotesCsv ? noteCsvHeader() : std::string();
+}
+
+std::string formatLiveNote(OutputFormat format, const Note& note) {
+  switch (format) {
+    case OutputFormat::kNotesCsv:
+      return noteCsvRow(note);
+    case OutputFormat::kNotesJson:
+      return noteJsonObject(note) + "\n";
+    default:
+      return noteLine(note);
+  }
+}
+
+std::string formatLiveFrame(OutputFormat format, const Frame& frame) {
+  switch (format) {
+    case OutputFormat::kCsv:
+      return csvRow(frame, true);
+    case OutputFormat::kJson:
+      return jsonObject(frame);
+    default:
+      return std::to_string(frame.value) + "\n";
+  }
 }
 
 std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName) {

@@ -19,6 +19,16 @@ std::string formatCsv(const Contour& contour);
 // \u00ff, the byte read as Latin-1), so the document is valid JSON whatever the name.
 std::string formatJson(const Contour& contour, const std::string& fileName);
 
+// Live output, one frame per line as it becomes final: the value alone (line), a CSV row with the
+// precise analysis' columns after the header formatLiveHeader gives (csv), or one JSON object
+// {"frame", "seconds", "value", "hz", "confidence"} (json). Each field is written as the
+// whole-contour formats write it.
+std::string formatLiveHeader(OutputFormat format);
+std::string formatLiveFrame(OutputFormat format, const Frame& frame);
+// With --notes: each note as it ends, as a line, a CSV row or one JSON object per line, written
+// as the whole-recording note formats write a note.
+std::string formatLiveNote(OutputFormat format, const Note& note);
+
 // The output of `format`: the contour's text, or its notes' (note_format.h, midi_file.h).
 std::string formatOutput(OutputFormat format, const Contour& contour, const std::string& fileName);
 
