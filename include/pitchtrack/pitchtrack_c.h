@@ -150,13 +150,13 @@ typedef enum pitchtrack_voicing {
  * sets `size` itself. Every entry that takes options takes NULL for the defaults. */
 typedef struct pitchtrack_options {
   size_t size;
-  pitchtrack_analysis analysis;
+  int32_t analysis; /* a pitchtrack_analysis */
   /* The remedies of the default analysis (the precise one ignores them), nonzero for on:
    * scale 16-bit samples to full range before the reduction to 8 bits; keep the last stretch
    * of sound however long the silence before it; the voicing rule. */
   int normalize;
   int keep_final;
-  pitchtrack_voicing voicing;
+  int32_t voicing; /* a pitchtrack_voicing */
   /* How the precise analysis groups frames into notes: the shortest note in seconds and the dip
    * and rise of the level in dB that separate repeated notes; 0 for the defaults (0.1 s, 6 dB),
    * PITCHTRACK_INVALID_ARGUMENT when negative. */

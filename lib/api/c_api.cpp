@@ -47,12 +47,8 @@ Options precise(Options options) {
 
 }  // namespace pitchtrack::c_api
 
-using pitchtrack::c_api::fileContour;
-using pitchtrack::c_api::optionsOf;
-using pitchtrack::c_api::optionsOfFlags;
-using pitchtrack::c_api::precise;
-using pitchtrack::c_api::samplesContour;
-using pitchtrack::c_api::tracked;
+// The C entries below call the helpers of the interface by their short names.
+using namespace pitchtrack::c_api;
 
 extern "C" {
 

@@ -31,10 +31,8 @@ Tracker& openTracker(pitchtrack_tracker* tracker, const char* call) {
 
 }  // namespace pitchtrack::c_api
 
-using pitchtrack::c_api::fail;
-using pitchtrack::c_api::guarded;
-using pitchtrack::c_api::openTracker;
-using pitchtrack::c_api::requireArgument;
+// The C entries below call the helpers of the interface by their short names.
+using namespace pitchtrack::c_api;
 
 extern "C" {
 
@@ -45,7 +43,7 @@ pitchtrack_status pitchtrack_tracker_new(int32_t sample_rate, int32_t bits_per_s
   *tracker = nullptr;
   return guarded(error, [&] {
     auto made = std::make_unique<pitchtrack_tracker>();
-    made->tracker.emplace(sample_rate, bits_per_sample, pitchtrack::c_api::optionsOf(options));
+    made->tracker.emplace(sample_rate, bits_per_sample, optionsOf(options));
     *tracker = made.release();
   });
 }
@@ -66,7 +64,7 @@ pitchtrack_status pitchtrack_tracker_finish(pitchtrack_tracker* tracker,
     pitchtrack::Tracker finishing = std::move(openTracker(tracker, "finish"));
     tracker->tracker.reset();
     const pitchtrack::Contour result = finishing.finish();
-    if (contour != nullptr) *contour = pitchtrack::c_api::copyOut(result);
+    if (contour != nullptr) *contour = copyOut(result);
   });
 }
 

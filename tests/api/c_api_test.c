@@ -80,7 +80,7 @@ static void on_note(const pitchtrack_note* note, void* data) {
   ++h->notes;
 }
 
-static pitchtrack_options listening(pitchtrack_analysis analysis, heard* h) {
+static pitchtrack_options listening(int32_t analysis, heard* h) {
   pitchtrack_options options;
   pitchtrack_options_init(&options);
   options.analysis = analysis;
@@ -110,7 +110,7 @@ static void tracker_equals_whole_recording(void) {
   int16_t* samples = phrase(0.5, &count);
   for (int analysis = 0; analysis < 2; ++analysis) {
     heard whole = {0};
-    pitchtrack_options options = listening((pitchtrack_analysis)analysis, &whole);
+    pitchtrack_options options = listening(analysis, &whole);
     pitchtrack_contour* expected = NULL;
     CHECK(pitchtrack_track_samples_options(samples, count, kRate, 16, &options, &expected, NULL) ==
           PITCHTRACK_OK);
@@ -122,7 +122,7 @@ static void tracker_equals_whole_recording(void) {
     }
     for (size_t b = 0; b < sizeof blocks / sizeof *blocks; ++b) {
       heard streamed = {0};
-      options = listening((pitchtrack_analysis)analysis, &streamed);
+      options = listening(analysis, &streamed);
       pitchtrack_tracker* tracker = NULL;
       pitchtrack_contour* contour = NULL;
       CHECK(pitchtrack_tracker_new(kRate, 16, &options, &tracker, NULL) == PITCHTRACK_OK);
@@ -250,8 +250,8 @@ static void refusals(void) {
   pitchtrack_options options[6];
   for (int i = 0; i < 6; ++i) pitchtrack_options_init(&options[i]);
   options[0].frame = on_frame; /* the default analysis has no frames to hand out early */
-  options[1].analysis = (pitchtrack_analysis)7;
-  options[2].voicing = (pitchtrack_voicing)9;
+  options[1].analysis = 7;
+  options[2].voicing = 9;
   options[3].min_note_seconds = -1;
   options[4].onset_db = NAN;
   options[5].size = 1 << 20;

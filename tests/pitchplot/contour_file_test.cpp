@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -63,6 +64,12 @@ std::vector<FileCase> fileCases() {
        {480, 0, 485},
        12,
        ""},
+      {"json lines of a live run",
+       "{\"frame\": 4, \"seconds\": 0.128, \"value\": 0, \"hz\": 0.000}\n"
+       "{\"frame\": 5, \"seconds\": 0.160, \"value\": 691, \"hz\": 442.000}\n",
+       {0, 691},
+       4,
+       ""},
       {"json of an empty contour",
        R"({"file": "q.wav", "first_frame": 0, "values": []})",
        {},
@@ -112,25 +119,32 @@ TEST(ContourFile, ReadsTheLineCsvAndJsonPitchtrackWrites) {
   }
 }
 
-// What the tool writes for the example, in each format, reads back as the same contour.
+// What the tool writes for the example, in each format, reads back as the same contour; a live
+// run's lines hold every frame, the precise contour's among them.
 TEST(ContourFile, ReadsTheToolsOwnOutput) {
   testsupport::TempDir work;
   const std::string wav = std::filesystem::path(EXAMPLES_DIR) / "melody.wav";
   std::vector<ParsedContour> parsed;
-  for (const std::string format : {"line", "csv", "json"}) {
-    const auto run =
-        testsupport::runShell(testsupport::shellQuote(PITCHTRACK_BIN) + " -q --format=" + format +
-                                  " " + testsupport::shellQuote(wav) + " -",
-                              work.root());
+  for (const std::string options :
+       {"", "--format=csv", "--format=json", "--precise --format=csv", "--live --format=json"}) {
+    const auto run = testsupport::runShell(testsupport::shellQuote(PITCHTRACK_BIN) + " -q " +
+                                               options + " " + testsupport::shellQuote(wav) + " -",
+                                           work.root());
     ASSERT_EQ(run.status, 0) << run.err;
     parsed.push_back(parseContourFile(run.out));
-    ASSERT_TRUE(parsed.back().ok()) << format << ": " << parsed.back().error;
+    ASSERT_TRUE(parsed.back().ok()) << options << ": " << parsed.back().error;
   }
   EXPECT_GT(parsed[0].values.size(), 100u);
   EXPECT_EQ(parsed[1].values, parsed[0].values);
   EXPECT_EQ(parsed[2].values, parsed[0].values);
   EXPECT_EQ(parsed[1].firstFrame, 16);  // the melody starts after 0.5 s of silence
   EXPECT_EQ(parsed[2].firstFrame, 16);
+  const ParsedContour& precise = parsed[3];
+  const ParsedContour& live = parsed[4];
+  ASSERT_TRUE(precise.firstFrame && live.firstFrame == 0);
+  ASSERT_GE(live.values.size(), *precise.firstFrame + precise.values.size());
+  EXPECT_TRUE(std::equal(precise.values.begin(), precise.values.end(),
+                         live.values.begin() + *precise.firstFrame));
 }
 
 }  // namespace

@@ -55,6 +55,18 @@ std::vector<std::string_view> linesOf(std::string_view text) {
   return lines;
 }
 
+// Frame `frame` of value `value` after the frames of `out`; the reason when it does not follow
+// them.
+std::string appendFrame(int64_t frame, int32_t value, ParsedContour& out) {
+  if (!out.firstFrame) out.firstFrame = frame;
+  const int64_t due = *out.firstFrame + static_cast<int64_t>(out.values.size());
+  if (frame != due) {
+    return "frame " + std::to_string(frame) + " where frame " + std::to_string(due) + " was due";
+  }
+  out.values.push_back(value);
+  return "";
+}
+
 // Where the CSV keeps the frame and the value, or the name of a missing column.
 struct CsvColumns {
   size_t frame = 0;
@@ -85,13 +97,7 @@ std::string readCsvRow(std::string_view row, const CsvColumns& columns, ParsedCo
   const std::string_view text = fields[columns.value];
   const std::optional<int32_t> value = text.empty() ? 0 : nonNegative<int32_t>(text, problem);
   if (!value) return "value " + problem;
-  if (!out.firstFrame) out.firstFrame = *frame;
-  const int64_t due = *out.firstFrame + static_cast<int64_t>(out.values.size());
-  if (*frame != due) {
-    return "frame " + std::to_string(*frame) + " where frame " + std::to_string(due) + " was due";
-  }
-  out.values.push_back(*value);
-  return "";
+  return appendFrame(*frame, *value, out);
 }
 
 // A cursor over JSON text that reads the few shapes a contour's JSON has and skips the rest.
@@ -164,17 +170,48 @@ std::string readJsonValues(JsonCursor& json, ParsedContour& out) {
   return json.take(']') ? "" : "\"values\" is not closed";
 }
 
-// The member at the cursor, its name already read, into `out`; the reason when it is wrong.
-std::string readJsonMember(std::string_view name, JsonCursor& json, ParsedContour& out,
-                           bool& sawValues) {
-  if (name == "values") {
-    sawValues = true;
-    return readJsonValues(json, out);
-  }
-  if (name != "first_frame") return json.skipValue() ? "" : "the text ends inside a member";
+// Reads the object at the cursor, handing each member's name to `member`, which reads its value
+// and returns the reason it is wrong, or "".
+template <typename Member>
+std::string readObject(JsonCursor& json, Member member) {
+  if (!json.take('{')) return "not a JSON object";
+  if (json.take('}')) return "";
+  do {
+    const std::optional<std::string_view> name = json.string();
+    if (!name || !json.take(':')) {
+      return "no member name at byte " + std::to_string(json.offset() + 1);
+    }
+    const std::string problem = member(*name);
+    if (!problem.empty()) return problem;
+  } while (json.take(','));
+  return json.take('}') ? "" : "malformed at byte " + std::to_string(json.offset() + 1);
+}
+
+std::string skipMember(JsonCursor& json) {
+  return json.skipValue() ? "" : "the text ends inside a member";
+}
+
+// A member holding a non-negative integer into `value`; the reason when it holds none.
+template <typename T>
+std::string readInteger(std::string_view name, JsonCursor& json, std::optional<T>& value) {
   std::string problem;
-  out.firstFrame = nonNegative<int64_t>(json.scalar(), problem);
-  return out.firstFrame ? "" : "first_frame " + problem;
+  value = nonNegative<T>(json.scalar(), problem);
+  return value ? "" : std::string(name) + " " + problem;
+}
+
+// One line of the live JSON ({"frame": 3, "value": 480, ...}) into `out`.
+std::string readJsonFrame(std::string_view line, ParsedContour& out) {
+  JsonCursor json(line);
+  std::optional<int64_t> frame;
+  std::optional<int32_t> value;
+  const std::string problem = readObject(json, [&](std::string_view name) {
+    if (name == "frame") return readInteger(name, json, frame);
+    if (name == "value") return readInteger(name, json, value);
+    return skipMember(json);
+  });
+  if (!problem.empty()) return problem;
+  if (!frame || !value) return "no \"frame\" and \"value\" members";
+  return appendFrame(*frame, *value, out);
 }
 
 }  // namespace
@@ -216,21 +253,23 @@ ParsedContour parseContourJson(std::string_view text) {
   ParsedContour out;
   JsonCursor json(text);
   bool sawValues = false;
-  if (!json.take('{')) out.error = "not a JSON object";
-  if (out.ok() && !json.take('}')) {
-    do {
-      const std::optional<std::string_view> name = json.string();
-      if (!name || !json.take(':')) {
-        out.error = "no member name at byte " + std::to_string(json.offset() + 1);
-        return out;
-      }
-      out.error = readJsonMember(*name, json, out, sawValues);
-    } while (out.ok() && json.take(','));
-    if (out.ok() && !json.take('}')) {
-      out.error = "malformed at byte " + std::to_string(json.offset() + 1);
-    }
-  }
+  out.error = readObject(json, [&](std::string_view name) {
+    if (name == "first_frame") return readInteger(name, json, out.firstFrame);
+    if (name != "values") return skipMember(json);
+    sawValues = true;
+    return readJsonValues(json, out);
+  });
   if (out.ok() && !sawValues) out.error = "no \"values\" member";
+  return out;
+}
+
+ParsedContour parseContourJsonLines(std::string_view text) {
+  ParsedContour out;
+  const std::vector<std::string_view> lines = linesOf(text);
+  for (size_t line = 0; out.ok() && line < lines.size(); ++line) {
+    const std::string problem = readJsonFrame(lines[line], out);
+    if (!problem.empty()) out.error = "line " + std::to_string(line + 1) + ": " + problem;
+  }
   return out;
 }
 
@@ -239,7 +278,12 @@ ParsedContour parseContourFile(std::string_view text) {
   ParsedContour parsed;
   if (first != std::string_view::npos && text[first] == '{') {
     parsed = parseContourJson(text);
-    if (!parsed.ok()) parsed.error = "JSON: " + parsed.error;
+    // Not one object with the values: the lines of a live run, each a frame, if they parse.
+    if (!parsed.ok()) {
+      const ParsedContour lines = parseContourJsonLines(text);
+      if (lines.ok()) return lines;
+      parsed.error = "JSON: " + parsed.error;
+    }
   } else if (text.starts_with("frame,")) {
     parsed = parseContourCsv(text);
     if (!parsed.ok()) parsed.error = "CSV: " + parsed.error;

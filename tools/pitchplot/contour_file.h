@@ -1,6 +1,7 @@
 // Reads a contour as pitchtrack writes it, in any of its formats, told apart by the text
-// itself: the pitch file's line, the CSV of --format=csv and the JSON of --format=json. The CSV
-// and the JSON also say which frame of the recording the first value belongs to.
+// itself: the pitch file's line, the CSV of --format=csv and the JSON of --format=json (one
+// object, or a live run's lines). The CSV and the JSON also say which frame of the recording the
+// first value belongs to.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +35,12 @@ ParsedContour parseContourCsv(std::string_view text);
 // integer; other members are skipped. An error says what is missing or malformed.
 ParsedContour parseContourJson(std::string_view text);
 
-// Any of the three, told by the text: JSON when it starts with "{" (after white space), CSV when
-// its first line starts with "frame,", otherwise a pitch line. The error starts with the
-// format's name ("CSV: row 3: ...") except for a pitch line's.
+// Parses the JSON lines of `pitchtrack --live --format=json`: one object per line with the
+// members "frame" and "value" (others skipped), the frames consecutive. An error names the line.
+ParsedContour parseContourJsonLines(std::string_view text);
+
+// Any of these, told by the text: JSON when it starts with "{" (after white space), one object
+// or its live lines, CSV when its first line starts with "frame,", otherwise a pitch line. The
+// error starts with the format's name ("CSV: row 3: ...") except for a pitch line's; for JSON
+// it is the one object's.
 ParsedContour parseContourFile(std::string_view text);

@@ -103,8 +103,8 @@ Draws a pitch contour as an SVG picture: time in seconds along the bottom, notes
 frames without pitch as gaps.
 
 pitchFile is what pitchtrack writes, told by its content: the pitch file's line of values
-joined by "+", or the CSV of --format=csv or the JSON of --format=json, which also place the
-contour in its recording (their first frame). "-" as pitchFile reads standard input; "-" as
+joined by "+", or the CSV of --format=csv or the JSON of --format=json (also of --live),
+which also place the contour in its recording (their first frame). "-" as pitchFile reads standard input; "-" as
 svgFile writes the picture to standard output.
 
 Options, each with its value as the next argument, before the two files:
