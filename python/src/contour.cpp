@@ -42,7 +42,7 @@ py::array_t<double> perValue(const py::handle& self, bool pitchedOnly, At at) {
   double* data = out.mutable_data();
   for (size_t i = 0; i < contour.size(); ++i) {
     const bool pitched = contour.values[i] != 0;
-    data[i] = pitched || !pitchedOnly ? at(contour, i) : std::numeric_limits<double>::quiet_NaN();
+    data[i] = pitched || !pitchedOnly ? at(contour, i) : kNaN;
   }
   return out;
 }
