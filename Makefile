@@ -10,7 +10,7 @@ CMAKE        ?= cmake
 EXAMPLE      := examples/melody.wav
 EXAMPLE_OUT  := $(BUILD_DIR)/melody.pitch
 
-.PHONY: all build library tools run plot measure measure-speed test sanitize tsan bench fuzz exactness format clean python without-sndfile
+.PHONY: all build library tools run plot measure measure-speed test sanitize tsan bench fuzz exactness format clean python without-sndfile wasm web-test
 
 all: build
 
@@ -106,6 +106,25 @@ python:
 exactness:
 	EXACTNESS_DIR=$(EXACT_DIR) JOBS=$(JOBS) tests/exactness/run.sh
 
+# The WebAssembly module (web/dist/pitchtrack.mjs and .wasm) through Debian's emscripten and
+# CMake's emscripten toolchain, the library's portable kernels, WAV only. emscripten's optimiser
+# runs on node and needs acorn (Debian node-acorn), which node finds through NODE_PATH.
+WASM_DIR     ?= build-wasm
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
+wasm:
+	$(EMSCRIPTEN_ENV) emcmake $(CMAKE) -S . -B $(WASM_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DPT_BUILD_TOOLS=OFF -DPT_BUILD_TESTS=OFF -DPT_BUILD_BENCH=OFF -DPT_BUILD_PYTHON=OFF \
+	  -DPT_WITH_SNDFILE=OFF
+	$(EMSCRIPTEN_ENV) $(CMAKE) --build $(WASM_DIR) -j $(JOBS) --target pitchtrack_web
+
+# The npm package's tests: under node against the native tool (the golden cases, every output
+# format), then the page in headless Chromium (/usr/bin/chromium) through playwright-core,
+# installed into web/node_modules from web/package-lock.json by `npm ci` (.ci/run does).
+WEB_TEST_SECONDS ?= 300
+web-test: tools wasm
+	cd web && PITCHTRACK_BIN=$(abspath $(BUILD_DIR))/pitchtrack \
+	  timeout $(WEB_TEST_SECONDS) node --test test/*.test.js
+
 bench: build
 	./$(BUILD_DIR)/bench/pitchtrack_bench
 	bench/run.sh $(BUILD_DIR)
@@ -114,5 +133,5 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(LIB_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(EXACT_DIR) $(NOSNDFILE_DIR)
+	rm -rf $(BUILD_DIR) $(WASM_DIR) web/dist $(LIB_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(EXACT_DIR) $(NOSNDFILE_DIR)
 	rm -rf python/build python/pitchtrack.egg-info

@@ -76,6 +76,12 @@ PITCHTRACK_API Contour trackFile(const std::string& path, const Options& options
 PITCHTRACK_API Contour trackStream(int fileDescriptor, const std::string& name,
                                    const Options& options = {});
 
+// The same for a recording already in memory: the `size` bytes at `bytes`, read as a file of
+// that size (so a WAV data chunk that runs past them is refused as truncated). `name` stands for
+// it in WaveError.
+PITCHTRACK_API Contour trackMemory(const void* bytes, size_t size, const std::string& name,
+                                   const Options& options = {});
+
 // The library that reads the containers other than WAV and its version ("libsndfile-1.2.0"), or
 // "" when the library is built to read WAV only.
 PITCHTRACK_API std::string soundFileLibraryVersion();

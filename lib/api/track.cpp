@@ -100,8 +100,8 @@ Contour trackSoundFile(riff::File file, Container container, const std::string& 
 
 // Tracks an opened file or stream with the reader its first bytes call for. Bytes that match
 // no signature go to the WAV reader, which says what is wrong with them.
-Contour trackContainer(std::optional<riff::File> file, const std::string& openProblem,
-                       const std::string& name, const Options& options) {
+Contour readContainer(std::optional<riff::File> file, const std::string& openProblem,
+                      const std::string& name, const Options& options) {
   if (!file) throw WaveError(name, WaveData::kFileOpen, openProblem);
   std::array<uint8_t, kSignatureBytes> head{};
   const Container container = identifyContainer(std::span(head).first(file->readSome(0, head)));
@@ -120,20 +120,32 @@ Contour trackContainer(std::optional<riff::File> file, const std::string& openPr
   return trackWave(std::move(*file), name, options);
 }
 
+// The same, the warnings of the analysis kept on the contour.
+Contour trackContainer(std::optional<riff::File> file, const std::string& openProblem,
+                       const std::string& name, const Options& options) {
+  KeptWarnings kept(options);
+  return kept.attachTo(readContainer(std::move(file), openProblem, name, kept.options()));
+}
+
 }  // namespace
 
 Contour trackFile(const std::string& path, const Options& options) {
   std::string problem;
   auto file = riff::File::open(path, problem);
-  KeptWarnings kept(options);
-  return kept.attachTo(trackContainer(std::move(file), problem, path, kept.options()));
+  return trackContainer(std::move(file), problem, path, options);
 }
 
 Contour trackStream(int descriptor, const std::string& name, const Options& options) {
   std::string problem;
   auto file = riff::File::openDescriptor(descriptor, problem);
-  KeptWarnings kept(options);
-  return kept.attachTo(trackContainer(std::move(file), problem, name, kept.options()));
+  return trackContainer(std::move(file), problem, name, options);
+}
+
+Contour trackMemory(const void* bytes, size_t size, const std::string& name,
+                    const Options& options) {
+  std::string problem;
+  auto file = riff::File::openMemory(std::span(static_cast<const uint8_t*>(bytes), size), problem);
+  return trackContainer(std::move(file), problem, name, options);
 }
 
 std::string soundFileLibraryVersion() { return SoundFile::libraryVersion(); }

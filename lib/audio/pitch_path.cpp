@@ -51,6 +51,9 @@ void linkPortable(const JumpScore& score, const FrameStep& step, std::span<float
   }
 }
 
+#if PT_HAVE_X86_PATH_KERNELS
+// The helpers of the vector kernels.
+
 // Whether every jump between the two frames' keys is their true distance (no 32-bit wrap), and
 // its square too when the measure squares it. Then the jumps are exact in double precision and
 // the vector kernels take them there; otherwise the frame goes through the portable loop.
@@ -109,7 +112,6 @@ void withGroups(int groups, Args&&... args) {
   }
 }
 
-#if PT_HAVE_X86_PATH_KERNELS
 // Groups of four lanes of AVX2, one to-candidate per lane. Per predecessor i: the jump
 // |from - to| (exact in double), squared if asked, P = weight * jump, the sum cost -+ P, the
 // strict comparison with the best value, which is kept as the float it was narrowed to, and the

@@ -18,6 +18,17 @@ namespace pitchtrack {
 
 namespace {
 
+// An array of n elements left uninitialised (each is written before it is read), also with a
+// standard library that lacks make_unique_for_overwrite (emscripten's).
+template <typename T>
+std::unique_ptr<T[]> arrayForOverwrite(size_t n) {
+#if defined(__cpp_lib_smart_ptr_for_overwrite)
+  return std::make_unique_for_overwrite<T[]>(n);
+#else
+  return std::unique_ptr<T[]>(new T[n]);
+#endif
+}
+
 // Mean removal and scaling of one sample, as the analysis prepares the signal: a table of the
 // result of every value between the signal's lowest and highest (at most 65536 of them).
 class SampleScaler {
@@ -98,7 +109,7 @@ class PathSearch {
         range_(lagRange(ptParam)),
         score_(path::JumpScore::of(ptParam)),
         level_(level),
-        back_(std::make_unique_for_overwrite<BackPointer[]>(analysis.lags.size())) {
+        back_(arrayForOverwrite<BackPointer>(analysis.lags.size())) {
     for (Frame& frame : frames_) frame.resize(widest + 1);
     if (range_.maxLag > 0 && range_.maxLag <= kPitchTableLimit) {
       pitchTable_.resize(static_cast<size_t>(range_.maxLag) + 1);

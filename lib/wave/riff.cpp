@@ -70,6 +70,20 @@ std::optional<File> File::openDescriptor(int descriptor, std::string& reason) {
   return fromHandle(std::move(handle), reason);
 }
 
+std::optional<File> File::openMemory(std::span<const uint8_t> bytes, std::string& reason) {
+  // A memory stream of no bytes is refused by some C libraries: an empty recording reads one
+  // byte that lies past its end.
+  static uint8_t nothing = 0;
+  void* start = bytes.empty() ? &nothing : const_cast<uint8_t*>(bytes.data());
+  Handle handle(::fmemopen(start, std::max<size_t>(bytes.size(), 1), "rb"));
+  if (!handle) {
+    reason = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::setvbuf(handle.get(), nullptr, _IONBF, 0);
+  return File(std::move(handle), bytes.size(), false);
+}
+
 std::optional<File> File::fromHandle(Handle handle, std::string& reason) {
   // Reads go through our own window or straight into the destination; a second buffer in the
   // stream would only add a copy.

@@ -76,6 +76,8 @@ class File {
   // Reads from an open descriptor (standard input, a pipe, a socket, a file) without taking it
   // over: a regular file is read as by open(), anything else as a stream.
   static std::optional<File> openDescriptor(int descriptor, std::string& reason);
+  // Reads `bytes`, which must outlive the File, as a file of exactly that size.
+  static std::optional<File> openMemory(std::span<const uint8_t> bytes, std::string& reason);
 
   // A stream has no known size: it can only be read forward, and its end shows only when a read
   // reaches it.

@@ -1,9 +1,9 @@
 #include "wave/wave_data.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -58,12 +58,21 @@ void keepTopSixteenBits(std::span<const uint8_t> in, std::span<uint8_t> out) {
   }
 }
 
+// The float whose bits are `bits` (std::bit_cast, which emscripten's standard library lacks).
+template <typename Float, typename Bits>
+Float floatOfBits(Bits bits) {
+  static_assert(sizeof(Float) == sizeof(Bits));
+  Float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
 template <typename Float>
 Float loadFloat(std::span<const uint8_t> in, size_t index) {
   if constexpr (sizeof(Float) == 4) {
-    return std::bit_cast<Float>(riff::loadLe32(in, index * 4));
+    return floatOfBits<Float>(riff::loadLe32(in, index * 4));
   } else {
-    return std::bit_cast<Float>(riff::loadLe64(in, index * 8));
+    return floatOfBits<Float>(riff::loadLe64(in, index * 8));
   }
 }
 

@@ -168,6 +168,37 @@ TEST(Library, WaveErrorCarriesTheCodeAndAReason) {
   }
 }
 
+// trackMemory reads bytes as a file of that size: the same contour, and the same refusals
+// (a cut data chunk is truncated, not a stream that ended early).
+TEST(Library, TrackMemoryReadsBytesAsAFile) {
+  testsupport::TempDir work;
+  const fs::path golden = fs::path(TEST_DATA_DIR) / "golden";
+  const std::string wave = readFile(golden / "03_melody_44100_s16" / "in.wav");
+  for (const std::string& bytes :
+       {wave, readFile(golden / "04_melody_8k_mulaw" / "in.wav"), wave.substr(0, wave.size() - 100),
+        std::string("hello"), std::string()}) {
+    const std::string path = work.path("copy.wav").string();
+    testsupport::writeText(path, bytes);
+    for (const Analysis analysis : {Analysis::kDefault, Analysis::kPrecise}) {
+      Options options;
+      options.analysis = analysis;
+      std::string fromFile;
+      std::string fromMemory;
+      try {
+        fromFile = formatContour(trackFile(path, options));
+      } catch (const WaveError& error) {
+        fromFile = error.reason();
+      }
+      try {
+        fromMemory = formatContour(trackMemory(bytes.data(), bytes.size(), path, options));
+      } catch (const WaveError& error) {
+        fromMemory = error.reason();
+      }
+      EXPECT_EQ(fromMemory, fromFile) << bytes.size();
+    }
+  }
+}
+
 TEST(Library, FormatsThePitchFileLine) {
   EXPECT_EQ(formatContour(std::vector<int32_t>{600, 0, 610}), "600+0+610\n");
   EXPECT_EQ(formatContour(Contour{{480}, 3, 0.032}), "480\n");

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "audio/frame.h"
 #include "support/expect_fault.h"
 #include "support/signals.h"
 
@@ -188,7 +189,9 @@ TEST(Volume, EveryVectorLevelGivesThePortableValues) {
       for (const int32_t overlap : {0, size / 3}) {
         const std::vector<int16_t> signal =
             randomSignal(static_cast<size_t>(size) * 9, spread, ++seed);
-        const size_t frames = 12;
+        // Every frame the signal holds: 9 with no overlap, more with one.
+        const auto frames =
+            static_cast<size_t>(frameCount(static_cast<int32_t>(signal.size()), size, overlap));
         std::vector<int32_t> volume(frames, -1);
         std::vector<int32_t> diff(frames, -1);
         frameVolume(signal, size, overlap, volume, 1, SimdLevel::kPortable);
