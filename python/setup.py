@@ -1,8 +1,8 @@
 """Builds the pitchtrack package from a clone of the repository.
 
-The extension module compiles the library's sources (lib/ of
-the repository, one level up) together with python/src/module.cpp, with the
-flags the CMake build gives them: C++20 and no fused multiply-add, on which the
+The extension module compiles the library's sources (lib/ of the repository,
+one level up) together with the module's own (python/src), with the flags the
+CMake build gives them: C++20 and no fused multiply-add, on which the
 contours depend bit for bit. Sources compile in parallel, one per core. When
 pkg-config finds libsndfile, the module reads FLAC, Ogg, MP3, AIFF and the other
 containers through it, as the CMake build does; without it, WAV only.
@@ -26,6 +26,9 @@ ROOT = HERE.parent
 # refuses them by name when libsndfile is absent: CMake compiles one side or the other.
 SNDFILE_SOURCES = {"sound_file_sndfile.cpp", "sndfile_input.cpp", "stream_spool.cpp"}
 WITHOUT_SNDFILE_SOURCES = {"sound_file_without.cpp"}
+
+# The module's own sources in src/ (CMake's pitchtrack_python target lists the same).
+MODULE_SOURCES = ["module", "notes", "samples", "contour", "analysis_warnings"]
 
 
 def sndfile_flags() -> tuple[list[str], list[str]] | None:
@@ -114,7 +117,7 @@ def main() -> None:
 
     module = Extension(
         "pitchtrack._pitchtrack",
-        sources=["src/module.cpp", "src/notes.cpp"],
+        sources=[f"src/{name}.cpp" for name in MODULE_SOURCES],
         include_dirs=[*include_dirs, pybind11.get_include()],
         define_macros=macros,
         extra_compile_args=flags,

@@ -8,6 +8,7 @@
 
 #include "pitchtrack/errors.h"
 #include "pitchtrack/notes.h"
+#include "pitchtrack/options.h"
 
 namespace pitchtrack {
 
@@ -17,6 +18,9 @@ struct Contour {
   int64_t firstFrame = 0;       // index in the recording of the frame of values[0]
   double frameSeconds = 0.032;  // duration (and hop) of one frame
   double recordingSeconds = 0;  // length of the whole recording
+  // The whole 32 ms frames of the recording: values[i] is frame firstFrame + i of frames
+  // 0 .. recordingFrames - 1 (the ones before and after the values have no pitch).
+  int64_t recordingFrames = 0;
   // The precise analysis only (empty from the default one), one entry per value: the measured
   // fundamental frequency in Hz (0 where there is no pitch) and a confidence from 0 to 1 (the
   // periodicity of the chosen period; 0 where there is no pitch).
@@ -25,6 +29,9 @@ struct Contour {
   // The precise analysis only: the notes of the recording in order, grouped as Options::notes
   // says (see notes.h); empty from the default analysis.
   std::vector<Note> notes = {};
+  // The warnings of the analysis that made the contour, in the order Options::warning received
+  // them (whether or not the options had a sink).
+  std::vector<Warning> warnings = {};
 
   size_t size() const { return values.size(); }
   bool empty() const { return values.empty(); }

@@ -17,7 +17,7 @@
 // shorter than two frames, gives an empty contour.
 //
 // The library prints nothing and never ends its host: progress lines go to the optional sink of
-// Options, and every failure is an exception:
+// Options, warnings to another and to Contour::warnings, and every failure is an exception:
 //   - WaveError: a recording that cannot be read (with the reader's numbered code and a reason
 //     that names the format: "MP3 not supported: built without libsndfile");
 //   - std::invalid_argument: a sample rate outside 1000..768000 Hz, a sample size other than

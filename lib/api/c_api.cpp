@@ -1,195 +1,133 @@
-// The C interface (include/pitchtrack/pitchtrack_c.h): the C++ entries with every exception
-// turned into a status and a message.
+// The C interface's whole-recording entries (include/pitchtrack/pitchtrack_c.h): the C++
+// entries with their settings read from C, their results copied out and every exception turned
+// into a status and a message.
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 #include <string>
 
+#include "c_options.h"
+#include "c_results.h"
+#include "c_status.h"
 #include "pitchtrack/pitchtrack.h"
 #include "pitchtrack/pitchtrack_c.h"
 
-namespace pitchtrack {
+namespace pitchtrack::c_api {
 
 namespace {
 
-pitchtrack_status fail(pitchtrack_error* error, pitchtrack_status status, const char* message,
-                       uint32_t waveCode = 0) {
-  if (error != nullptr) {
-    error->status = status;
-    error->wave_code = waveCode;
-    std::snprintf(error->message, sizeof error->message, "%s", message);
-  }
-  return status;
-}
-
-pitchtrack_status succeed(pitchtrack_error* error) {
-  if (error != nullptr) fail(error, PITCHTRACK_OK, "");
-  return PITCHTRACK_OK;
-}
-
-constexpr uint32_t kKnownFlags =
-    PITCHTRACK_PRECISE | PITCHTRACK_NORMALIZE | PITCHTRACK_KEEP_FINAL | PITCHTRACK_STRICT_VOICING;
-
-Options optionsOf(uint32_t flags) {
-  if ((flags & ~kKnownFlags) != 0)
-    throw std::invalid_argument("unknown flags in " + std::to_string(flags));
-  Options options;
-  if ((flags & PITCHTRACK_PRECISE) != 0) options.analysis = Analysis::kPrecise;
-  options.normalize = (flags & PITCHTRACK_NORMALIZE) != 0;
-  options.keepFinal = (flags & PITCHTRACK_KEEP_FINAL) != 0;
-  if ((flags & PITCHTRACK_STRICT_VOICING) != 0) options.voicing = Voicing::kStrict;
-  return options;
-}
-
-// A malloc'ed copy of `values`, never NULL (one element at least), for the C caller to free.
-template <typename T>
-T* copyArray(const std::vector<T>& values) {
-  auto* out = static_cast<T*>(std::malloc(std::max<size_t>(1, values.size()) * sizeof(T)));
-  if (out == nullptr) throw std::bad_alloc();
-  std::copy(values.begin(), values.end(), out);
-  return out;
-}
-
-// A C copy of `contour`, allocated with malloc so that no C++ allocator crosses the boundary.
-pitchtrack_contour* copyOut(const Contour& contour) {
-  auto* out = static_cast<pitchtrack_contour*>(std::calloc(1, sizeof(pitchtrack_contour)));
-  if (out == nullptr) throw std::bad_alloc();
-  out->count = contour.values.size();
-  out->first_frame = contour.firstFrame;
-  out->frame_seconds = contour.frameSeconds;
-  try {
-    out->values = copyArray(contour.values);
-    if (contour.hz.size() == contour.size() && contour.confidence.size() == contour.size()) {
-      out->hz = copyArray(contour.hz);
-      out->confidence = copyArray(contour.confidence);
-    }
-  } catch (...) {
-    pitchtrack_contour_free(out);
-    throw;
-  }
-  return out;
-}
-
-// A C copy of `notes`, allocated with malloc.
-pitchtrack_notes* copyOut(const std::vector<Note>& notes) {
-  auto* out = static_cast<pitchtrack_notes*>(std::calloc(1, sizeof(pitchtrack_notes)));
-  if (out == nullptr) throw std::bad_alloc();
-  std::vector<pitchtrack_note> copies;
-  for (const Note& n : notes) {
-    copies.push_back({n.onsetSeconds, n.offsetSeconds, n.midiNote, n.cents, n.hz, n.frames,
-                      n.confidence, n.levelDb, n.velocity});
-  }
-  try {
-    out->notes = copyArray(copies);
-  } catch (...) {
-    std::free(out);
-    throw;
-  }
-  out->count = notes.size();
-  return out;
-}
-
-// Runs `track` and stores a C copy of its result (a contour or notes) in *result, or maps its
-// exception to a status; `name` names the result pointer in the message for a null one.
+// Runs `track` and stores a C copy of its result (a contour or notes) in *result, or the status
+// of its failure in *error; `name` names the result pointer in the message for a null one.
 template <typename Result, typename Track>
-pitchtrack_status guarded(Result** result, pitchtrack_error* error, Track track,
-                          const char* name = "contour") {
+pitchtrack_status tracked(Result** result, pitchtrack_error* error, const char* name, Track track) {
   if (result == nullptr) {
     return fail(error, PITCHTRACK_INVALID_ARGUMENT, (std::string(name) + " is NULL").c_str());
   }
   *result = nullptr;
-  try {
-    *result = copyOut(track());
-    return succeed(error);
-  } catch (const WaveError& e) {
-    return fail(error, PITCHTRACK_WAVE_ERROR, e.what(), e.code());
-  } catch (const InternalError& e) {
-    return fail(error, PITCHTRACK_INTERNAL_ERROR, e.what());
-  } catch (const std::invalid_argument& e) {
-    return fail(error, PITCHTRACK_INVALID_ARGUMENT, e.what());
-  } catch (const std::length_error& e) {
-    return fail(error, PITCHTRACK_TOO_LONG, e.what());
-  } catch (const std::bad_alloc&) {
-    return fail(error, PITCHTRACK_OUT_OF_MEMORY, "not enough memory");
-  } catch (const std::exception& e) {
-    return fail(error, PITCHTRACK_INTERNAL_ERROR, e.what());
-  } catch (...) {
-    return fail(error, PITCHTRACK_INTERNAL_ERROR, "unknown failure");
-  }
+  return guarded(error, [&] { *result = copyOut(track()); });
+}
+
+Contour fileContour(const char* path, const Options& options) {
+  requireArgument(path != nullptr, "path");
+  return trackFile(path, options);
+}
+
+Contour samplesContour(const int16_t* samples, size_t count, int32_t sampleRate,
+                       int32_t bitsPerSample, const Options& options) {
+  requireArgument(samples != nullptr || count == 0, "samples");
+  return track(samples, count, sampleRate, bitsPerSample, options);
+}
+
+Options precise(Options options) {
+  options.analysis = Analysis::kPrecise;
+  return options;
 }
 
 }  // namespace
 
-}  // namespace pitchtrack
+}  // namespace pitchtrack::c_api
+
+// The C entries below call the helpers of the interface by their short names.
+using namespace pitchtrack::c_api;
 
 extern "C" {
 
 pitchtrack_status pitchtrack_track_file(const char* path, pitchtrack_contour** contour,
                                         pitchtrack_error* error) {
-  if (path == nullptr) {
-    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "path is NULL");
-  }
-  return pitchtrack_track_file_with(path, 0, contour, error);
+  return pitchtrack_track_file_options(path, nullptr, contour, error);
 }
 
 pitchtrack_status pitchtrack_track_file_with(const char* path, uint32_t flags,
                                              pitchtrack_contour** contour,
                                              pitchtrack_error* error) {
-  if (path == nullptr) {
-    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "path is NULL");
-  }
-  return pitchtrack::guarded(contour, error, [path, flags] {
-    return pitchtrack::trackFile(path, pitchtrack::optionsOf(flags));
-  });
+  return tracked(contour, error, "contour",
+                 [&] { return fileContour(path, optionsOfFlags(flags)); });
+}
+
+pitchtrack_status pitchtrack_track_file_options(const char* path, const pitchtrack_options* options,
+                                                pitchtrack_contour** contour,
+                                                pitchtrack_error* error) {
+  return tracked(contour, error, "contour", [&] { return fileContour(path, optionsOf(options)); });
 }
 
 pitchtrack_status pitchtrack_track_samples(const int16_t* samples, size_t count,
                                            int32_t sample_rate, int32_t bits_per_sample,
                                            pitchtrack_contour** contour, pitchtrack_error* error) {
-  return pitchtrack_track_samples_with(samples, count, sample_rate, bits_per_sample, 0, contour,
-                                       error);
+  return pitchtrack_track_samples_options(samples, count, sample_rate, bits_per_sample, nullptr,
+                                          contour, error);
 }
 
 pitchtrack_status pitchtrack_track_samples_with(const int16_t* samples, size_t count,
                                                 int32_t sample_rate, int32_t bits_per_sample,
                                                 uint32_t flags, pitchtrack_contour** contour,
                                                 pitchtrack_error* error) {
-  if (samples == nullptr && count > 0) {
-    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "samples is NULL");
-  }
-  return pitchtrack::guarded(contour, error, [=] {
-    return pitchtrack::track(samples, count, sample_rate, bits_per_sample,
-                             pitchtrack::optionsOf(flags));
+  return tracked(contour, error, "contour", [&] {
+    return samplesContour(samples, count, sample_rate, bits_per_sample, optionsOfFlags(flags));
+  });
+}
+
+pitchtrack_status pitchtrack_track_samples_options(const int16_t* samples, size_t count,
+                                                   int32_t sample_rate, int32_t bits_per_sample,
+                                                   const pitchtrack_options* options,
+                                                   pitchtrack_contour** contour,
+                                                   pitchtrack_error* error) {
+  return tracked(contour, error, "contour", [&] {
+    return samplesContour(samples, count, sample_rate, bits_per_sample, optionsOf(options));
   });
 }
 
 pitchtrack_status pitchtrack_notes_file(const char* path, uint32_t flags, pitchtrack_notes** notes,
                                         pitchtrack_error* error) {
-  if (path == nullptr) {
-    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "path is NULL");
-  }
-  return pitchtrack::guarded(
-      notes, error,
-      [path, flags] { return pitchtrack::trackNotes(path, pitchtrack::optionsOf(flags)); },
-      "notes");
+  return tracked(notes, error, "notes",
+                 [&] { return fileContour(path, precise(optionsOfFlags(flags))).notes; });
+}
+
+pitchtrack_status pitchtrack_notes_file_options(const char* path, const pitchtrack_options* options,
+                                                pitchtrack_notes** notes, pitchtrack_error* error) {
+  return tracked(notes, error, "notes",
+                 [&] { return fileContour(path, precise(optionsOf(options))).notes; });
 }
 
 pitchtrack_status pitchtrack_notes_samples(const int16_t* samples, size_t count,
                                            int32_t sample_rate, int32_t bits_per_sample,
                                            uint32_t flags, pitchtrack_notes** notes,
                                            pitchtrack_error* error) {
-  if (samples == nullptr && count > 0) {
-    return pitchtrack::fail(error, PITCHTRACK_INVALID_ARGUMENT, "samples is NULL");
-  }
-  return pitchtrack::guarded(
-      notes, error,
-      [=] {
-        return pitchtrack::trackNotes(samples, count, sample_rate, bits_per_sample,
-                                      pitchtrack::optionsOf(flags));
-      },
-      "notes");
+  return tracked(notes, error, "notes", [&] {
+    return samplesContour(samples, count, sample_rate, bits_per_sample,
+                          precise(optionsOfFlags(flags)))
+        .notes;
+  });
+}
+
+pitchtrack_status pitchtrack_notes_samples_options(const int16_t* samples, size_t count,
+                                                   int32_t sample_rate, int32_t bits_per_sample,
+                                                   const pitchtrack_options* options,
+                                                   pitchtrack_notes** notes,
+                                                   pitchtrack_error* error) {
+  return tracked(notes, error, "notes", [&] {
+    return samplesContour(samples, count, sample_rate, bits_per_sample, precise(optionsOf(options)))
+        .notes;
+  });
 }
 
 void pitchtrack_notes_free(pitchtrack_notes* notes) {

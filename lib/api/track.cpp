@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/frame.h"
+#include "kept_warnings.h"
 #include "pipeline/contour_builder.h"
 #include "pipeline/extract_pitch.h"
 #include "pitch_line.h"
@@ -99,8 +100,8 @@ Contour trackSoundFile(riff::File file, Container container, const std::string& 
 
 // Tracks an opened file or stream with the reader its first bytes call for. Bytes that match
 // no signature go to the WAV reader, which says what is wrong with them.
-Contour trackContainer(std::optional<riff::File> file, const std::string& openProblem,
-                       const std::string& name, const Options& options) {
+Contour readContainer(std::optional<riff::File> file, const std::string& openProblem,
+                      const std::string& name, const Options& options) {
   if (!file) throw WaveError(name, WaveData::kFileOpen, openProblem);
   std::array<uint8_t, kSignatureBytes> head{};
   const Container container = identifyContainer(std::span(head).first(file->readSome(0, head)));
@@ -117,6 +118,13 @@ Contour trackContainer(std::optional<riff::File> file, const std::string& openPr
       break;
   }
   return trackWave(std::move(*file), name, options);
+}
+
+// The same, the warnings of the analysis kept on the contour.
+Contour trackContainer(std::optional<riff::File> file, const std::string& openProblem,
+                       const std::string& name, const Options& options) {
+  KeptWarnings kept(options);
+  return kept.attachTo(readContainer(std::move(file), openProblem, name, kept.options()));
 }
 
 }  // namespace
@@ -144,14 +152,16 @@ std::string soundFileLibraryVersion() { return SoundFile::libraryVersion(); }
 
 Contour track(const int16_t* samples, size_t count, int32_t sampleRate, int32_t bitsPerSample,
               const Options& options) {
+  KeptWarnings kept(options);
   if (options.analysis == Analysis::kDefault) {
     pipeline::checkFrameSink(options);
-    return extractContour(std::span(samples, count), sampleRate, bitsPerSample, options);
+    return kept.attachTo(
+        extractContour(std::span(samples, count), sampleRate, bitsPerSample, kept.options()));
   }
   const std::unique_ptr<pipeline::ContourBuilder> builder =
-      pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options);
+      pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, kept.options());
   builder->push(std::span(samples, count));
-  return builder->finish();
+  return kept.attachTo(builder->finish());
 }
 
 namespace {
@@ -176,8 +186,10 @@ std::vector<Note> trackNotes(const int16_t* samples, size_t count, int32_t sampl
 // call on a moved-from tracker (no state at all) are told apart.
 struct Tracker::State {
   State(int32_t sampleRate, int32_t bitsPerSample, const Options& options)
-      : builder(pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, options)) {}
+      : kept(options),
+        builder(pipeline::makeContourBuilder(sampleRate, bitsPerSample, 0, kept.options())) {}
 
+  KeptWarnings kept;
   std::unique_ptr<pipeline::ContourBuilder> builder;
 };
 
@@ -206,7 +218,7 @@ void Tracker::push(const int16_t* samples, size_t count) {
 Contour Tracker::finish() {
   if (!state_ || !state_->builder) refuseSpentTracker(!state_, "finish");
   const std::unique_ptr<pipeline::ContourBuilder> builder = std::move(state_->builder);
-  return builder->finish();
+  return state_->kept.attachTo(builder->finish());
 }
 
 std::string formatContour(const int32_t* values, size_t count) {

@@ -61,6 +61,7 @@ class PreciseContourBuilder final : public ContourBuilder {
     analysis_.finish();
     if (segmenter_) segmenter_->finish();
     Contour contour = preciseContour(analysis_.frames(), static_cast<double>(pushed_) / fs_);
+    contour.recordingFrames = analysis_.finalFrames();
     contour.notes = std::move(notes_);
     return contour;
   }

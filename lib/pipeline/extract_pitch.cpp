@@ -151,8 +151,11 @@ Contour passesOf(std::span<const Sample> signal, Release release, const Settings
 template <typename Sample, typename Release>
 Contour contourOf(std::span<const Sample> signal, Release release, const Settings& settings) {
   const double seconds = static_cast<double>(signal.size()) / pipeline::kWorkingRate;
+  const int32_t frames = frameCount(static_cast<int32_t>(signal.size()), kTrackerParam.frameSize,
+                                    kTrackerParam.overlap);
   Contour contour = passesOf(signal, release, settings);
   contour.recordingSeconds = seconds;
+  contour.recordingFrames = std::max(frames, 0);
   return contour;
 }
 

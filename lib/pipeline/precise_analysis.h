@@ -48,6 +48,8 @@ class PreciseAnalysis {
 
   // Every final frame so far, frame k at index k (none when the frames are not kept).
   const std::vector<PreciseFrame>& frames() const { return frames_; }
+  // How many frames are final so far, kept or not.
+  int64_t finalFrames() const { return delivered_; }
 
  private:
   void pushChunk(std::span<const int16_t> samples);

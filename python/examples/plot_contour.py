@@ -7,5 +7,6 @@ try:
     import matplotlib.pyplot as plt
 except ImportError:                              # no matplotlib: the line alone
     sys.exit(0)
-plt.step(contour.times, contour.midi, where="post")
+arrays = contour.to_arrays()                      # every frame, at its centre; NaN = no pitch
+plt.plot(arrays["time"], arrays["midi"])
 plt.xlabel("seconds"), plt.ylabel("MIDI note"), plt.savefig(sys.argv[2])

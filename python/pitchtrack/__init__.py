@@ -8,18 +8,20 @@ memory or of a stream, value for value the one the pitchtrack tool writes.
     >>> contour.line()                  # the tool's pitch file
     '480+480+0+550\\n'
     >>> contour.times, contour.hz       # numpy arrays, NaN where unpitched
+    >>> arrays = contour.to_arrays()    # every frame of the recording, timed at its centre
 
 A contour has one value per 32 ms frame, in tenths of a semitone (690 is A4 =
 440 Hz), 0 where the frame has no pitch. The analysis runs without the GIL, so
 a thread pool tracks several recordings at once; nothing prints, and every
-failure is an exception: WaveError for a file that cannot be read, ValueError
-for bad arguments, InternalError for an internal fault.
+failure is an exception: WaveError for a file that cannot be read (also
+FileNotFoundError, PermissionError or IsADirectoryError where open() would
+raise those), ValueError for bad arguments, InternalError for an internal
+fault. What the analysis did to a recording that its user may not expect
+comes as an AnalysisWarning through Python's warnings module, and stays in
+Contour.warnings.
 """
 
-from __future__ import annotations
-
-import os
-from typing import TYPE_CHECKING, Optional, Sequence, Union
+import typing as _typing
 
 try:
     from . import _pitchtrack
@@ -28,7 +30,7 @@ except ImportError as missing:
         f"pitchtrack's compiled module is missing beside {__file__}: install the package "
         "(pip install --no-build-isolation ./python) or put the CMake build's python folder "
         "first on PYTHONPATH (PYTHONPATH=build/python)") from missing
-from ._errors import InternalError, WaveError
+from ._errors import AnalysisWarning, InternalError, WaveError
 from ._live import live
 from ._pitchtrack import (
     FRAME_SECONDS,
@@ -40,7 +42,10 @@ from ._pitchtrack import (
     __version__,
 )
 
-if TYPE_CHECKING:
+if _typing.TYPE_CHECKING:
+    import os
+    from typing import Optional, Sequence, Union
+
     import numpy as np
     import numpy.typing as npt
 
@@ -54,6 +59,7 @@ if TYPE_CHECKING:
     ]
 
 __all__ = [
+    "AnalysisWarning",
     "FRAME_SECONDS",
     "MAX_SAMPLE_RATE",
     "MIN_SAMPLE_RATE",
@@ -75,15 +81,16 @@ _track_notes = _pitchtrack.track_notes
 
 
 def track(
-    samples: Samples,
+    samples: "Samples",
     sample_rate: int,
-    bits: Optional[int] = None,
+    bits: "Optional[int]" = None,
     *,
     precise: bool = False,
     normalize: bool = False,
     keep_final: bool = False,
     voicing: str = "relative",
-) -> Contour:
+    channel_axis: "Optional[int]" = None,
+) -> "Contour":
     """The pitch contour of samples in memory, at sample_rate Hz (1000 to 768000).
 
     samples is a numpy array (or a sequence numpy turns into one) of
@@ -92,10 +99,16 @@ def track(
       - float32 or float64 of full scale -1..1, converted as the reader
         converts float WAV data: x * 32768 rounded half away from zero,
         clamped to 16 bits, NaN becoming 0.
-    A 1-D array is one channel; a 2-D array is frames x channels, mixed down
-    as the reader mixes a file's channels (the mean of each frame, truncated
-    toward zero). bits follows from the dtype when left out; only int16
-    arrays take bits=8, for the byte values 0..255 held in int16.
+    A 1-D array is one channel. A 2-D array holds one axis of channels and one
+    of samples, mixed down as the reader mixes a file's channels (the mean of
+    each sample frame, truncated toward zero): channel_axis=0 for (channels,
+    samples), as librosa gives, channel_axis=1 for (samples, channels), as
+    soundfile and scipy give. Left out, the channel axis is the one axis of 1
+    to 32 entries; an array with no such axis (say (40000, 64)) or with two
+    (say (2, 20), shorter than one frame) is refused with a ValueError that
+    says to pass channel_axis, never read the wrong way round. bits follows
+    from the dtype when left out; only int16 arrays take bits=8, for the byte
+    values 0..255 held in int16.
 
     The same samples give the same contour as track_file() of a WAV file
     holding them, and as the pitchtrack tool. An empty array, or one shorter
@@ -115,6 +128,9 @@ def track(
     before it; voicing="strict" also asks every voiced frame to be periodic
     and not faint, so that noise gets no pitch.
 
+    Warnings of the analysis (a dropped last note, a quiet or clipped
+    recording) are issued as AnalysisWarning and kept in contour.warnings.
+
     Raises ValueError for an array of another dtype or shape, a rate outside
     1000-768000 Hz, bits other than 8 or 16, a voicing other than "relative"
     or "strict", or a recording longer than the analysis can index (about 74
@@ -132,17 +148,18 @@ def track(
         normalize=normalize,
         keep_final=keep_final,
         voicing=voicing,
+        channel_axis=channel_axis,
     )
 
 
 def track_file(
-    path: Union[str, bytes, os.PathLike],
+    path: "Union[str, bytes, os.PathLike]",
     *,
     precise: bool = False,
     normalize: bool = False,
     keep_final: bool = False,
     voicing: str = "relative",
-) -> Contour:
+) -> "Contour":
     """The pitch contour of a recording file, its container told by its content.
 
     WAV goes through the library's reader: 8-, 16-, 24- and 32-bit PCM, 32-
@@ -157,10 +174,15 @@ def track_file(
     precise takes the precise analysis; normalize, keep_final and voicing are
     the remedies of the default analysis, as in track().
 
+    Warnings of the analysis are issued as AnalysisWarning and kept in
+    contour.warnings.
+
     Raises WaveError for a file that cannot be read or is in no supported
-    format (its code and reason say why, naming the format), ValueError for a recording longer
-    than the analysis can index or a voicing other than "relative" or
-    "strict", MemoryError, InternalError.
+    format (its code and reason say why, naming the format; for a missing
+    file it is also a FileNotFoundError, for one the process may not read a
+    PermissionError, for a folder an IsADirectoryError), ValueError for a
+    recording longer than the analysis can index or a voicing other than
+    "relative" or "strict", MemoryError, InternalError.
 
         >>> pitchtrack.track_file("song.wav").line()
         '480+480+0+550\\n'
@@ -171,11 +193,11 @@ def track_file(
 
 
 def track_notes(
-    path: Union[str, bytes, os.PathLike],
+    path: "Union[str, bytes, os.PathLike]",
     *,
     min_note: float = 0.1,
     onset_db: float = 6.0,
-) -> np.ndarray:
+) -> "np.ndarray":
     """The notes of a RIFF WAVE file, from the precise analysis (the tool's --notes).
 
     Returns a numpy structured array, one record per note in order: onset and

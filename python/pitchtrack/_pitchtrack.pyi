@@ -1,10 +1,12 @@
 """Type information of the compiled half of pitchtrack."""
 
 import os
-from typing import Iterator, List, Optional, Sequence, Union
+from typing import Dict, Iterator, List, Optional, Sequence, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
+
+from ._errors import AnalysisWarning
 
 FRAME_SECONDS: float
 MIN_SAMPLE_RATE: int
@@ -35,6 +37,17 @@ class Contour:
     @property
     def frame_seconds(self) -> float:
         """Duration and hop of one frame in seconds (0.032)."""
+    @property
+    def recording_seconds(self) -> float:
+        """Length of the whole recording in seconds."""
+    @property
+    def recording_frames(self) -> int:
+        """The whole 32 ms frames of the recording."""
+    @property
+    def warnings(self) -> Tuple[AnalysisWarning, ...]:
+        """What the analysis warned about, in order."""
+    def to_arrays(self, *, full: bool = True, centre: bool = True) -> Dict[str, np.ndarray]:
+        """time, value, hz, midi and confidence per frame, over the whole recording."""
     def notes(self) -> npt.NDArray[np.void]:
         """The precise analysis' notes, one record per note (structured array)."""
     @property
@@ -82,6 +95,7 @@ class Tracker:
         keep_final: bool = False,
         voicing: str = "relative",
         live: bool = False,
+        channel_axis: Optional[int] = None,
     ) -> None: ...
     def push(self, block: _Samples) -> None:
         """Adds the next block of samples."""
@@ -105,6 +119,7 @@ def track(
     normalize: bool = False,
     keep_final: bool = False,
     voicing: str = "relative",
+    channel_axis: Optional[int] = None,
 ) -> Contour: ...
 def track_file(
     path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"],

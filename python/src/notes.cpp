@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis_warnings.h"
+
 namespace py = pybind11;
 
 namespace {
@@ -23,14 +25,11 @@ py::array_t<pitchtrack::Note> trackNotes(const std::filesystem::path& path, doub
     throw py::value_error("min_note and onset_db must be positive");
   }
   pitchtrack::Options options;
+  options.analysis = pitchtrack::Analysis::kPrecise;
   options.notes = {minNote, onsetDb};
   const std::string name = path.string();
-  std::vector<pitchtrack::Note> notes;
-  {
-    py::gil_scoped_release release;
-    notes = pitchtrack::trackNotes(name, options);
-  }
-  return notesArray(notes);
+  // Called by pitchtrack.track_notes in __init__.py: its caller is two frames up.
+  return notesArray(analyseThenWarn(2, [&] { return pitchtrack::trackFile(name, options); }).notes);
 }
 
 }  // namespace

@@ -12,6 +12,12 @@ SOURCE_DIR = Path(os.environ.get("PT_SOURCE_DIR", Path(__file__).resolve().paren
 GOLDEN_DIR = SOURCE_DIR / "tests" / "data" / "golden"
 
 
+def pytest_configure(config: pytest.Config) -> None:
+    # The analysis' warnings of recordings that other tests track on purpose are no news;
+    # test_warnings.py sets its own filters.
+    config.addinivalue_line("filterwarnings", "ignore::pitchtrack.AnalysisWarning")
+
+
 @pytest.fixture(scope="session")
 def tool() -> Path:
     """The pitchtrack tool the CMake build made (PITCHTRACK_TOOL)."""

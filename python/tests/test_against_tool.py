@@ -35,7 +35,7 @@ RECORDINGS = [recording(i) for i in range(100)]
 def stream(samples: np.ndarray, rate: int, bits: int, seed: int) -> pitchtrack.Contour:
     """The contour of `samples` pushed through a Tracker in blocks of random sizes."""
     rng = np.random.RandomState(seed)
-    tracker = pitchtrack.Tracker(rate, bits)
+    tracker = pitchtrack.Tracker(rate, bits, channel_axis=1 if samples.ndim == 2 else None)
     start = 0
     while start < len(samples):
         size = int(rng.choice([1, 7, 255, 4096, 30000]))

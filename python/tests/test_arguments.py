@@ -21,6 +21,17 @@ FLOATS = LEFT.astype(np.float32)
 STEPS = np.round(LEFT / np.abs(LEFT).max() * 4) / 128
 
 
+# Two channels as soundfile gives them (samples, channels) and as librosa does (channels, samples).
+STEREO = np.stack([PCM16, PCM16 // 3], axis=1)
+STEREO_FIRST = np.ascontiguousarray(STEREO.T)
+
+
+def pushed(tracker: pitchtrack.Tracker, *blocks: np.ndarray) -> pitchtrack.Tracker:
+    for block in blocks:
+        tracker.push(block)
+    return tracker
+
+
 class Refused(NamedTuple):
     name: str
     call: Callable[[], Any]
@@ -43,8 +54,25 @@ REFUSED = [
     Refused("a scalar", lambda: pitchtrack.track(np.int16(3), RATE), "not 0-D"),
     Refused("3-D samples", lambda: pitchtrack.track(PCM16.reshape(-1, 2, 2)[:100], RATE),
             "not 3-D"),
-    Refused("no channels", lambda: pitchtrack.track(np.zeros((100, 0), np.int16), RATE),
-            "no channels"),
+    Refused("no channels", lambda: pitchtrack.track(np.zeros((100, 0), np.int16), RATE,
+                                                    channel_axis=1), "no channels"),
+    Refused("no axis of 1 to 32 channels", lambda: pitchtrack.track(np.zeros((100, 0), np.int16),
+                                                                    RATE), "pass channel_axis=0"),
+    Refused("64 channels", lambda: pitchtrack.track(np.zeros((4000, 64), np.int16), RATE),
+            "(4000, 64): neither axis is a channel count of 1 to 32; pass channel_axis"),
+    Refused("either axis could be channels", lambda: pitchtrack.track(np.zeros((2, 20)), RATE),
+            "(2, 20): either axis could hold the channels; pass channel_axis=0"),
+    Refused("channel_axis 2", lambda: pitchtrack.track(np.zeros((9, 2)), RATE, channel_axis=2),
+            "channel_axis must be 0 or 1"),
+    Refused("channel_axis of 1-D samples", lambda: pitchtrack.track(PCM16, RATE, channel_axis=0),
+            "channel_axis is for 2-D samples"),
+    Refused("an ambiguous first block", lambda: pitchtrack.Tracker(RATE).push(np.zeros((1, 3))),
+            "either axis could hold the channels"),
+    Refused("a block of other channels",
+            lambda: pushed(pitchtrack.Tracker(RATE, channel_axis=0), np.zeros((2, 9)),
+                           np.zeros((3, 9))), "a block of 3 channels after blocks of 2"),
+    Refused("stereo after mono", lambda: pushed(pitchtrack.Tracker(RATE), PCM16, STEREO[:100]),
+            "a block of 2 channels after blocks of 1"),
     Refused("rate 999", lambda: pitchtrack.track(PCM16, 999), "999 Hz is outside 1000-768000"),
     Refused("rate 768001", lambda: pitchtrack.track(PCM16, 768001), "768001 Hz is outside"),
     Refused("rate 0", lambda: pitchtrack.track(PCM16, 0), "0 Hz is outside"),
@@ -123,6 +151,15 @@ SAME = [
          lambda: pitchtrack.track(LEFT, RATE)),
     Same("a column of one channel", lambda: pitchtrack.track(PCM16[:, None], RATE),
          lambda: pitchtrack.track(PCM16, RATE)),
+    Same("librosa's channels x samples", lambda: pitchtrack.track(STEREO_FIRST, RATE),
+         lambda: pitchtrack.track(STEREO, RATE)),
+    Same("channel_axis given either way",
+         lambda: pitchtrack.track(STEREO_FIRST, RATE, channel_axis=-2),
+         lambda: pitchtrack.track(STEREO, RATE, channel_axis=1)),
+    Same("channels x samples blocks, tiny ones after the first",
+         lambda: pushed(pitchtrack.Tracker(RATE), STEREO_FIRST[:, :4000], STEREO_FIRST[:, 4000:4001],
+                        STEREO_FIRST[:, 4001:4008], STEREO_FIRST[:, 4008:]).finish(),
+         lambda: pitchtrack.track(STEREO, RATE)),
     Same("a Fortran-ordered stereo array",
          lambda: pitchtrack.track(np.asfortranarray(np.stack([PCM16, PCM16 // 3], axis=1)), RATE),
          lambda: pitchtrack.track(np.stack([PCM16, PCM16 // 3], axis=1), RATE)),

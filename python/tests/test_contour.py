@@ -18,8 +18,9 @@ MELODY = GOLDEN_DIR / "05_melody_44100_stereo" / "in.wav"
 @pytest.fixture(scope="module")
 def contour() -> pitchtrack.Contour:
     c = pitchtrack.track_file(MELODY)
-    # The tests below need both pitched and unpitched frames and some frames cut at the start.
+    # The tests below need both pitched and unpitched frames and some frames cut at both ends.
     assert c.first_frame > 0 and 0 in c.values and len(c) > 50
+    assert c.recording_frames > c.first_frame + len(c)
     return c
 
 
@@ -36,6 +37,32 @@ def test_arrays_follow_the_values(contour: pitchtrack.Contour) -> None:
     assert contour.frame_seconds == pitchtrack.FRAME_SECONDS == 0.032
 
 
+@pytest.mark.parametrize("full, centre", [(True, True), (True, False), (False, True),
+                                          (False, False)])
+def test_to_arrays(contour: pitchtrack.Contour, full: bool, centre: bool) -> None:
+    arrays = contour.to_arrays(full=full, centre=centre)
+    first = 0 if full else contour.first_frame
+    count = contour.recording_frames if full else len(contour)
+    assert sorted(arrays) == ["confidence", "hz", "midi", "time", "value"]
+    assert all(array.shape == (count,) for array in arrays.values())
+    np.testing.assert_allclose(arrays["time"], (first + np.arange(count) + 0.5 * centre) * 0.032,
+                               rtol=0, atol=1e-12)
+    inside = slice(contour.first_frame - first, contour.first_frame - first + len(contour))
+    np.testing.assert_array_equal(arrays["value"][inside], contour.values)
+    np.testing.assert_array_equal(arrays["hz"][inside], contour.hz)
+    np.testing.assert_array_equal(arrays["midi"][inside], contour.midi)
+    outside = np.ones(count, bool)
+    outside[inside] = False
+    assert not arrays["value"][outside].any() and np.isnan(arrays["hz"][outside]).all()
+    assert np.isnan(arrays["confidence"]).all()  # the default analysis measures none
+
+
+def test_to_arrays_of_a_contour_without_pitch() -> None:
+    arrays = pitchtrack.track(np.zeros(16000, np.int16), 16000).to_arrays()
+    assert arrays["time"][[0, -1]].tolist() == pytest.approx([0.016, 30.5 * 0.032])
+    assert np.isnan(arrays["hz"]).all() and len(arrays["hz"]) == 31
+
+
 def test_line_len_and_iteration(contour: pitchtrack.Contour) -> None:
     assert contour.line() == "+".join(str(v) for v in contour.values) + "\n"
     assert list(contour) == contour.values.tolist() and len(list(contour)) == len(contour)
@@ -50,13 +77,19 @@ def test_values_are_read_only_and_outlive_the_contour() -> None:
         values[0] = 1
 
 
+def CONSTRUCTOR(c: pitchtrack.Contour) -> pitchtrack.Contour:
+    return pitchtrack.Contour(c.values, c.first_frame, c.frame_seconds)
+
+
 @pytest.mark.parametrize("clone", [lambda c: pickle.loads(pickle.dumps(c)), copy.deepcopy,
-                                   lambda c: pitchtrack.Contour(c.values, c.first_frame,
-                                                                c.frame_seconds)],
+                                   CONSTRUCTOR],
                          ids=["pickle", "deepcopy", "constructor"])
 def test_copies_are_equal(contour: pitchtrack.Contour, clone) -> None:
     copied = clone(contour)
     assert copied == contour and copied is not contour
+    if clone is not CONSTRUCTOR:
+        assert (copied.recording_frames, copied.recording_seconds) == \
+            (contour.recording_frames, contour.recording_seconds)
     assert copied.line() == contour.line()
 
 

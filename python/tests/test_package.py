@@ -46,7 +46,8 @@ def test_stubs_match_the_compiled_module() -> None:
 
 PUBLIC = {"pitchtrack": pitchtrack,
           **{n: getattr(pitchtrack, n) for n in ("track", "track_file", "Contour", "Tracker",
-                                                 "WaveError", "InternalError")},
+                                                 "WaveError", "InternalError",
+                                                 "AnalysisWarning")},
           **{f"{c.__name__}.{n}": getattr(c, n) for c in (pitchtrack.Contour, pitchtrack.Tracker)
              for n in vars(c) if not n.startswith("_")}}
 
@@ -63,10 +64,16 @@ def test_help_shows_real_signatures() -> None:
     assert str(inspect.signature(pitchtrack.track)).startswith("(samples: 'Samples', sample_rate")
     assert str(inspect.signature(pitchtrack.Tracker)) == (
         "(sample_rate, bits=16, *, precise=False, normalize=False, keep_final=False, "
-        "voicing='relative', live=False)"
+        "voicing='relative', live=False, channel_axis=None)"
     )
     assert str(inspect.signature(pitchtrack.Contour().line)) == "()"
     assert str(inspect.signature(pitchtrack.Tracker(8000).push)) == "(block)"
+
+
+def test_only_the_public_names_show() -> None:
+    public = {n for n in dir(pitchtrack) if not n.startswith("_")}
+    assert public == set(pitchtrack.__all__) - {"__version__"}
+    assert {"AnalysisWarning", "track", "Contour"} <= public
 
 
 def test_readme_example(tmp_path: Path, tool: Path) -> None:

@@ -108,6 +108,12 @@ TEST(Library, ContourIsPlacedInTime) {
   EXPECT_EQ(contour.values.front(), 690);
   EXPECT_DOUBLE_EQ(contour.midiNote(0), 69.0);
   EXPECT_DOUBLE_EQ(contour.frequencyHz(0), 440.0);
+  // Every whole 256 samples at 8000 Hz are a frame of the recording, in both analyses.
+  const auto wholeFrames = static_cast<int64_t>(samples.size() / 256);
+  EXPECT_EQ(contour.recordingFrames, wholeFrames);
+  Options precise;
+  precise.analysis = Analysis::kPrecise;
+  EXPECT_EQ(track(samples, 8000, 16, precise).recordingFrames, wholeFrames);
 
   const Contour cut{{600, 0, 615}, 5, 0.032};
   EXPECT_DOUBLE_EQ(cut.frequencyHz(1), 0.0);

@@ -126,6 +126,22 @@ TEST(AnalysisWarnings, ListeningNeverChangesTheContour) {
   }
 }
 
+std::vector<std::string> messagesOf(const std::vector<Warning>& warnings) {
+  std::vector<std::string> messages;
+  for (const Warning& w : warnings) messages.push_back(w.message);
+  return messages;
+}
+
+TEST(AnalysisWarnings, TheContourCarriesThemWhetherOrNotAnyoneListens) {
+  for (const WarningCase& c : warningCases()) {
+    SCOPED_TRACE(c.name);
+    const Heard heard = trackListening(c.samples, c.options);
+    EXPECT_EQ(messagesOf(heard.contour.warnings), messagesOf(heard.warnings));
+    const Contour unheard = pitchtrack::track(c.samples, examples::kRate, 16, c.options);
+    EXPECT_EQ(messagesOf(unheard.warnings), messagesOf(heard.warnings));
+  }
+}
+
 TEST(AnalysisWarnings, StreamAndFileReportTheSameWarnings) {
   const std::vector<int16_t> samples = lateLastNote();
   std::vector<std::string> streamed;
@@ -135,7 +151,7 @@ TEST(AnalysisWarnings, StreamAndFileReportTheSameWarnings) {
   for (size_t at = 0; at < samples.size(); at += 1000) {
     tracker.push(samples.data() + at, std::min<size_t>(1000, samples.size() - at));
   }
-  tracker.finish();
+  EXPECT_EQ(messagesOf(tracker.finish().warnings), streamed);
   ASSERT_EQ(streamed.size(), 1u);
   EXPECT_EQ(streamed[0], trackListening(samples, {}).warnings.at(0).message);
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "contour_file.h"
+#include "plot_options.h"
 #include "support/run_tool.h"
 #include "support/shell.h"
 #include "support/temp_dir.h"
@@ -64,7 +66,7 @@ TEST(ParsePitchLine, ReadsTheToolsLineWithOrWithoutItsLineEnd) {
       {"\n", {}},
       {"\r\n", {}}};
   for (const auto& [text, values] : cases) {
-    const ParsedPitchLine parsed = parsePitchLine(text);
+    const ParsedContour parsed = parsePitchLine(text);
     EXPECT_TRUE(parsed.ok()) << text << parsed.error;
     EXPECT_EQ(parsed.values, values) << text;
   }
@@ -88,7 +90,7 @@ TEST(ParsePitchLine, RejectsMalformedLinesNamingTheFirstBadValue) {
       {"480\n\n", "more than one line"},
   };
   for (const auto& [text, error] : cases) {
-    const ParsedPitchLine parsed = parsePitchLine(text);
+    const ParsedContour parsed = parsePitchLine(text);
     EXPECT_FALSE(parsed.ok()) << text;
     EXPECT_EQ(parsed.error, error) << text;
   }
@@ -213,7 +215,8 @@ TEST(Pitchplot, WrongArgumentCountPrintsUsageAndExitsTwo) {
   for (const std::string arguments : {"", "a.pitch", "a.pitch b.svg c"}) {
     const auto run = pitchplot(work, arguments);
     EXPECT_EQ(run.status, 2) << arguments;
-    EXPECT_EQ(run.err, std::string("Usage: ") + PITCHPLOT_BIN + " pitchFile svgFile\n");
+    EXPECT_EQ(run.err, std::string("Usage: ") + PITCHPLOT_BIN + " [OPTIONS] pitchFile svgFile\n" +
+                           "Try '" + PITCHPLOT_BIN + " --help' for more.\n");
     EXPECT_EQ(run.out, "");
   }
   EXPECT_EQ(entries(work.root()), 0u);
@@ -241,6 +244,49 @@ TEST(Pitchplot, UnreadableOrMalformedPitchFileExitsOneAndWritesNothing) {
     EXPECT_EQ(readFile(work.path("kept.svg")), "old") << input;
   }
   EXPECT_EQ(entries(work.root()), 4u) << "no temporary file is left behind";
+}
+
+// The command lines of standard input and output, --help, and the inputs pitchtrack writes.
+TEST(Pitchplot, ReadsAndWritesStandardStreamsAndEveryFormat) {
+  TempDir work;
+  testsupport::writeText(work.path("a.csv"), "frame,seconds,value,hz,midi\n9,,480,,\n10,,,,\n");
+  testsupport::writeText(work.path("a.json"), R"({"first_frame": 9, "values": [480, 0]})");
+  testsupport::writeText(work.path("a.notes.csv"), "onset,offset,note\n0.3,0.4,48\n");
+  PlotExtras placed;
+  placed.firstFrame = 9;
+  const std::string fromInput =
+      renderContourSvg(std::vector<int32_t>{480, 0}, "standard input", placed);
+  PlotExtras moved;
+  moved.firstFrame = 2;
+  PlotExtras withNotes = placed;
+  withNotes.notes.push_back({0.3, 0.4, 48});
+  const struct {
+    std::string command;
+    int status;
+    std::string out;  // standard output, or the picture written to out.svg when empty
+    std::string picture;
+  } cases[] = {
+      {"--help", 0, plotHelpText(), ""},
+      {"-h", 0, plotHelpText(), ""},
+      {"- - < a.csv", 0, fromInput, ""},
+      {"- - < a.json", 0, fromInput, ""},
+      {"a.json out.svg", 0, "", renderContourSvg(std::vector<int32_t>{480, 0}, "a.json", placed)},
+      {"--first-frame 2 a.csv out.svg", 0, "",
+       renderContourSvg(std::vector<int32_t>{480, 0}, "a.csv", moved)},
+      {"--notes - a.csv out.svg < a.notes.csv", 0, "",
+       renderContourSvg(std::vector<int32_t>{480, 0}, "a.csv", withNotes)},
+      {"--notes - - out.svg < a.csv", 2, "", ""},
+      {"a.csv - > /dev/full", 1, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    fs::remove(work.path("out.svg"));
+    const auto run = pitchplot(work, c.command);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(c.picture.empty() ? "" : readFile(work.path("out.svg")), c.picture);
+    EXPECT_EQ(run.err.empty(), c.status == 0) << run.err;
+  }
 }
 
 TEST(Pitchplot, UnwritablePictureExitsOne) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -42,17 +41,6 @@ std::string number(double value) {
   std::array<char, 32> text{};
   std::snprintf(text.data(), text.size(), "%.1f", value);
   return text.data();
-}
-
-// A short printable quotation of a token for an error message.
-std::string quoted(std::string_view token) {
-  constexpr size_t kLongest = 24;
-  std::string out = "\"";
-  for (const char c : token.substr(0, kLongest)) {
-    out += (c >= 0x20 && c < 0x7F) ? c : '?';
-  }
-  if (token.size() > kLongest) out += "...";
-  return out + "\"";
 }
 
 // The length of the valid UTF-8 sequence at the start of `text`, or 0 when it is not one.
@@ -353,43 +341,6 @@ void drawContour(std::string& svg, const Frame& frame, std::span<const int32_t> 
 }
 
 }  // namespace
-
-ParsedPitchLine parsePitchLine(std::string_view text) {
-  ParsedPitchLine result;
-  std::string_view line = text;
-  if (line.ends_with('\n')) {
-    line.remove_suffix(1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-  }
-  if (line.find('\n') != std::string_view::npos) {
-    result.error = "more than one line";
-    return result;
-  }
-  if (line.empty()) return result;
-  size_t start = 0;
-  for (size_t position = 1;; ++position) {
-    const size_t end = std::min(line.find('+', start), line.size());
-    const std::string_view token = line.substr(start, end - start);
-    const std::string where = "value " + std::to_string(position);
-    if (token.empty()) {
-      result.error = where + " is empty";
-      return result;
-    }
-    if (!std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      result.error = where + " (" + quoted(token) + ") is not a non-negative integer";
-      return result;
-    }
-    int32_t value = 0;
-    if (std::from_chars(token.data(), token.data() + token.size(), value).ec != std::errc()) {
-      result.error = where + " (" + quoted(token) + ") is too large";
-      return result;
-    }
-    result.values.push_back(value);
-    if (end == line.size()) break;
-    start = end + 1;
-  }
-  return result;
-}
 
 std::string noteName(int32_t semitone) {
   static constexpr std::array<const char*, 12> kNames = {"C",  "C#", "D",  "D#", "E",  "F",

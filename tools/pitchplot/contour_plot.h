@@ -1,4 +1,4 @@
-// The pure parts of pitchplot: reading the line of a pitch file and drawing a contour as SVG.
+// The pure parts of pitchplot: drawing a contour as SVG.
 #pragma once
 
 #include <cstdint>
@@ -6,20 +6,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-// What parsePitchLine found: the values, or the reason the text is not a pitch line.
-struct ParsedPitchLine {
-  std::vector<int32_t> values;
-  std::string error;  // empty when the text parsed
-
-  bool ok() const { return error.empty(); }
-};
-
-// Parses the text of a pitch file: non-negative decimal integers joined by "+", on one line
-// ended by "\n" (or "\r\n", or by the end of the text). An empty text or a lone newline is the
-// empty contour. Anything else (an empty value, a sign, a letter, a value above 2147483647, a
-// second line) is an error naming the offending value by its 1-based position.
-ParsedPitchLine parsePitchLine(std::string_view text);
 
 // The note name of a semitone number with sharps and the octave: 60 -> "C4", 61 -> "C#4",
 // 69 -> "A4", 47 -> "B2"; semitone 0 is "C-1".

@@ -60,7 +60,10 @@ bool parseOption(const std::string& name, const std::string& value, PlotCommandL
     line.notesFile = value;
     return !value.empty();
   }
-  if (name == "--first-frame") return toInteger(value, extras.firstFrame) && extras.firstFrame >= 0;
+  if (name == "--first-frame") {
+    line.firstFrameGiven = true;
+    return toInteger(value, extras.firstFrame) && extras.firstFrame >= 0;
+  }
   if (name == "--length") return toDouble(value, extras.seconds) && extras.seconds >= 0;
   if (name == "--mark") return parseMark(value, extras);
   if (name == "--note") return parseNote(value, extras);
@@ -71,6 +74,10 @@ bool parseOption(const std::string& name, const std::string& value, PlotCommandL
 
 PlotCommandLine parsePlotCommandLine(const std::vector<std::string>& arguments) {
   PlotCommandLine line;
+  if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
+    line.help = true;
+    return line;
+  }
   size_t i = 0;
   for (; i + 2 < arguments.size(); i += 2) {
     if (!parseOption(arguments[i], arguments[i + 1], line)) {
@@ -84,5 +91,33 @@ PlotCommandLine parsePlotCommandLine(const std::vector<std::string>& arguments) 
   }
   line.pitchFile = arguments[i];
   line.svgFile = arguments[i + 1];
+  if (line.pitchFile == "-" && line.notesFile == "-") {
+    line.error = "standard input can feed pitchFile or --notes, not both";
+  }
   return line;
+}
+
+std::string plotHelpText() {
+  return R"(Usage: pitchplot [OPTIONS] pitchFile svgFile
+Draws a pitch contour as an SVG picture: time in seconds along the bottom, notes up the side,
+frames without pitch as gaps.
+
+pitchFile is what pitchtrack writes, told by its content: the pitch file's line of values
+joined by "+", or the CSV of --format=csv or the JSON of --format=json (also of --live),
+which also place the contour in its recording (their first frame). "-" as pitchFile reads standard input; "-" as
+svgFile writes the picture to standard output.
+
+Options, each with its value as the next argument, before the two files:
+  --first-frame N          the contour's first value belongs to frame N of the recording
+                           (default: the first frame of a CSV or JSON file, else 0)
+  --length SECONDS         the time axis reaches at least this far
+  --mark START,END,LABEL   shade the stretch START..END seconds and label it
+  --note START,END,SEMI    draw the note SEMI (60 = C4) sung from START to END seconds
+  --notes FILE             draw the notes of FILE (pitchtrack --notes, CSV or JSON; "-" reads
+                           standard input)
+  -h, --help               this text
+
+Exit status: 0 when the picture was written; 1 when pitchFile or the notes cannot be read or
+are not what pitchtrack writes, or the picture cannot be written; 2 for a wrong command line.
+)";
 }

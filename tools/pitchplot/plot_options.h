@@ -1,4 +1,5 @@
-// pitchplot's command line: the options that add to the picture, then pitchFile and svgFile.
+// pitchplot's command line: -h or --help alone, or the options that add to the picture, then
+// pitchFile and svgFile ("-" for standard input and output).
 //
 //   --first-frame N          the contour's first value belongs to frame N of the recording
 //   --length SECONDS         the time axis reaches at least this far
@@ -13,8 +14,10 @@
 #include "contour_plot.h"
 
 struct PlotCommandLine {
+  bool help = false;  // -h or --help: the other fields are empty
   PlotExtras extras;
-  std::string notesFile;  // empty: none
+  bool firstFrameGiven = false;  // --first-frame: it wins over the one a CSV or JSON file gives
+  std::string notesFile;         // empty: none
   std::string pitchFile;
   std::string svgFile;
   std::string error;  // empty when the command line is right
@@ -23,3 +26,7 @@ struct PlotCommandLine {
 };
 
 PlotCommandLine parsePlotCommandLine(const std::vector<std::string>& arguments);
+
+// What pitchplot --help prints: the usage, the inputs it reads, every option and the exit
+// statuses, each line ended by "\n".
+std::string plotHelpText();
