@@ -101,6 +101,8 @@ class Tracker:
         """Adds the next block of samples."""
     def pull(self) -> List[Frame]:
         """A live tracker's frames that became final since the last pull."""
+    def pull_notes(self) -> npt.NDArray[np.void]:
+        """A live tracker's notes that ended since the last pull_notes."""
     def finish(self) -> Contour:
         """The contour of every sample pushed; the tracker is then finished."""
     @property

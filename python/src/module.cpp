@@ -21,6 +21,7 @@
 
 #include "analysis_warnings.h"
 #include "contour.h"
+#include "notes.h"
 #include "pitchtrack/pitchtrack.h"
 #include "pitchtrack/pitchtrack_c.h"
 #include "samples.h"
@@ -91,7 +92,8 @@ pitchtrack::Contour trackFile(const std::filesystem::path& path, bool precise, b
 
 // A Tracker for Python: the samples of each push are checked like track()'s, and a lock keeps
 // two threads from feeding the same tracker at once (the analysis runs without the GIL). A live
-// tracker collects each frame as it becomes final for pull(), and keeps nothing for finish().
+// tracker collects each frame as it becomes final for pull() and each note as it ends for
+// pull_notes(), and keeps nothing for finish().
 class StreamTracker {
  public:
   StreamTracker(int64_t sampleRate, int64_t bits, bool precise, bool normalize, bool keepFinal,
@@ -132,6 +134,15 @@ class StreamTracker {
     return frames;
   }
 
+  // The notes ended since the last pull_notes, in order.
+  std::vector<pitchtrack::Note> pullNotes() {
+    py::gil_scoped_release release;
+    const std::lock_guard lock(mutex_);
+    std::vector<pitchtrack::Note> notes;
+    notes.swap(finalNotes_);
+    return notes;
+  }
+
   int32_t sampleRate() const { return rate_; }
   int32_t bits() const { return bits_; }
   bool finished() {
@@ -160,6 +171,7 @@ class StreamTracker {
     if (live) {
       options.keepFrames = false;
       options.frameSink = [this](const pitchtrack::Frame& frame) { final_.push_back(frame); };
+      options.noteSink = [this](const pitchtrack::Note& note) { finalNotes_.push_back(note); };
     }
     return options;
   }
@@ -169,7 +181,8 @@ class StreamTracker {
   std::optional<int64_t> channelAxis_;
   size_t channels_ = 0;  // of the blocks so far; 0 before the first
   std::mutex mutex_;
-  std::vector<pitchtrack::Frame> final_;  // frames not pulled yet; guarded by mutex_
+  std::vector<pitchtrack::Frame> final_;      // frames not pulled yet; guarded by mutex_
+  std::vector<pitchtrack::Note> finalNotes_;  // notes not pulled yet; guarded by mutex_
   std::optional<pitchtrack::Tracker> tracker_;
 };
 
@@ -315,6 +328,15 @@ finish().)doc")
 A live tracker's frames that became final since the last pull (a list of
 Frame, in order; empty for a tracker that is not live). After finish(), the
 last ones.)doc")
+      .def(
+          "pull_notes",
+          [](const py::object& self) { return notesToArray(initialised(self).pullNotes()); },
+          R"doc(pull_notes(self)
+
+A live tracker's notes that ended since the last pull_notes, as the structured
+array track_notes() gives (empty for a tracker that is not live). A note comes
+once the frame that ends it has been pulled-ready, about 0.3 s of audio after
+its end; after finish(), the last one.)doc")
       .def(
           "finish", [](const py::object& self) { return initialised(self).finish(); },
           R"doc(finish(self)

@@ -74,9 +74,19 @@ def test_a_wav_stream_through_a_pipe(channels: int) -> None:
         assert values[index] == value
 
 
-def test_a_live_tracker_keeps_nothing_for_finish() -> None:
+def test_a_live_tracker_keeps_nothing_for_finish_and_hands_out_the_notes() -> None:
+    samples = hummed(3.0)
     tracker = pitchtrack.Tracker(RATE, live=True)
-    tracker.push(hummed())
+    pulled = []
+    for at in range(0, len(samples), 1000):
+        tracker.push(samples[at:at + 1000])
+        pulled.append(tracker.pull_notes())
     assert len(tracker.pull()) > 0
     assert len(tracker.finish()) == 0
+    pulled.append(tracker.pull_notes())
+    assert sum(len(notes) for notes in pulled[:-1]) > 0  # some before the end
+    whole = pitchtrack.track(samples, RATE, precise=True).notes()
+    assert len(whole) == 6
+    assert np.concatenate(pulled).tolist() == whole.tolist()
     assert pitchtrack.Tracker(RATE).pull() == []
+    assert len(pitchtrack.Tracker(RATE).pull_notes()) == 0
