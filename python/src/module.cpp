@@ -125,23 +125,9 @@ class StreamTracker {
     });
   }
 
-  // The frames final since the last pull, in order.
-  std::vector<pitchtrack::Frame> pull() {
-    py::gil_scoped_release release;
-    const std::lock_guard lock(mutex_);
-    std::vector<pitchtrack::Frame> frames;
-    frames.swap(final_);
-    return frames;
-  }
-
-  // The notes ended since the last pull_notes, in order.
-  std::vector<pitchtrack::Note> pullNotes() {
-    py::gil_scoped_release release;
-    const std::lock_guard lock(mutex_);
-    std::vector<pitchtrack::Note> notes;
-    notes.swap(finalNotes_);
-    return notes;
-  }
+  // The frames final since the last pull, and the notes ended since the last pullNotes, in order.
+  std::vector<pitchtrack::Frame> pull() { return takeAll(final_); }
+  std::vector<pitchtrack::Note> pullNotes() { return takeAll(finalNotes_); }
 
   int32_t sampleRate() const { return rate_; }
   int32_t bits() const { return bits_; }
@@ -165,6 +151,16 @@ class StreamTracker {
     }
     channels_ = s.channels;
     if (!channelAxis_ && s.channelAxis) channelAxis_ = s.channelAxis;
+  }
+
+  // What a live tracker collected into `pending`, leaving it empty.
+  template <typename Item>
+  std::vector<Item> takeAll(std::vector<Item>& pending) {
+    py::gil_scoped_release release;
+    const std::lock_guard lock(mutex_);
+    std::vector<Item> items;
+    items.swap(pending);
+    return items;
   }
 
   pitchtrack::Options liveOptions(pitchtrack::Options options, bool live) {
