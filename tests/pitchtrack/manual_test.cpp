@@ -41,12 +41,12 @@ std::vector<std::string> sections(const std::string& roff) {
 }
 
 TEST(ManualPages, HaveTheSectionsAReaderLooksFor) {
-  EXPECT_EQ(sections(testsupport::readFile(kManDir / "pitchtrack.1")),
-            (std::vector<std::string>{
-                "NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "STANDARD INPUT AND OUTPUT",
-                "OUTPUT FORMAT", "WHAT THE ANALYSIS DOES TO YOUR RECORDING", "PRECISE ANALYSIS",
-                "NOTES", "LIVE", "EXIT STATUS", "SUPPORTED FORMATS", "FILES", "EXAMPLES",
-                "SEE ALSO"}));
+  EXPECT_EQ(
+      sections(testsupport::readFile(kManDir / "pitchtrack.1")),
+      (std::vector<std::string>{
+          "NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "STANDARD INPUT AND OUTPUT",
+          "OUTPUT FORMAT", "WHAT THE ANALYSIS DOES TO YOUR RECORDING", "PRECISE ANALYSIS", "NOTES",
+          "LIVE", "EXIT STATUS", "SUPPORTED FORMATS", "FILES", "EXAMPLES", "SEE ALSO"}));
   EXPECT_EQ(sections(testsupport::readFile(kManDir / "pitchplot.1")),
             (std::vector<std::string>{"NAME", "SYNOPSIS", "DESCRIPTION", "EXIT STATUS", "EXAMPLES",
                                       "SEE ALSO"}));
