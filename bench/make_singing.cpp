@@ -9,28 +9,13 @@
 #include <vector>
 
 #include "measure/pitch_material.h"
+#include "wav_writing.h"
 
 namespace {
 
-void putLittleEndian(std::FILE* file, uint32_t value, int bytes) {
-  for (int b = 0; b < bytes; ++b) std::fputc(static_cast<int>((value >> (8 * b)) & 0xFF), file);
-}
-
 void writeWav(std::FILE* file, uint32_t rate, const std::vector<int16_t>& samples) {
-  const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
-  std::fputs("RIFF", file);
-  putLittleEndian(file, 36 + dataBytes, 4);
-  std::fputs("WAVEfmt ", file);
-  putLittleEndian(file, 16, 4);
-  putLittleEndian(file, 1, 2);
-  putLittleEndian(file, 1, 2);
-  putLittleEndian(file, rate, 4);
-  putLittleEndian(file, rate * 2, 4);
-  putLittleEndian(file, 2, 2);
-  putLittleEndian(file, 16, 2);
-  std::fputs("data", file);
-  putLittleEndian(file, dataBytes, 4);
-  for (const int16_t v : samples) putLittleEndian(file, static_cast<uint16_t>(v), 2);
+  benchwav::writeHeader(file, rate, 16, samples.size());
+  for (const int16_t v : samples) benchwav::putLittleEndian(file, static_cast<uint16_t>(v), 2);
 }
 
 std::vector<int16_t> singing(int32_t rate) {

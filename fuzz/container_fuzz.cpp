@@ -7,9 +7,6 @@
 // 8 or 16 bits, 8-bit values within 0..255, blocks never overrun, and a failed read says why
 // and names the format. Reading stops after a bounded number of samples, since a header may
 // promise hours.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -17,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_file.h"
 #include "pitchtrack/limits.h"
 #include "wave/container_signature.h"
 #include "wave/riff.h"
@@ -27,23 +25,13 @@ namespace pitchtrack {
 
 namespace {
 
-int memoryFile = -1;
-std::string memoryPath;
 constexpr size_t kMaxSamples = 1 << 20;
 
-[[noreturn]] void broken(const char* what) {
-  std::fprintf(stderr, "container_fuzz: %s\n", what);
-  std::abort();
-}
+[[noreturn]] void broken(const char* what) { fuzzing::broken("container_fuzz", what); }
 
-bool replaceContents(const uint8_t* data, size_t size) {
-  if (ftruncate(memoryFile, 0) != 0) return false;
-  for (size_t done = 0; done < size;) {
-    const ssize_t n = pwrite(memoryFile, data + done, size - done, static_cast<off_t>(done));
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+const fuzzing::MemoryFile& memoryFile() {
+  static const fuzzing::MemoryFile file("container_fuzz");
+  return file;
 }
 
 void checkOpened(SoundFile& sound, Container container) {
@@ -69,19 +57,12 @@ void checkOpened(SoundFile& sound, Container container) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  memoryFile = memfd_create("container_fuzz", 0);
-  if (memoryFile < 0) broken("memfd_create failed");
-  memoryPath = "/proc/self/fd/" + std::to_string(memoryFile);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!replaceContents(data, size)) broken("cannot fill the memory file");
+  memoryFile().fill(data, size);
   const Container container = identifyContainer(std::span(data, std::min(size, kSignatureBytes)));
   if (readerOf(container) != ContainerReader::kSoundFile) return 0;
   std::string problem;
-  auto file = riff::File::open(memoryPath, problem);
+  auto file = riff::File::open(memoryFile().path(), problem);
   if (!file) broken("the memory file cannot be opened");
   SoundFile sound;
   if (sound.open(std::move(*file), container)) {

@@ -5,9 +5,6 @@
 // no run touches the disk. Besides the sanitizers' own checks, every successful load must
 // describe the kept PCM consistently with the samples it hands out, and the streaming reads
 // must accept and refuse the same files and deliver the same mono signal in blocks of any size.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_file.h"
 #include "support/mono_reader.h"
 #include "wave/wave_data.h"
 
@@ -23,22 +21,11 @@ namespace pitchtrack {
 
 namespace {
 
-int memoryFile = -1;
-std::string memoryPath;
+[[noreturn]] void broken(const char* what) { fuzzing::broken("wave_reader_fuzz", what); }
 
-[[noreturn]] void broken(const char* what) {
-  std::fprintf(stderr, "wave_reader_fuzz: %s\n", what);
-  std::abort();
-}
-
-bool replaceContents(const uint8_t* data, size_t size) {
-  if (ftruncate(memoryFile, 0) != 0) return false;
-  for (size_t done = 0; done < size;) {
-    const ssize_t n = pwrite(memoryFile, data + done, size - done, static_cast<off_t>(done));
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+const fuzzing::MemoryFile& memoryFile() {
+  static const fuzzing::MemoryFile file("wave_reader_fuzz");
+  return file;
 }
 
 void checkLoaded(const WaveData& wave) {
@@ -99,7 +86,7 @@ std::vector<int16_t> streamedMono(WaveData& wave, size_t blockSize) {
 // layout and the same mono signal whatever the block size.
 void checkStreaming(const WaveData& loaded, bool loadedOk) {
   WaveData stream(1, 8000, 8);
-  const bool opened = stream.openMono(memoryPath);
+  const bool opened = stream.openMono(memoryFile().path());
   if (opened != loadedOk) broken("openMono and load disagree about the file");
   if (!opened) {
     if (stream.lastError() != loaded.lastError()) broken("openMono and load fail differently");
@@ -108,7 +95,7 @@ void checkStreaming(const WaveData& loaded, bool loadedOk) {
       broken("a failed openMono delivers samples");
     }
     std::vector<int16_t> samples{1, 2, 3};
-    if (testsupport::loadMono(stream, memoryPath, samples) || !samples.empty()) {
+    if (testsupport::loadMono(stream, memoryFile().path(), samples) || !samples.empty()) {
       broken("loadMono accepted");
     }
     return;
@@ -121,34 +108,28 @@ void checkStreaming(const WaveData& loaded, bool loadedOk) {
   const std::vector<int16_t> expected = loaded.monoSamples();
   if (stream.monoLength() != expected.size()) broken("monoLength differs from monoSamples");
   for (const size_t blockSize : {size_t{1}, size_t{7}, size_t{4096}}) {
-    if (blockSize > 1 && !stream.openMono(memoryPath)) broken("openMono is not repeatable");
+    if (blockSize > 1 && !stream.openMono(memoryFile().path()))
+      broken("openMono is not repeatable");
     if (streamedMono(stream, blockSize) != expected) broken("streamed samples differ");
   }
   std::vector<int16_t> whole;
-  if (!testsupport::loadMono(stream, memoryPath, whole) || whole != expected) {
+  if (!testsupport::loadMono(stream, memoryFile().path(), whole) || whole != expected) {
     broken("loadMono differs");
   }
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  memoryFile = memfd_create("wave_reader_fuzz", 0);
-  if (memoryFile < 0) broken("memfd_create failed");
-  memoryPath = "/proc/self/fd/" + std::to_string(memoryFile);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!replaceContents(data, size)) broken("cannot fill the memory file");
+  memoryFile().fill(data, size);
   // Start from a layout the file must overwrite, as the tool does.
   WaveData wave(1, 8000, 8);
-  const bool loaded = wave.load(memoryPath);
+  const bool loaded = wave.load(memoryFile().path());
   if (loaded) {
     checkLoaded(wave);
     // A second load into the same object must not see the first one's samples.
     const int32_t first = wave.getSampleCount();
-    if (!wave.load(memoryPath) || wave.getSampleCount() != first) broken("reload differs");
+    if (!wave.load(memoryFile().path()) || wave.getSampleCount() != first) broken("reload differs");
   } else {
     if (wave.lastError().empty()) broken("a failed load left no error text");
     if (wave.getSampleCount() != 0 || !wave.monoSamples().empty()) {

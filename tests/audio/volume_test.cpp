@@ -226,22 +226,20 @@ TEST(Volume, EightBitSignalsMeasureAsSixteenBitOnes) {
       }
       for (const SimdLevel level : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
         if (!simdAvailable(level)) continue;
-        std::vector<int32_t> expected(7);
-        std::vector<int32_t> actual(7);
-        wide.assign(narrow.begin(), narrow.end());
-        frameVolume(wide, size, 0, expected, 1, level);
-        frameVolume(narrow, size, 0, actual, 1, level);
-        EXPECT_EQ(actual, expected) << "signed, size " << size << ", spread " << spread;
-        highOrderDiff(wide, size, 0, expected, 4, level);
-        highOrderDiff(narrow, size, 0, actual, 4, level);
-        EXPECT_EQ(actual, expected) << "signed, size " << size << ", spread " << spread;
-        wide.assign(bytes.begin(), bytes.end());
-        frameVolume(wide, size, 0, expected, 1, level);
-        frameVolume(bytes, size, 0, actual, 1, level);
-        EXPECT_EQ(actual, expected) << "unsigned, size " << size << ", spread " << spread;
-        highOrderDiff(wide, size, 0, expected, 4, level);
-        highOrderDiff(bytes, size, 0, actual, 4, level);
-        EXPECT_EQ(actual, expected) << "unsigned, size " << size << ", spread " << spread;
+        // The 8-bit signal against the same samples widened to 16 bits.
+        const auto compare = [&](const auto& samples, const char* kind) {
+          std::vector<int32_t> expected(7);
+          std::vector<int32_t> actual(7);
+          wide.assign(samples.begin(), samples.end());
+          frameVolume(wide, size, 0, expected, 1, level);
+          frameVolume(samples, size, 0, actual, 1, level);
+          EXPECT_EQ(actual, expected) << kind << ", size " << size << ", spread " << spread;
+          highOrderDiff(wide, size, 0, expected, 4, level);
+          highOrderDiff(samples, size, 0, actual, 4, level);
+          EXPECT_EQ(actual, expected) << kind << ", size " << size << ", spread " << spread;
+        };
+        compare(narrow, "signed");
+        compare(bytes, "unsigned");
       }
     }
   }
